@@ -1,0 +1,93 @@
+// Files and folders with Windows path semantics on a POSIX file system.
+//
+// Engine paths are Shift-JIS byte strings. '\' and '/' both separate path
+// elements (a 0x5C trail byte of a double-byte character is part of that
+// character, never a separator). Each element is matched case-insensitively
+// against the names on disk (ASCII letters and full-width letters alike
+// through case folding of the converted name). A path is relative to the
+// engine's current folder, or absolute in drive form: "C:\" stands for the
+// native root "/", so native "/work/game" is "C:\work\game" to the engine.
+// The engine's current folder is kept here; it starts as the process's
+// current folder (the game's folder) and changing it never changes the
+// process's own.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Current folder in drive form, without a trailing separator ("C:\work\game").
+std::string GetCurrentFolder();
+// Changes the engine's current folder; false when the folder does not exist.
+bool SetCurrentFolder(std::string_view path);
+
+// Drive form of a native absolute path, and back.
+std::string NativeToEnginePath(std::string_view native_utf8);
+std::string EngineToNativeLexical(std::string_view engine_path);
+
+// The native path of an existing file or folder, every element matched
+// case-insensitively; nullopt when some element does not exist.
+std::optional<std::string> ResolveExisting(std::string_view path);
+// The native path to create a file or folder at: existing elements matched
+// as above, missing ones converted as written. nullopt when a parent folder
+// is missing.
+std::optional<std::string> ResolveForCreate(std::string_view path);
+
+enum class OpenMode {
+  kRead,          // existing file, read only
+  kReadWrite,     // existing file
+  kCreate,        // create or truncate, write only
+  kCreateNew,     // fail when it exists
+  kOpenAlways,    // open or create, write only, position 0
+};
+
+class File {
+ public:
+  virtual ~File() = default;
+  // Bytes actually read / written; -1 on error.
+  virtual int64_t Read(void* buffer, int64_t size) = 0;
+  virtual int64_t Write(const void* buffer, int64_t size) = 0;
+  // origin: 0 begin, 1 current, 2 end. New position, or -1.
+  virtual int64_t Seek(int64_t offset, int origin) = 0;
+  virtual int64_t Tell() = 0;
+  virtual int64_t Size() = 0;
+};
+
+std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode);
+
+bool FileExists(std::string_view path);      // a file (not a folder)
+bool FolderExists(std::string_view path);
+std::optional<int64_t> FileSize(std::string_view path);
+bool DeleteFile(std::string_view path);
+// Replaces the destination when it exists (atomic on one file system).
+bool RenameFile(std::string_view from, std::string_view to);
+bool CreateFolder(std::string_view path);
+std::optional<uint64_t> FreeDiskSpace(std::string_view path);
+
+// One entry found by FindFiles. name is Shift-JIS, the element only.
+struct FindEntry {
+  std::string name;
+  bool is_folder = false;
+  uint64_t size = 0;
+  int64_t write_time = 0;  // seconds since 1970
+};
+
+// Entries of a folder whose names match the pattern's last element with
+// Windows wildcards ('*' any run, '?' one character; case-insensitive);
+// "." and ".." are not listed. The folder part is resolved as above.
+std::vector<FindEntry> FindFiles(std::string_view pattern);
+
+// Windows-style wildcard match of a Shift-JIS name, case-insensitive for
+// ASCII letters.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+// A new, empty temporary file in the system's temporary folder; returns its
+// engine path (drive form) or an empty string.
+std::string CreateTempFile(std::string_view prefix);
+
+}  // namespace platform

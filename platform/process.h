@@ -1,0 +1,33 @@
+// Process-level services: ending the process through one exit path, the
+// launch options, and what the engine sees as its program folder and command
+// line. The original program lives in the game's folder; here the binary
+// lives elsewhere, so the game's folder (--game DIR, else the current folder)
+// is reported as the program folder.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Ends the process with the code (as the process's exit status). Runs the
+// exit hook first, if one is set. Never returns.
+[[noreturn]] void ExitProcess(int code);
+
+// A hook run by ExitProcess before the process ends (flushing logs, say).
+using ExitHook = void (*)(int code);
+void SetExitHook(ExitHook hook);
+
+// Parses the launcher's options out of argv: "--game DIR" (also
+// "--game=DIR") selects the game's folder and changes the process's current
+// folder to it. The remaining words, joined by single spaces, form the
+// command line the engine sees. Returns false (with a message on stderr) for
+// an unusable option.
+bool SetLaunchArguments(int argc, char** argv);
+
+// The engine's command line (Shift-JIS), without the launcher's options.
+const std::string& CommandLine();
+
+// The game's folder as a native (UTF-8) path, without a trailing separator.
+const std::string& GameFolderNative();
+
+}  // namespace platform

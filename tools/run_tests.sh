@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds everything and runs every test:
+#  1. the tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+#  2. the benchmarks, built in Release, once in a short smoke mode,
+#  3. the libFuzzer targets (clang), each for a bounded time.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+bash tools/install_deps.sh
+
+jobs="$(nproc)"
+export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+
+echo "== tests (ASan + UBSan)"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON \
+  -DCMAKE_CXX_FLAGS="-O1" >/dev/null
+cmake --build build/asan -j "$jobs"
+(cd build/asan && ctest -j "$jobs" --output-on-failure --timeout 300)
+
+echo "== benchmarks (smoke)"
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF -DVESK_BENCH=ON >/dev/null
+cmake --build build/release -j "$jobs"
+if [ -x build/release/bench/vesk_bench ]; then
+  build/release/bench/vesk_bench --benchmark_min_time=0.002
+fi
+
+echo "== fuzz targets (bounded)"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_FUZZ=ON -DVESK_TESTS=OFF \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link" -DCMAKE_C_FLAGS="-fsanitize=address,undefined,fuzzer-no-link" >/dev/null
+cmake --build build/fuzz -j "$jobs"
+for f in build/fuzz/tests/fuzz/fuzz_*; do
+  [ -x "$f" ] || continue
+  name="$(basename "$f")"
+  corpus="build/fuzz/corpus/$name"
+  mkdir -p "$corpus"
+  seeds="tests/fuzz/seeds/$name"
+  if [ -d "$seeds" ]; then cp -r "$seeds/." "$corpus/"; fi
+  echo "-- $name"
+  "$f" -max_total_time="${VESK_FUZZ_SECONDS:-20}" -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+done
+echo "all test stages passed"
