@@ -3,6 +3,8 @@
 // checks the bytes remaining; a read past the end takes nothing, leaves the
 // destination zeroed/empty, and marks the reader damaged, so a parser never
 // reads outside its buffer and can report the file as damaged afterwards.
+// Once damaged, every further read fails the same way, so a parser that goes
+// on after an overrun only sees zeros and empty texts.
 // Numbers are little-endian; texts are a u32 length that counts a terminating
 // zero byte, then the bytes (the zero is not kept in the result).
 #pragma once
@@ -26,6 +28,7 @@ class DataReader {
   bool ReadString(std::string& out);
   bool Skip(size_t count);
 
+  const uint8_t* Data() const { return data_; }
   size_t Position() const { return position_; }
   size_t Size() const { return size_; }
   size_t Remaining() const { return size_ - position_; }

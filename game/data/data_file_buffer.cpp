@@ -1,0 +1,49 @@
+#include "game/data/data_file_buffer.h"
+
+#include "engine/core/api/file_entry_points.h"
+
+DataFileLoad LoadDataFileBuffer(std::string_view name, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  const std::string path(name);
+  const StreamHandle handle = OpenDataFile(path.c_str(), 0);
+  if (handle == 0) return DataFileLoad::kMissing;
+  const int64_t size = GetDataFileSize(path.c_str());
+  if (size < 0 || size > kMaxDataFileBytes) {
+    CloseDataFile(handle);
+    return DataFileLoad::kUnreadable;
+  }
+  bytes.assign(static_cast<size_t>(size), 0);
+  const int64_t read = size > 0 ? ReadDataFile(bytes.data(), size, handle) : 0;
+  CloseDataFile(handle);
+  // Plain files answer 1 for a complete read (0 when fewer bytes were left);
+  // archive members answer the bytes read.
+  if (size > 0 && read <= 0) {
+    bytes.clear();
+    return DataFileLoad::kUnreadable;
+  }
+  if (read != 1 && read < size) {
+    // A short read keeps what arrived; the parser finds the file too short.
+    bytes.resize(static_cast<size_t>(read));
+  }
+  return DataFileLoad::kLoaded;
+}
+
+void DataWriter::WriteU16(uint16_t value) {
+  bytes_.push_back(static_cast<uint8_t>(value));
+  bytes_.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void DataWriter::WriteU32(uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void DataWriter::WriteBytes(const void* data, size_t count) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  bytes_.insert(bytes_.end(), bytes, bytes + count);
+}
+
+void DataWriter::WriteString(std::string_view text) {
+  WriteU32(static_cast<uint32_t>(text.size() + 1));
+  WriteBytes(text.data(), text.size());
+  WriteU8(0);
+}

@@ -1,0 +1,70 @@
+// Reading the two files of a database: "Data\<name>.dat" (scrambled, 10-byte
+// header with keys at 0, 3, 9 and the checksum at 2; the cells) and
+// "Data\<name>.project" (plain; the definitions), and the changeable
+// database's block of a save file, which uses the same type reader.
+//
+// ".dat": version byte (0xC0 or 0xC1), u32 type count, type blocks, closing
+// version byte. Type block: i32 h (h >= 0: h is the content count; h = -1:
+// the count follows; h <= -2: the naming setting, then the count), the
+// descriptors, u32 row count, rows of N i32 numbers then S texts.
+// ".project": u32 type count, definitions (name, contents, data names,
+// memo; then, unless the ".dat" was 0xC0, settings, content texts, text
+// lists, number lists, default values).
+//
+// Every count is checked against the bytes left before anything is sized by
+// it; a file cut short marks the reader damaged and the load fails.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "game/data/data_file_buffer.h"
+#include "game/data/data_reader.h"
+#include "game/data/database.h"
+
+inline constexpr uint8_t kDataBaseVersionOld = 0xC0;
+inline constexpr uint8_t kDataBaseVersionNew = 0xC1;
+
+// The pieces of the formats. Each returns false when the reader ran out.
+bool ReadTypeData(DataReader& reader, DataBaseTypeData& type);
+bool ReadTypeRows(DataReader& reader, DataBaseEntry& row, size_t number_count, size_t text_count);
+bool ReadTypeDefinition(DataReader& reader, DataBaseType& definition, bool short_form);
+
+// How reading one of the files ended.
+enum class DataBaseFileResult {
+  kLoaded,
+  kBadVersion,  // first version byte wrong: fails without a message
+  kDamaged,     // closing version byte wrong or file cut short
+};
+
+// The body of a ".dat" file already unscrambled, from the header on (the
+// reader starts after the header). Sets DataBaseVersion.
+DataBaseFileResult ParseDataBaseDat(DataReader& reader, DataBase& database);
+// A whole ".project" file; short_form for definitions of a 0xC0 database.
+DataBaseFileResult ParseDataBaseProject(DataReader& reader, DataBase& database, bool short_form);
+
+// Loads "Data\" + name + ".dat" and ".project" through the library's file
+// entry points (name such as "BasicData\SysDataBase"). False for a wrong
+// version byte (silently) or a damaged file (after a message box); a missing
+// file shows its message box, ends the library and exits with code 1; a
+// checksum mismatch ends the program too.
+bool LoadDataBase(DataBase& database, const std::string& name);
+
+// The same from the bytes of the two files (the ".dat" scrambled as on
+// disk); missing files are not possible here. name is used in messages.
+bool LoadDataBaseFromBytes(DataBase& database, const std::string& name, std::vector<uint8_t> dat,
+                           const std::vector<uint8_t>& project);
+
+// Puts the changeable database's block of a save file: tag byte 111, u32
+// type count, then per type -2 (also stored as the type's header value),
+// the naming setting, the descriptor count and descriptors, the row count
+// and each row's kind-1 numbers then kind-2 texts (N and S counted from the
+// descriptors; missing cells are written as 0 and empty texts).
+void WriteDataBaseToSave(DataBase& database, DataWriter& out);
+
+// Reads the changeable database's block of a save file from save (one unused
+// byte, u32 type count, type blocks) into database, then its definitions
+// again from "Data\BasicData\CDataBase.project". False (save marked
+// damaged) when the first two fields do not fit.
+bool ReadDataBaseFromSave(DataBase& database, DataReader& save);

@@ -1,0 +1,131 @@
+#include "tools/writers/database_writer.h"
+
+#include <algorithm>
+
+#include "tools/writers/data_file_writer.h"
+
+namespace writers {
+
+namespace {
+
+void WriteTypeBlock(ByteWriter& out, const DataBaseTypeData& type) {
+  const int32_t count = static_cast<int32_t>(type.descriptors.size());
+  if (type.header_value >= 0) {
+    out.I32(count);
+  } else if (type.header_value == -1) {
+    out.I32(-1).I32(count);
+  } else {
+    out.I32(type.header_value).I32(type.naming_setting).I32(count);
+  }
+  for (int32_t descriptor : type.descriptors) out.I32(descriptor);
+  out.U32(static_cast<uint32_t>(type.rows.size()));
+  for (const DataBaseEntry& row : type.rows) {
+    for (int32_t number : row.numbers) out.I32(number);
+    for (const std::string& text : row.texts) out.Text(text);
+  }
+}
+
+void WriteTexts(ByteWriter& out, const std::vector<std::string>& texts) {
+  out.U32(static_cast<uint32_t>(texts.size()));
+  for (const std::string& text : texts) out.Text(text);
+}
+
+void WriteDefinition(ByteWriter& out, const DataBaseType& definition, bool short_form) {
+  out.Text(definition.type_name);
+  WriteTexts(out, definition.content_names);
+  WriteTexts(out, definition.data_names);
+  out.Text(definition.memo);
+  if (short_form) return;
+  const size_t settings = std::min<size_t>(definition.content_names.size(), definition.content_settings.size());
+  out.U32(static_cast<uint32_t>(settings));
+  out.Bytes(definition.content_settings.data(), settings);
+  WriteTexts(out, definition.content_texts);
+  out.U32(static_cast<uint32_t>(definition.content_text_lists.size()));
+  for (const auto& list : definition.content_text_lists) WriteTexts(out, list);
+  out.U32(static_cast<uint32_t>(definition.content_number_lists.size()));
+  for (const auto& list : definition.content_number_lists) {
+    out.U32(static_cast<uint32_t>(list.size()));
+    for (int32_t number : list) out.I32(number);
+  }
+  out.U32(static_cast<uint32_t>(definition.default_values.size()));
+  for (int32_t value : definition.default_values) out.I32(value);
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildDataBaseDatBody(const DataBase& database, const DataBaseDatOptions& options) {
+  ByteWriter body;
+  body.U8(options.version);
+  body.U32(static_cast<uint32_t>(database.type_data.size()));
+  for (const DataBaseTypeData& type : database.type_data) WriteTypeBlock(body, type);
+  body.U8(options.closing_version);
+  return body.Data();
+}
+
+std::vector<uint8_t> BuildDataBaseDat(const DataBase& database, const DataBaseDatOptions& options) {
+  std::vector<uint8_t> body = BuildDataBaseDatBody(database, options);
+  const size_t parsed = body.size();
+  body.insert(body.end(), options.trailing.begin(), options.trailing.end());
+  return ScrambleFile(body, kDatabaseDatLayout, options.keys, parsed);
+}
+
+std::vector<uint8_t> BuildDataBaseProject(const DataBase& database, bool short_form) {
+  ByteWriter out;
+  out.U32(static_cast<uint32_t>(database.types.size()));
+  for (const DataBaseType& definition : database.types) WriteDefinition(out, definition, short_form);
+  return out.Data();
+}
+
+bool WriteDataBaseFiles(const std::string& game_folder, const std::string& stem, const DataBase& database,
+                        const DataBaseDatOptions& options) {
+  const std::string base = game_folder + "/Data/" + stem;
+  return WriteFileBytes(base + ".dat", BuildDataBaseDat(database, options)) &&
+         WriteFileBytes(base + ".project", BuildDataBaseProject(database, options.version == 0xC0));
+}
+
+DataBase SampleDataBase(int types, int contents, int rows) {
+  DataBase database;
+  for (int t = 0; t < types; ++t) {
+    DataBaseTypeData type;
+    type.descriptors.clear();
+    int numbers = 0, texts = 0;
+    for (int c = 0; c < contents; ++c) {
+      type.descriptors.push_back(c % 2 == 0 ? 1000 + numbers++ : 2000 + texts++);
+    }
+    type.rows.assign(static_cast<size_t>(rows), DataBaseEntry());
+    for (int r = 0; r < rows; ++r) {
+      DataBaseEntry& row = type.rows[static_cast<size_t>(r)];
+      row.numbers.clear();
+      row.texts.clear();
+      for (int c = 0; c < contents; ++c) {
+        if (c % 2 == 0) {
+          row.numbers.push_back(t * 1000 + r * 10 + c);
+        } else {
+          row.texts.push_back("T" + std::to_string(t) + "R" + std::to_string(r) + "C" + std::to_string(c));
+        }
+      }
+    }
+    database.type_data.push_back(type);
+
+    DataBaseType definition;
+    definition.type_name = "Type" + std::to_string(t);
+    definition.memo = "memo " + std::to_string(t);
+    definition.content_names.clear();
+    definition.data_names.clear();
+    definition.content_texts.assign(static_cast<size_t>(contents), std::string());
+    definition.content_text_lists.assign(static_cast<size_t>(contents), {});
+    definition.content_number_lists.assign(static_cast<size_t>(contents), {});
+    definition.default_values.clear();
+    for (int c = 0; c < contents; ++c) {
+      definition.content_names.push_back("Content" + std::to_string(c));
+      definition.default_values.push_back(100 + c);
+      definition.content_settings[static_cast<size_t>(c) % definition.content_settings.size()] =
+          static_cast<uint8_t>(c + 1);
+    }
+    for (int r = 0; r < rows; ++r) definition.data_names.push_back("Data" + std::to_string(r));
+    database.types.push_back(definition);
+  }
+  return database;
+}
+
+}  // namespace writers
