@@ -4,23 +4,11 @@
 // common-event list is rebuilt and loaded from CommonEvent.dat.
 #pragma once
 
-#include <functional>
-#include <string>
-
 #include "game/data/database.h"
 
 extern DataBase SysDataBase;
 extern DataBase UserDataBase;
 extern DataBase CDataBase;
-
-// The common-event step of LoadBasicData, supplied by the common-event code:
-// reset replaces the global list with a fresh one (before the databases are
-// loaded), load reads the named file (after them). Empty hooks do nothing.
-struct CommonEventLoadHooks {
-  std::function<void()> reset;
-  std::function<void(const std::string& name)> load;
-};
-void SetCommonEventLoadHooks(CommonEventLoadHooks hooks);
 
 // Rebuilds and loads the three databases and the common events. Results are
 // not looked at: a database that failed stays as far as it was read; a

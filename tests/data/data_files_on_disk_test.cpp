@@ -5,10 +5,12 @@
 
 #include "data_test_support.h"
 #include "game/data/basic_data.h"
+#include "game/data/common_event.h"
 #include "game/data/database_file.h"
 #include "game/data/game_dat.h"
 #include "engine/core/api/file_entry_points.h"
 #include "tools/writers/archive_writer.h"
+#include "tools/writers/common_event_writer.h"
 #include "tools/writers/data_file_writer.h"
 #include "tools/writers/database_writer.h"
 #include "tools/writers/game_dat_writer.h"
@@ -55,13 +57,17 @@ TEST_F(DataFilesOnDiskTest, DataBaseAndBasicData) {
   ASSERT_TRUE(LoadDataBase(single, "BasicData\\SysDataBase"));
   EXPECT_EQ(single.ReadDBString(2, 3, 1), "T2R3C1");
 
-  std::vector<std::string> steps;
-  SetCommonEventLoadHooks({[&] { steps.push_back("reset"); },
-                           [&](const std::string& name) { steps.push_back("load " + name); }});
+  writers::CommonEventFileContents common;
+  common.events.resize(12);
+  common.events[11].number = 11;
+  common.events[11].name = "eleventh";
+  ASSERT_TRUE(writers::WriteFileBytes((folder.Path() / "Data/BasicData/CommonEvent.dat").string(),
+                                      writers::BuildCommonEventFile(common)));
+  CommonEvents.events.clear();
   SysDataBase.WriteDBInt(0, 0, 0, 12345);
   LoadBasicData();
-  SetCommonEventLoadHooks({});
-  EXPECT_EQ(steps, (std::vector<std::string>{"reset", "load BasicData\\CommonEvent.dat"}));
+  ASSERT_EQ(CommonEvents.events.size(), 12u);
+  EXPECT_EQ(CommonEvents.events[11].name, "eleventh");
   EXPECT_EQ(SysDataBase.GetDBTypeCount(), 3);
   EXPECT_EQ(SysDataBase.ReadDBInt(0, 0, 0), 0);
   EXPECT_EQ(UserDataBase.ReadDBInt(1, 1, 2), 1012);

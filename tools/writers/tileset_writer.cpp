@@ -1,0 +1,48 @@
+#include "tools/writers/tileset_writer.h"
+
+#include "tools/writers/data_file_writer.h"
+
+namespace writers {
+
+std::vector<uint8_t> BuildTileSetBody(const TileSetFileContents& contents) {
+  ByteWriter out;
+  out.U8(contents.version);
+  out.U32(contents.count_override.value_or(static_cast<uint32_t>(contents.tile_sets.size())));
+  for (const TileSetEntry& tile_set : contents.tile_sets) {
+    out.Text(tile_set.name);
+    for (const std::string& image : tile_set.image_names) out.Text(image);
+    out.U8(tile_set.marker);
+    out.U32(static_cast<uint32_t>(tile_set.tags.size()));
+    out.Bytes(tile_set.tags.data(), tile_set.tags.size());
+    out.U8(tile_set.unused_byte);
+    out.U32(static_cast<uint32_t>(tile_set.attributes.size()));
+    for (int32_t attribute : tile_set.attributes) {
+      if (contents.version == 0xCF) {
+        out.U8(static_cast<uint8_t>(attribute & 0xFF));
+      } else {
+        out.I32(attribute);
+      }
+    }
+  }
+  out.U8(contents.end_byte);
+  return out.Data();
+}
+
+std::vector<uint8_t> BuildTileSetFile(const TileSetFileContents& contents) {
+  return ScrambleFile(BuildTileSetBody(contents), kBasicDataLayout, contents.keys);
+}
+
+TileSetEntry SampleTileSet(const std::string& name, int tile_count) {
+  TileSetEntry tile_set;
+  tile_set.name = name;
+  tile_set.image_names[0] = "MapChip.png";
+  for (int i = 1; i < 8; ++i) tile_set.image_names[i] = "Auto" + std::to_string(i) + ".png";
+  static constexpr int32_t kAttributeCycle[] = {0x00, 0x0F, 0x10, 0x04, 0x20 | 0x08, 0x40, 0x80, 0xFF};
+  for (int i = 0; i < tile_count; ++i) {
+    tile_set.tags.push_back(static_cast<uint8_t>(i % 8));
+    tile_set.attributes.push_back(kAttributeCycle[i % 8]);
+  }
+  return tile_set;
+}
+
+}  // namespace writers
