@@ -1,0 +1,87 @@
+// A fixture for tests of the main window, the message pass and input: a
+// virtual clock, no message thread, empty hooks, fresh window and input
+// state, lock files in a folder of the test's own, and a window title (so a
+// class name) unique to the process.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "engine/core/input_setup.h"
+#include "engine/core/library_state.h"
+#include "engine/core/main_window.h"
+#include "engine/core/message_pump.h"
+#include "engine/core/message_thread.h"
+#include "engine/core/window_procedure.h"
+#include "engine/core/window_procedure_hooks.h"
+#include "platform/clock.h"
+#include "platform/input_devices.h"
+#include "platform/window_events.h"
+#include "platform/window_instance_lock.h"
+
+class WindowFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetClock(&clock_);
+    SetMessageThreadEnabled(false);
+    ResetWindowServiceHooks();
+    ResetWindowData();
+    ClearPostedMessages();
+    SetNoDirectInputFlag(0);
+    ClearInputBlock();
+    SetQuitFlag(0);
+    SetInitializedFlag(0);
+    platform::ClearInjectedWindowEvents();
+    platform::ReleaseAllFakeKeys();
+    platform::SetFakeMouseButtons(0);
+    platform::InstallFakePads(0);
+    lock_folder_ = std::filesystem::temp_directory_path() /
+                   ("vesk-window-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(lock_folder_);
+    platform::SetInstanceLockFolder(lock_folder_.string());
+    title_ = "window-test-" + std::to_string(::getpid());
+    SetWindowCaption(title_.c_str());
+  }
+
+  void TearDown() override {
+    // Hooks may point into the finished test's locals.
+    ResetWindowServiceHooks();
+    if (HasMainWindowHandle()) DestroyMainWindow();
+    TerminateInput();
+    SetNoDirectInputFlag(0);
+    platform::ClearInjectedWindowEvents();
+    platform::ReleaseAllFakeKeys();
+    platform::SetFakeMouseButtons(0);
+    platform::InstallFakePads(0);
+    ResetWindowServiceHooks();
+    SetMessageThreadEnabled(true);
+    platform::SetInstanceLockFolder("");
+    std::error_code ignored;
+    std::filesystem::remove_all(lock_folder_, ignored);
+    platform::SetClock(nullptr);
+  }
+
+  // Creates the window (window mode unless full_screen) and checks it came.
+  void OpenWindow(bool full_screen = false) {
+    if (full_screen) GetWindowData().window_mode = 0;
+    ASSERT_EQ(CreateMainWindow(), 0);
+    ASSERT_TRUE(HasMainWindowHandle());
+    // What creation left in the queue (cursor updates) goes first.
+    ProcessMessage();
+  }
+
+  static void Push(platform::WindowEventKind kind, int32_t key = 0, int32_t value = 0) {
+    platform::WindowEvent event;
+    event.kind = kind;
+    event.key = key;
+    event.value = value;
+    platform::PushWindowEvent(event);
+  }
+
+  platform::VirtualClock clock_{1000000};
+  std::filesystem::path lock_folder_;
+  std::string title_;
+};
