@@ -1,0 +1,7 @@
+// The rectangle the image operations take: the library's rectangle (left,
+// top, right, bottom in pixels, right and bottom exclusive).
+#pragma once
+
+#include "engine/core/rect_helpers.h"
+
+using ImageRect = IntRect;
