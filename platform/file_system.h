@@ -80,10 +80,14 @@ struct FindEntry {
 // Entries of a folder whose names match the pattern's last element with
 // Windows wildcards ('*' any run, '?' one character; case-insensitive);
 // "." and ".." are not listed. The folder part is resolved as above.
+// Entries come sorted by name (letters compared without case), so the order
+// does not depend on the file system.
 std::vector<FindEntry> FindFiles(std::string_view pattern);
 
 // Windows-style wildcard match of a Shift-JIS name, case-insensitive for
-// ASCII letters.
+// ASCII letters (and full-width Latin letters). '?' stands for one
+// character, single- or double-byte; a final ".*" also matches a name
+// without an extension ("*.*" matches every name).
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
 // A new, empty temporary file in the system's temporary folder; returns its
