@@ -1,7 +1,7 @@
 // vesk-player: runs the game in the current folder (or the folder named by
 // --game DIR). An engine command line of exactly "Test_Of_Main" selects
-// test play, which turns the library's log on. For now the player starts
-// the library, ends it and exits; the game shell comes on top of this.
+// test play, which turns the library's log on. The player starts the
+// library, pumps messages until the window is closed and ends the library.
 #include <string>
 
 #include "engine/core/api/input_entry_points.h"
@@ -33,6 +33,9 @@ int main(int argc, char** argv) {
     platform::ShowMessageBox("", "起動に失敗しました");
     platform::ExitProcess(-1);
   }
+  // Until the game shell runs frames, the player keeps its window open and
+  // pumps messages until the window is closed.
+  while (PumpMessages() == 0) WaitMilliseconds(16);
   EndLibrary();
   return 0;
 }

@@ -1,0 +1,49 @@
+// A slow, branching model of the one-texel-per-pixel drawing of the triangle
+// spans and the rotated blit, written channel by channel from the operator
+// tables (tint, weights, gate, blend mode), reading ProductTable and
+// DiffTable directly and the packed add and subtract through their
+// per-channel models. The span loops must give exactly its pixels.
+#pragma once
+
+#include <cstdint>
+#include <random>
+
+#include "engine/graphics/image/draw_state.h"
+#include "engine/graphics/image/memimg.h"
+#include "engine/softrender/triangle_mem_img.h"
+#include "test_image.h"
+
+namespace softrender_test {
+
+// The new destination pixel for texel (col, row) of source over d under the
+// draw state; blend_byte is read only when has_blend. Mode and value are
+// the draw state's, the blend-value rules applied by the caller.
+uint32_t RefTexelPixel(const DrawState& state, const MEMIMG& source, int trans_flag, bool has_blend,
+                       const uint8_t* weight_table, uint32_t d, uint32_t col, uint32_t row,
+                       uint32_t blend_byte);
+
+// The fill of a flat-colour triangle pixel.
+uint32_t RefFlatPixel(const DrawState& state, int kind, uint32_t colour, uint32_t d);
+
+// The blend-value rules: false when nothing is drawn.
+bool RefDraws(const DrawState& state, bool palette_source);
+
+// The whole triangle: the engine's set-up and row walk, texel coordinates
+// by their closed form at every pixel, pixels by the model above.
+void ReferenceDrawTriangle(MEMIMG* dest, const MEMIMG* source, const TriangleRecord& tri,
+                           int trans_flag, const MEMIMG* blend, uint32_t colour,
+                           const DrawState& state, const uint8_t* weight_table);
+
+// The rotated blit without the turn flag: the engine's geometry, the box
+// recomputed here, texel coordinates by their closed form at every pixel.
+void ReferenceRotateBlit(MEMIMG* dest, const MEMIMG* source, int cx, int cy, float angle,
+                         float scale, int trans_flag, const MEMIMG* blend, const DrawState& state,
+                         const uint8_t* weight_table);
+
+// A source of colour kind 0 or 1 and form 0 direct, 1 alpha, 2 palette,
+// full of the values the gates single out: the transparent colour or index
+// (5 for a palette, 256 entries), alpha 0, 1, 128, 254 and 255, white and
+// black.
+TestImage RandomTexelSource(std::mt19937& rng, int kind, int form, int width, int height);
+
+}  // namespace softrender_test
