@@ -1,0 +1,159 @@
+// Runs the real vesk-player binary headless on game folders built by the
+// fixture writers: start-up through Game.dat, Game.ini, the library and the
+// game's data (plain or packed), the window pumped until it is closed, and
+// the way out with Game.ini written back.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/writers/archive_writer.h"
+#include "tools/writers/fixture_game.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Waits are bounded by a number of 20 ms polls (<chrono> cannot be compiled
+// with the Shift-JIS execution character set).
+constexpr int kPollsPerSecond = 50;
+void PollPause() { usleep(20000); }
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class PlayerProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::path(VESK_BINARY_DIR) / "e2e_games" /
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+
+  writers::FixtureGame WriteGame(bool pack) {
+    writers::FixtureGame game = writers::SmallFixtureGame();
+    game.game_dat.key_text = "e2e key";
+    game.game_ini = {{"Start", "0"}, {"SoftModeFlag", "0"}, {"WindowModeFlag", "1"}};
+    EXPECT_TRUE(writers::WriteFixtureGame(game, folder_.string()));
+    if (pack) {
+      writers::ArchiveWriteOptions options;
+      options.key_text = game.game_dat.key_text;
+      options.compress = true;
+      std::string message;
+      EXPECT_TRUE(writers::WriteArchiveFromFolder((folder_ / "Data").string(), (folder_ / "Data.vesk").string(),
+                                                  options, &message))
+          << message;
+      fs::remove_all(folder_ / "Data");
+    }
+    return game;
+  }
+
+  // Starts the player on the folder with the engine command line.
+  pid_t Launch(const std::string& command_line) {
+    const std::string player = std::string(VESK_BINARY_DIR) + "/game/vesk-player";
+    const std::string game_option = "--game=" + folder_.string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setenv("SDL_VIDEODRIVER", "dummy", 1);
+      setenv("SDL_AUDIODRIVER", "dummy", 1);
+      if (command_line.empty()) {
+        execl(player.c_str(), player.c_str(), game_option.c_str(), static_cast<char*>(nullptr));
+      } else {
+        execl(player.c_str(), player.c_str(), game_option.c_str(), command_line.c_str(), static_cast<char*>(nullptr));
+      }
+      _exit(127);
+    }
+    return pid;
+  }
+
+  // Waits (bounded) for the process to end; its exit status, or -1000 when
+  // it had to be killed.
+  static int WaitForExit(pid_t pid, int seconds) {
+    int status = 0;
+    for (int poll = 0; poll < seconds * kPollsPerSecond; ++poll) {
+      if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2000;
+      PollPause();
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1000;
+  }
+
+  // Waits (bounded) until the log holds the text.
+  bool WaitForLog(const std::string& text, int seconds) {
+    for (int poll = 0; poll < seconds * kPollsPerSecond; ++poll) {
+      if (ReadWholeFile(folder_ / "Log.txt").find(text) != std::string::npos) return true;
+      PollPause();
+    }
+    return false;
+  }
+
+  fs::path folder_;
+};
+
+// The title step is logged only after the databases and common events
+// loaded; closing the window (SIGINT becomes a close) ends the run cleanly.
+TEST_F(PlayerProcessTest, StartsLoadsTheGameAndEndsWhenClosed) {
+  for (const bool pack : {false, true}) {
+    SCOPED_TRACE(pack ? "packed Data" : "plain Data");
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    WriteGame(pack);
+    const pid_t pid = Launch("Test_Of_Main");
+    ASSERT_GT(pid, 0);
+    const bool reached_title = WaitForLog("タイトル処理開始", 60);
+    kill(pid, SIGINT);
+    EXPECT_TRUE(reached_title) << ReadWholeFile(folder_ / "Log.txt");
+    EXPECT_EQ(WaitForExit(pid, 60), 0);
+    const std::string ini = ReadWholeFile(folder_ / "Game.ini");
+    EXPECT_EQ(ini.rfind("Start=0\r\nSoftModeFlag=0\r\nWindowModeFlag=1\r\n", 0), 0u) << ini;
+    EXPECT_NE(ReadWholeFile(folder_ / "Log.txt").find("Alloc memory dump"), std::string::npos);
+  }
+}
+
+// Without test play no log file is written.
+TEST_F(PlayerProcessTest, NoLogOutsideTestPlay) {
+  WriteGame(false);
+  fs::remove(folder_ / "Game.ini");  // a first run: Game.ini is written anew
+  const pid_t pid = Launch("");
+  ASSERT_GT(pid, 0);
+  // Start=0 is written right after the library started.
+  for (int poll = 0; poll < 60 * kPollsPerSecond && ReadWholeFile(folder_ / "Game.ini").rfind("Start=0", 0) != 0;
+       ++poll) {
+    PollPause();
+  }
+  for (int poll = 0; poll < 10; ++poll) PollPause();
+  kill(pid, SIGINT);
+  EXPECT_EQ(WaitForExit(pid, 60), 0);
+  EXPECT_FALSE(fs::exists(folder_ / "Log.txt"));
+}
+
+// A folder without Game.dat: the message, and a normal end (exit code 0).
+TEST_F(PlayerProcessTest, MissingGameDatEndsTheStart) {
+  const pid_t pid = Launch("");
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(WaitForExit(pid, 60), 0);
+  EXPECT_FALSE(fs::exists(folder_ / "Game.ini"));
+}
+
+// A missing database file ends the program with exit code 1.
+TEST_F(PlayerProcessTest, MissingDatabaseEndsWithCodeOne) {
+  WriteGame(false);
+  fs::remove(folder_ / "Data" / "BasicData" / "DataBase.dat");
+  const pid_t pid = Launch("");
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(WaitForExit(pid, 60), 1);
+}
+
+}  // namespace
