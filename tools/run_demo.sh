@@ -8,9 +8,5 @@ bash tools/install_deps.sh
 cmake -S . -B build/player -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_TESTS=OFF >/dev/null
 cmake --build build/player -j "$(nproc)"
 demo="build/player/demo-game"
-if [ -x build/player/tools/vesk-make-demo ]; then
-  build/player/tools/vesk-make-demo "$demo"
-else
-  mkdir -p "$demo"
-fi
+build/player/tools/vesk-make-demo "$demo" --pack
 exec build/player/game/vesk-player --game "$demo" "$@"
