@@ -14,87 +14,45 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/graphics/image/blend_tables.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/softrender/blt_mem_img.h"
-#include "platform/clock.h"
+#include "softrender_bench_support.h"
 
 namespace {
 
 // ---- Timing registry and the summary printed at exit -----------------------
 
-struct Timings {
-  std::map<std::string, double> ns_per_iteration;
-  std::vector<std::string> order;               // first report of each ratio
-  std::map<std::string, std::string> lines;      // latest report of each ratio
-  ~Timings() {
-    if (order.empty()) return;
-    std::printf("\nSoftware blit vs references (time ratio, above 1 = ours faster)\n");
-    for (const std::string& k : order) std::printf("  %s\n", lines[k].c_str());
-  }
-};
-Timings& Registry() {
-  static Timings t;
-  return t;
+using softrender_bench::BenchImage;
+using softrender_bench::PixmanOf;
+using softrender_bench::TimedNs;
+
+softrender_bench::RatioSummary& Registry() {
+  static softrender_bench::RatioSummary summary(
+      "Software blit vs references (time ratio, above 1 = ours faster)");
+  return summary;
 }
 
-// Runs body for every iteration and returns the mean nanoseconds per iteration.
-template <class F>
-double Timed(benchmark::State& state, F&& body) {
-  platform::Clock& clock = platform::GetClock();
-  const uint64_t t0 = clock.Microseconds();
-  for (auto _ : state) body();
-  const uint64_t t1 = clock.Microseconds();
-  return state.iterations() ? double(t1 - t0) * 1000.0 / double(state.iterations()) : 0.0;
-}
-
-void Record(const std::string& key, double ns) { Registry().ns_per_iteration[key] = ns; }
+void Record(const std::string& key, double ns) { Registry().Record(key, ns); }
 
 void ReportRatio(benchmark::State& state, const std::string& ours_key, const std::string& ref_key,
                  const char* counter) {
-  auto& m = Registry().ns_per_iteration;
-  if (!m.count(ours_key) || !m.count(ref_key) || m[ours_key] <= 0) return;
-  const double ratio = m[ref_key] / m[ours_key];
-  state.counters[counter] = ratio;
+  const std::optional<double> ratio = Registry().Compare(state, counter, ours_key, ref_key);
+  if (!ratio) return;
   char line[256];
-  std::snprintf(line, sizeof line, "%-34s %-10s %6.2f", ours_key.c_str(), counter, ratio);
-  const std::string key = ours_key + " " + counter;
-  if (!Registry().lines.count(key)) Registry().order.push_back(key);
-  Registry().lines[key] = line;
+  std::snprintf(line, sizeof line, "%-34s %-10s %6.2f", ours_key.c_str(), counter, *ratio);
+  Registry().SetLine(ours_key + " " + counter, line);
 }
 
 // ---- Images ------------------------------------------------------------------
 
-struct BenchImage {
-  std::unique_ptr<MEMIMG> img = std::make_unique<MEMIMG>();
-  std::unique_ptr<ColorFormat> format = std::make_unique<ColorFormat>();
-  std::vector<uint8_t> pixels;
-  std::vector<uint8_t> runs;
-};
-
 BenchImage MakeImageUncached(int kind, bool alpha, int w, int h, uint32_t seed) {
-  BenchImage b;
-  MEMIMG& m = *b.img;
-  std::memset(&m, 0, sizeof m);
-  const int bytes = kind == 1 || alpha ? 4 : 2;
-  b.format->PixelByte = static_cast<uint16_t>(bytes);
-  b.format->BitDepth = static_cast<uint16_t>(bytes * 8);
-  m.Magic = kMemImgMagic;
-  m.Width = w;
-  m.Height = h;
-  m.Pitch = w * bytes;
-  m.PitchShift = -1;
-  m.Format = b.format.get();
-  m.Kind = kind;
-  m.UseAlpha = alpha ? 1 : 0;
-  m.TransColor = 0xf81f;  // magenta at 16 bits; not met by the random pixels at 32 bits
-  m.DrawPalette = m.PaletteStore1;
-  m.SavedPalette = m.PaletteStore2;
-  b.pixels.resize(static_cast<size_t>(m.Pitch) * h);
+  BenchImage b = softrender_bench::MakeBenchImage(kind, alpha, w, h);
+  b.img->TransColor = 0xf81f;  // magenta at 16 bits; not met by the random pixels at 32 bits
   uint32_t x = seed * 2654435761u + 1;  // xorshift: fast enough for 64 MB images
   for (auto& v : b.pixels) {
     x ^= x << 13;
@@ -102,7 +60,6 @@ BenchImage MakeImageUncached(int kind, bool alpha, int w, int h, uint32_t seed) 
     x ^= x << 5;
     v = static_cast<uint8_t>(x);
   }
-  m.Pixels = b.pixels.data();
   return b;
 }
 
@@ -117,11 +74,6 @@ BenchImage& MakeImage(int kind, bool alpha, int w, int h, uint32_t seed) {
   auto it = cache.find(key);
   if (it == cache.end()) it = cache.emplace(key, MakeImageUncached(kind, alpha, w, h, seed)).first;
   return it->second;
-}
-
-pixman_image_t* PixmanOf(BenchImage& b, pixman_format_code_t format) {
-  return pixman_image_create_bits(format, b.img->Width, b.img->Height,
-                                  reinterpret_cast<uint32_t*>(b.pixels.data()), b.img->Pitch);
 }
 
 // ---- Cases -------------------------------------------------------------------
@@ -158,7 +110,7 @@ void BM_Ours(benchmark::State& state, BlitCase c) {
   BenchImage& dst = MakeImage(c.kind, false, Width(c), Height(c), 1);
   BenchImage& src = MakeImage(c.kind, c.alpha, Width(c), Height(c), 2);
   SetState(c);
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     BltMemImg(dst.img.get(), src.img.get(), 0, 0, c.alpha ? 1 : 0, nullptr);
     benchmark::ClobberMemory();
   });
@@ -196,7 +148,7 @@ void BM_Pixman(benchmark::State& state, BlitCase c) {
     mask = pixman_image_create_solid_fill(&colour);
     if (c.tint) pixman_image_set_component_alpha(mask, 1);
   }
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     pixman_image_composite32(op, s, mask, d, 0, 0, 0, 0, 0, 0, Width(c), Height(c));
     benchmark::ClobberMemory();
   });
@@ -222,7 +174,7 @@ void BM_Memcpy(benchmark::State& state, int kind, int size) {
   const size_t bytes = size_t(size == 4096 ? 4096 * 4096 : 640 * 480) * (kind ? 4 : 2);
   std::vector<uint8_t>& a = Buffer(bytes, 0);
   std::vector<uint8_t>& b = Buffer(bytes, 1);
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     std::memcpy(a.data(), b.data(), bytes);
     benchmark::ClobberMemory();
   });
@@ -233,7 +185,7 @@ void BM_Memcpy(benchmark::State& state, int kind, int size) {
 void BM_Memset(benchmark::State& state, int kind) {
   const size_t bytes = size_t(640 * 480) * (kind ? 4 : 2);
   std::vector<uint8_t>& a = Buffer(bytes, 0);
-  Timed(state, [&] {
+  TimedNs(state, [&] {
     std::memset(a.data(), 0x5a, bytes);
     benchmark::ClobberMemory();
   });
@@ -243,7 +195,7 @@ void BM_Memset(benchmark::State& state, int kind) {
 void BM_ReadModifyWrite(benchmark::State& state, int kind) {
   const size_t words = size_t(640 * 480) / (kind ? 1 : 2);  // the bytes of one image
   std::vector<uint32_t> a(words, 1), b(words, 2);
-  Timed(state, [&] {
+  TimedNs(state, [&] {
     for (size_t i = 0; i < words; ++i) a[i] += b[i];
     benchmark::ClobberMemory();
   });
@@ -283,7 +235,7 @@ void BM_TilesOurs(benchmark::State& state, bool whole_image) {
     m.RunTable = tile.runs.data();
     m.RunTableValid = 1;
   }
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     for (int i = 0; i < kTiles; ++i) {
       BltMemImg(dst.img.get(), tile.img.get(), (i % 40) * 16, (i / 40) * 16, 1, nullptr);
     }
@@ -298,7 +250,7 @@ void BM_TilesPixman(benchmark::State& state) {
   BenchImage& tile = MakeImage(1, true, 16, 16, 4);
   pixman_image_t* d = PixmanOf(dst, PIXMAN_r5g6b5);
   pixman_image_t* s = PixmanOf(tile, PIXMAN_a8r8g8b8);
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     for (int i = 0; i < kTiles; ++i) {
       pixman_image_composite32(PIXMAN_OP_OVER, s, nullptr, d, 0, 0, 0, 0, (i % 40) * 16,
                                (i / 40) * 16, 16, 16);

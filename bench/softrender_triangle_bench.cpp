@@ -17,8 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <memory>
+#include <optional>
 #include <numbers>
 #include <random>
 #include <string>
@@ -29,86 +28,43 @@
 #include "engine/softrender/quad_mem_img.h"
 #include "engine/softrender/rotate_blit.h"
 #include "engine/softrender/triangle_mem_img.h"
-#include "platform/clock.h"
+#include "softrender_bench_support.h"
 
 namespace {
 
 // ---- Timing registry and the summary printed at exit -----------------------
 
-struct Timings {
-  std::map<std::string, double> ns;
-  std::vector<std::string> order;
-  std::map<std::string, std::string> lines;
-  ~Timings() {
-    if (order.empty()) return;
-    std::printf("\nTriangles, quads and rotation vs pixman (time ratio, above 1 = ours faster)\n");
-    for (const std::string& k : order) std::printf("  %s\n", lines[k].c_str());
-  }
-};
-Timings& Registry() {
-  static Timings t;
-  return t;
+using softrender_bench::BenchImage;
+using softrender_bench::TimedNs;
+
+softrender_bench::RatioSummary& Registry() {
+  static softrender_bench::RatioSummary summary(
+      "Triangles, quads and rotation vs pixman (time ratio, above 1 = ours faster)");
+  return summary;
 }
 
-template <class F>
-double Timed(benchmark::State& state, F&& body) {
-  platform::Clock& clock = platform::GetClock();
-  const uint64_t t0 = clock.Microseconds();
-  for (auto _ : state) body();
-  const uint64_t t1 = clock.Microseconds();
-  return state.iterations() ? double(t1 - t0) * 1000.0 / double(state.iterations()) : 0.0;
-}
-
-void Record(const std::string& key, double ns) { Registry().ns[key] = ns; }
+void Record(const std::string& key, double ns) { Registry().Record(key, ns); }
 
 void ReportRatio(benchmark::State& state, const std::string& name) {
-  auto& m = Registry().ns;
   const std::string ours = "ours " + name, ref = "pixman " + name;
-  if (!m.count(ours) || !m.count(ref) || m[ours] <= 0) return;
-  const double ratio = m[ref] / m[ours];
-  state.counters["ref_over_ours"] = ratio;
+  const std::optional<double> ratio = Registry().Compare(state, "ref_over_ours", ours, ref);
+  if (!ratio) return;
   char line[256];
   std::snprintf(line, sizeof line, "%-28s ref_over_ours %6.2f  (ours %8.1f us, pixman %8.1f us)",
-                name.c_str(), ratio, m[ours] / 1000.0, m[ref] / 1000.0);
-  if (!Registry().lines.count(name)) Registry().order.push_back(name);
-  Registry().lines[name] = line;
+                name.c_str(), *ratio, Registry().Ns(ours) / 1000.0, Registry().Ns(ref) / 1000.0);
+  Registry().SetLine(name, line);
 }
 
 // ---- Images ------------------------------------------------------------------
 
-struct BenchImage {
-  std::unique_ptr<MEMIMG> img = std::make_unique<MEMIMG>();
-  std::unique_ptr<ColorFormat> format = std::make_unique<ColorFormat>();
-  std::vector<uint8_t> pixels;
-};
-
 BenchImage MakeImage(int kind, int w, int h, uint32_t seed) {
-  BenchImage b;
-  MEMIMG& m = *b.img;
-  std::memset(&m, 0, sizeof m);
-  const int bytes = kind == 1 ? 4 : 2;
-  b.format->PixelByte = static_cast<uint16_t>(bytes);
-  b.format->BitDepth = static_cast<uint16_t>(bytes * 8);
-  m.Magic = kMemImgMagic;
-  m.Width = w;
-  m.Height = h;
-  m.Pitch = w * bytes;
-  m.PitchShift = -1;
-  m.Format = b.format.get();
-  m.Kind = kind;
-  m.DrawPalette = m.PaletteStore1;
-  m.SavedPalette = m.PaletteStore2;
-  b.pixels.resize(static_cast<size_t>(m.Pitch) * h);
-  std::mt19937 rng(seed);
-  for (auto& v : b.pixels) v = static_cast<uint8_t>(rng());
-  m.Pixels = b.pixels.data();
+  BenchImage b = softrender_bench::MakeBenchImage(kind, false, w, h);
+  softrender_bench::FillRandomBytes(b, seed);
   return b;
 }
 
 pixman_image_t* PixmanOf(BenchImage& b, int kind) {
-  return pixman_image_create_bits(kind == 1 ? PIXMAN_x8r8g8b8 : PIXMAN_r5g6b5, b.img->Width,
-                                  b.img->Height, reinterpret_cast<uint32_t*>(b.pixels.data()),
-                                  b.img->Pitch);
+  return softrender_bench::PixmanOf(b, kind == 1 ? PIXMAN_x8r8g8b8 : PIXMAN_r5g6b5);
 }
 
 void SetState(int mode, int value) {
@@ -133,7 +89,7 @@ void BM_QuadOurs(benchmark::State& state, int kind, int mode, int value, std::st
   BenchImage src = MakeImage(kind, 320, 240, 2);
   SetState(mode, value);
   const QuadRecord q{{{0, 0}, {640, 0}, {0, 480}, {640, 480}}};
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     DrawQuadMemImg(dst.img.get(), src.img.get(), &q, 0, nullptr);
     benchmark::ClobberMemory();
   });
@@ -155,7 +111,7 @@ void BM_QuadPixman(benchmark::State& state, int kind, int mode, int value, std::
   pixman_image_set_filter(s, PIXMAN_FILTER_NEAREST, nullptr, 0);
   pixman_image_t* mask = mode == 1 ? SolidMask(value) : nullptr;
   const pixman_op_t op = mode == 1 ? PIXMAN_OP_OVER : PIXMAN_OP_SRC;
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     pixman_image_composite32(op, s, mask, d, 0, 0, 0, 0, 0, 0, 640, 480);
     benchmark::ClobberMemory();
   });
@@ -176,7 +132,7 @@ void BM_RotateOurs(benchmark::State& state, int kind, int mode, int value, std::
   BenchImage dst = MakeImage(kind, 640, 480, 1);
   BenchImage src = MakeImage(kind, 256, 256, 2);
   SetState(mode, value);
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     BltRotateMemImg(dst.img.get(), src.img.get(), 320, 240, kAngle45, 1.0f, 0, 0, nullptr);
     benchmark::ClobberMemory();
   });
@@ -204,7 +160,7 @@ void BM_RotatePixman(benchmark::State& state, int kind, int mode, int value, std
   pixman_image_t* mask = mode == 1 ? SolidMask(value) : nullptr;
   // The bounding box of the turned image.
   const int half = static_cast<int>(std::ceil(128.0 * std::sqrt(2.0))) + 1;
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     pixman_image_composite32(PIXMAN_OP_OVER, s, mask, d, 0, 0, 0, 0, 320 - half, 240 - half,
                              2 * half, 2 * half);
     benchmark::ClobberMemory();
@@ -225,7 +181,7 @@ void BM_FlatOurs(benchmark::State& state, int kind, int mode, int value, std::st
   SetState(mode, value);
   const TriangleRecord t{{{0, 0, 0, 0}, {640, 0, 0, 0}, {0, 480, 0, 0}}};
   const uint32_t colour = kind == 1 ? 0xff3080c0u : 0x3a6cu;
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     DrawTriangleMemImg(dst.img.get(), nullptr, &t, 0, nullptr, colour);
     benchmark::ClobberMemory();
   });
@@ -244,7 +200,7 @@ void BM_FlatPixman(benchmark::State& state, int kind, int mode, int value, std::
   tri.p2 = {pixman_int_to_fixed(640), pixman_int_to_fixed(0)};
   tri.p3 = {pixman_int_to_fixed(0), pixman_int_to_fixed(480)};
   const pixman_op_t op = mode == 1 ? PIXMAN_OP_OVER : PIXMAN_OP_SRC;
-  const double ns = Timed(state, [&] {
+  const double ns = TimedNs(state, [&] {
     pixman_composite_triangles(op, s, d, PIXMAN_a1, 0, 0, 0, 0, 1, &tri);
     benchmark::ClobberMemory();
   });

@@ -12,7 +12,7 @@
 
 using softrender::Depth16;
 using softrender::Depth32;
-using softrender::PixelContext;
+using softrender::MakePixelContext;
 using softrender::PlainBlitJob;
 using softrender::SourceForm;
 
@@ -67,19 +67,10 @@ void BltMemImg(MEMIMG* dest, const MEMIMG* source, int32_t x, int32_t y, int32_t
     softrender::CopyPaletteWork(*source, palette.data());
   }
   if (source->Kind == 1) {
-    PixelContext<Depth32> ctx;
-    ctx.params = softrender::BlendParams32Of(state, job.p);
-    ctx.trans_color = source->TransColor;
-    ctx.weights = BlendGraphTable;
-    ctx.palette = palette.data();
-    softrender::RunPlainBlit32(job, ctx);
+    softrender::RunPlainBlit32(
+        job, MakePixelContext<Depth32>(state, *source, job.p, palette.data()));
   } else {
-    PixelContext<Depth16> ctx;
-    ctx.params = softrender::BlendParams16Of(state, job.p);
-    ctx.trans_color = source->TransColor;
-    ctx.weights = BlendGraphTable;
-    ctx.palette = palette.data();
-    ctx.mix6_k = job.p >> 2;
-    softrender::RunPlainBlit16(job, ctx);
+    softrender::RunPlainBlit16(
+        job, MakePixelContext<Depth16>(state, *source, job.p, palette.data()));
   }
 }

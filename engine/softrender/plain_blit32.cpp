@@ -54,6 +54,12 @@ void BlitVectorRows32(const PlainBlitJob& j, const PixelContext<D>& ctx) {
   }
 }
 
+// The whole-word add (mode 2) or subtract (mode 3) at P = 255, byte-wise
+// when Bytes.
+template <int Mode, bool Bytes>
+using WholeAddSubtractOp32 =
+    std::conditional_t<Mode == 2, AddWholeOp32<Bytes>, SubtractWholeOp32<Bytes>>;
+
 // The packed short cuts of modes 2 and 3 at P = 255, four pixels at a time.
 template <SourceForm F, int Mode, bool Bytes, bool Trans>
 void BlitWholeAddSubtractRows32(const PlainBlitJob& j, const PixelContext<D>& ctx) {
@@ -62,7 +68,7 @@ void BlitWholeAddSubtractRows32(const PlainBlitJob& j, const PixelContext<D>& ct
   uint8_t* dst = j.dst;
   const uint8_t* src = j.src;
   const int32_t w = j.width;
-  using Op = std::conditional_t<Mode == 2, AddWholeOp32<Bytes>, SubtractWholeOp32<Bytes>>;
+  using Op = WholeAddSubtractOp32<Mode, Bytes>;
   for (int32_t y = 0; y < j.height; ++y) {
     int32_t x = 0;
     for (; x + 4 <= w; x += 4) {
@@ -100,34 +106,17 @@ void General32(const PlainBlitJob& j, const PixelContext<D>& c) {
         BlitStandardRows<D, F, HalfMixOp, false, Trans, AlphaUse::kNone>(j, c);
         return;
       }
-    } else if constexpr (Mode == 2) {
+    } else if constexpr (Mode == 2 || Mode == 3) {
       if (j.p == 255) {
-        if constexpr (F == SourceForm::kDirect) {
-          if (j.mmx) {
-            BlitWholeAddSubtractRows32<F, 2, true, Trans>(j, c);
+        // Byte-wise with UseMmx, in the word forms without.
+        WithBool(j.mmx, [&](auto bytes) {
+          if constexpr (F == SourceForm::kDirect) {
+            BlitWholeAddSubtractRows32<F, Mode, bytes(), Trans>(j, c);
           } else {
-            BlitWholeAddSubtractRows32<F, 2, false, Trans>(j, c);
+            BlitStandardRows<D, F, WholeAddSubtractOp32<Mode, bytes()>, false, Trans,
+                             AlphaUse::kNone>(j, c);
           }
-        } else if (j.mmx) {
-          BlitStandardRows<D, F, AddWholeOp32<true>, false, Trans, AlphaUse::kNone>(j, c);
-        } else {
-          BlitStandardRows<D, F, AddWholeOp32<false>, false, Trans, AlphaUse::kNone>(j, c);
-        }
-        return;
-      }
-    } else if constexpr (Mode == 3) {
-      if (j.p == 255) {
-        if constexpr (F == SourceForm::kDirect) {
-          if (j.mmx) {
-            BlitWholeAddSubtractRows32<F, 3, true, Trans>(j, c);
-          } else {
-            BlitWholeAddSubtractRows32<F, 3, false, Trans>(j, c);
-          }
-        } else if (j.mmx) {
-          BlitStandardRows<D, F, SubtractWholeOp32<true>, false, Trans, AlphaUse::kNone>(j, c);
-        } else {
-          BlitStandardRows<D, F, SubtractWholeOp32<false>, false, Trans, AlphaUse::kNone>(j, c);
-        }
+        });
         return;
       }
     }

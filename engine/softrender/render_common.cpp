@@ -17,24 +17,6 @@ bool ResolveModeAndValue(const DrawState& state, SourceForm form, unsigned* mode
   return true;
 }
 
-BlendParams32 BlendParams32Of(const DrawState& state, uint32_t p) {
-  BlendParams32 bp;
-  bp.p = p;
-  bp.bright_b = DrawBrightBlue(state);
-  bp.bright_g = DrawBrightGreen(state);
-  bp.bright_r = DrawBrightRed(state);
-  return bp;
-}
-
-BlendParams16 BlendParams16Of(const DrawState& state, uint32_t p) {
-  BlendParams16 bp;
-  bp.p = p;
-  bp.bright_b = DrawBrightBlue(state);
-  bp.bright_g = DrawBrightGreen(state);
-  bp.bright_r = DrawBrightRed(state);
-  return bp;
-}
-
 void CopyPaletteWork(const MEMIMG& source, uint32_t* out) {
   std::fill(out, out + 256, 0u);
   if (source.DrawPalette == nullptr) return;

@@ -1,7 +1,8 @@
 // Per-call helpers shared by the software drawing routines: the source form
 // of an image, the blend-value rules of the draw state, the operator
-// parameters, the palette work copy, and the clipping of a source rectangle
-// placed at (x, y) of a destination.
+// parameters and the per-call pixel context built from them, the palette
+// work copy, and the clipping of a source rectangle placed at (x, y) of a
+// destination.
 //
 // Clipping follows the rectangle clip of the platform core (a right edge
 // left of the left edge is raised to it, likewise the bottom; then bottom,
@@ -12,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/memimg.h"
@@ -40,8 +42,34 @@ inline int SourcePixelBytes(const MEMIMG& image) {
 // Returns false when nothing is to be drawn.
 bool ResolveModeAndValue(const DrawState& state, SourceForm form, unsigned* mode, uint32_t* p);
 
-BlendParams32 BlendParams32Of(const DrawState& state, uint32_t p);
-BlendParams16 BlendParams16Of(const DrawState& state, uint32_t p);
+// Operator parameters (BlendParams32 or BlendParams16): blend value p and
+// the draw-bright channels of the state.
+template <class Params>
+Params BlendParamsOf(const DrawState& state, uint32_t p) {
+  Params bp;
+  bp.p = p;
+  bp.bright_b = DrawBrightBlue(state);
+  bp.bright_g = DrawBrightGreen(state);
+  bp.bright_r = DrawBrightRed(state);
+  return bp;
+}
+
+// The values fixed for one draw of `source` at blend value p: operator
+// parameters, the source's transparent colour, the weight table and the
+// palette work copy (256 words, read only for a palette source). mix6_k is
+// filled at both depths; only the 16-bit six-bit mix reads it.
+template <class D>
+PixelContext<D> MakePixelContext(const DrawState& state, const MEMIMG& source, uint32_t p,
+                                 const uint32_t* palette) {
+  static_assert(std::is_same_v<D, Depth32> || std::is_same_v<D, Depth16>);
+  PixelContext<D> ctx;
+  ctx.params = BlendParamsOf<typename D::Params>(state, p);
+  ctx.trans_color = source.TransColor;
+  ctx.weights = BlendGraphTable;
+  ctx.palette = palette;
+  ctx.mix6_k = p >> 2;
+  return ctx;
+}
 
 // Copies the first PaletteCount entries (clamped to 0-256) of the source's
 // palette into 256 words (4-byte entries for kind 1, 2-byte entries

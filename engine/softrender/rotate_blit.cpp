@@ -110,7 +110,7 @@ uint32_t RotateSampleV(const RotateBlitGeometry& g, int32_t x, int32_t y) {
 
 using softrender::Depth16;
 using softrender::Depth32;
-using softrender::PixelContext;
+using softrender::MakePixelContext;
 using softrender::RotateBlitGeometry;
 using softrender::RotateBlitJob;
 using softrender::SourceForm;
@@ -216,18 +216,10 @@ void BltRotateMemImg(MEMIMG* dest, const MEMIMG* source, int32_t cx, int32_t cy,
   std::array<uint32_t, 256> palette{};
   if (form == SourceForm::kPalette) softrender::CopyPaletteWork(*source, palette.data());
   if (source->Kind == 1) {
-    PixelContext<Depth32> ctx;
-    ctx.params = softrender::BlendParams32Of(state, job.p);
-    ctx.trans_color = source->TransColor;
-    ctx.weights = BlendGraphTable;
-    ctx.palette = palette.data();
-    softrender::RunRotateBlit32(job, ctx);
+    softrender::RunRotateBlit32(
+        job, MakePixelContext<Depth32>(state, *source, job.p, palette.data()));
   } else {
-    PixelContext<Depth16> ctx;
-    ctx.params = softrender::BlendParams16Of(state, job.p);
-    ctx.trans_color = source->TransColor;
-    ctx.weights = BlendGraphTable;
-    ctx.palette = palette.data();
-    softrender::RunRotateBlit16(job, ctx);
+    softrender::RunRotateBlit16(
+        job, MakePixelContext<Depth16>(state, *source, job.p, palette.data()));
   }
 }

@@ -16,7 +16,7 @@
 
 using softrender::Depth16;
 using softrender::Depth32;
-using softrender::PixelContext;
+using softrender::MakePixelContext;
 using softrender::SourceForm;
 using softrender::StretchBlitJob;
 
@@ -164,18 +164,10 @@ void BltStretchMemImg(MEMIMG* dest, const MEMIMG* source, const ImageRect* corne
   std::array<uint32_t, 256> palette{};
   if (form == SourceForm::kPalette) softrender::CopyPaletteWork(*source, palette.data());
   if (source->Kind == 1) {
-    PixelContext<Depth32> ctx;
-    ctx.params = softrender::BlendParams32Of(state, job.p);
-    ctx.trans_color = source->TransColor;
-    ctx.weights = BlendGraphTable;
-    ctx.palette = palette.data();
-    softrender::RunStretchBlit32(job, ctx);
+    softrender::RunStretchBlit32(
+        job, MakePixelContext<Depth32>(state, *source, job.p, palette.data()));
   } else {
-    PixelContext<Depth16> ctx;
-    ctx.params = softrender::BlendParams16Of(state, job.p);
-    ctx.trans_color = source->TransColor;
-    ctx.weights = BlendGraphTable;
-    ctx.palette = palette.data();
-    softrender::RunStretchBlit16(job, ctx);
+    softrender::RunStretchBlit16(
+        job, MakePixelContext<Depth16>(state, *source, job.p, palette.data()));
   }
 }

@@ -21,6 +21,14 @@
 // loops; the calling-convention note about them does not concern us.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
+// The row bodies handed to ForEachTexelRow are inlined like the operators,
+// so that the AVX2 build of the mode-0 loop compiles them for AVX2 too.
+#if defined(__GNUC__)
+#define SOFTRENDER_INLINE_LAMBDA __attribute__((always_inline))
+#else
+#define SOFTRENDER_INLINE_LAMBDA
+#endif
+
 namespace softrender {
 namespace {
 
@@ -60,6 +68,24 @@ class TexelRow {
   uint32_t* data_ = nullptr;
   int32_t fetched_row_ = -1;
 };
+
+// Walks the destination rows of j with their texels gathered once per
+// source row: Step pixels at a time through group(dp, tp), the rest of each
+// row one by one through single(dp, tp); dp addresses the destination
+// pixels, tp their texels.
+template <int Step, class Group, class Single>
+SOFTRENDER_INLINE void ForEachTexelRow(const StretchBlitJob& j, Group&& group, Single&& single) {
+  const int32_t w = j.width;
+  TexelRow texels(w);
+  uint8_t* dst = j.dst;
+  for (int32_t y = 0; y < j.height; ++y) {
+    const uint8_t* row = texels.Fetch(j, y);
+    int32_t x = 0;
+    for (; x + Step <= w; x += Step) group(dst + 4 * x, row + 4 * x);
+    for (; x < w; ++x) single(dst + 4 * x, row + 4 * x);
+    dst += j.dst_pitch;
+  }
+}
 
 // Mode 0 on eight pixels in 16-bit lanes, with no widening: a pixel's lanes
 // hold (blue, red) in their low bytes and (green, fourth) in their high
@@ -155,36 +181,29 @@ SOFTRENDER_INLINE void Mode0RowsBody(const StretchBlitJob& j, const PixelContext
   const PixelContext<D> c = ctx;
   const Mode0Lanes m = MakeMode0Lanes(c.params);
   const uint32_t trans = c.trans_color;
-  const int32_t w = j.width;
-  TexelRow texels(w);
-  uint8_t* dst = j.dst;
-  for (int32_t y = 0; y < j.height; ++y) {
-    const uint8_t* row = texels.Fetch(j, y);
-    int32_t x = 0;
-    for (; x + 8 <= w; x += 8) {
-      const U8x32 d = Load8Pixels(dst + 4 * x);
-      const U8x32 s = Load8Pixels(row + 4 * x);
-      U8x32 r;
-      if constexpr (F == SourceForm::kDirect) {
-        r = Mode0Plain8<White>(d, s, m);
-        if constexpr (Trans) r = Select8(As<U8x32>(As<U32x8>(s) == trans), d, r);
-      } else {
-        r = Mode0Alpha8<White>(d, s, m);
-        if constexpr (AU == AlphaUse::kGated) {
-          const U32x8 a = As<U32x8>(s) >> 24;
-          r = Select8(As<U8x32>(a == 255u), Mode0Plain8<White>(d, s, m), r);
-          r = Select8(As<U8x32>(a == 0u), d, r);
+  ForEachTexelRow<8>(
+      j,
+      [&](uint8_t* dp, const uint8_t* tp) SOFTRENDER_INLINE_LAMBDA {
+        const U8x32 d = Load8Pixels(dp);
+        const U8x32 s = Load8Pixels(tp);
+        U8x32 r;
+        if constexpr (F == SourceForm::kDirect) {
+          r = Mode0Plain8<White>(d, s, m);
+          if constexpr (Trans) r = Select8(As<U8x32>(As<U32x8>(s) == trans), d, r);
+        } else {
+          r = Mode0Alpha8<White>(d, s, m);
+          if constexpr (AU == AlphaUse::kGated) {
+            const U32x8 a = As<U32x8>(s) >> 24;
+            r = Select8(As<U8x32>(a == 255u), Mode0Plain8<White>(d, s, m), r);
+            r = Select8(As<U8x32>(a == 0u), d, r);
+          }
         }
-      }
-      Store8Pixels(dst + 4 * x, r);
-    }
-    for (; x < w; ++x) {
-      uint8_t* dp = dst + 4 * x;
-      Store32(dp, BlendSourcePixel<D, F, StandardOp<0, White>, false, Trans, AU>(
-                      Load32(dp), row + 4 * x, 0, c));
-    }
-    dst += j.dst_pitch;
-  }
+        Store8Pixels(dp, r);
+      },
+      [&](uint8_t* dp, const uint8_t* tp) SOFTRENDER_INLINE_LAMBDA {
+        Store32(dp, BlendSourcePixel<D, F, StandardOp<0, White>, false, Trans, AU>(Load32(dp), tp,
+                                                                                   0, c));
+      });
 }
 
 template <SourceForm F, bool White, bool Trans, AlphaUse AU>
@@ -221,27 +240,19 @@ void StretchVectorRows32(const StretchBlitJob& j, const PixelContext<D>& ctx) {
   const PixelContext<D> c = ctx;
   const VecParams32 v = MakeVecParams32(c.params);
   const uint32_t trans = c.trans_color;
-  const int32_t w = j.width;
-  TexelRow texels(w);
-  uint8_t* dst = j.dst;
-  for (int32_t y = 0; y < j.height; ++y) {
-    const uint8_t* row = texels.Fetch(j, y);
-    int32_t x = 0;
-    for (; x + 4 <= w; x += 4) {
-      const U8x16 d = LoadU8x16(dst + 4 * x);
-      const U8x16 s = LoadU8x16(row + 4 * x);
-      U8x16 r;
-      r = BlendPlain32x4<Mode, White>(d, s, v);
-      if constexpr (Trans) r = Select(PixelMask(As<U32x4>(s) == trans), d, r);
-      StoreU8x16(dst + 4 * x, r);
-    }
-    for (; x < w; ++x) {
-      uint8_t* dp = dst + 4 * x;
-      Store32(dp, BlendSourcePixel<D, F, StandardOp<Mode, White>, false, Trans, AU>(
-                      Load32(dp), row + 4 * x, 0, c));
-    }
-    dst += j.dst_pitch;
-  }
+  ForEachTexelRow<4>(
+      j,
+      [&](uint8_t* dp, const uint8_t* tp) SOFTRENDER_INLINE_LAMBDA {
+        const U8x16 d = LoadU8x16(dp);
+        const U8x16 s = LoadU8x16(tp);
+        U8x16 r = BlendPlain32x4<Mode, White>(d, s, v);
+        if constexpr (Trans) r = Select(PixelMask(As<U32x4>(s) == trans), d, r);
+        StoreU8x16(dp, r);
+      },
+      [&](uint8_t* dp, const uint8_t* tp) SOFTRENDER_INLINE_LAMBDA {
+        Store32(dp, BlendSourcePixel<D, F, StandardOp<Mode, White>, false, Trans, AU>(Load32(dp),
+                                                                                      tp, 0, c));
+      });
 }
 
 // The subtract fast path of a direct-colour source in its byte-wise form:
@@ -249,26 +260,19 @@ void StretchVectorRows32(const StretchBlitJob& j, const PixelContext<D>& ctx) {
 template <bool Trans>
 void StretchSubtractBytesRows32(const StretchBlitJob& j, const PixelContext<D>& ctx) {
   const uint32_t trans = ctx.trans_color;
-  const int32_t w = j.width;
-  TexelRow texels(w);
-  uint8_t* dst = j.dst;
-  for (int32_t y = 0; y < j.height; ++y) {
-    const uint8_t* row = texels.Fetch(j, y);
-    int32_t x = 0;
-    for (; x + 4 <= w; x += 4) {
-      const U8x16 d = LoadU8x16(dst + 4 * x);
-      const U8x16 s = LoadU8x16(row + 4 * x);
-      U8x16 r = SaturatingSubtractBytesV(d, s);
-      if constexpr (Trans) r = Select(PixelMask(As<U32x4>(s) == trans), d, r);
-      StoreU8x16(dst + 4 * x, r);
-    }
-    for (; x < w; ++x) {
-      uint8_t* dp = dst + 4 * x;
-      const uint32_t s = Load32(row + 4 * x);
-      if (!Trans || s != trans) Store32(dp, SaturatingSubtractBytes(Load32(dp), s));
-    }
-    dst += j.dst_pitch;
-  }
+  ForEachTexelRow<4>(
+      j,
+      [&](uint8_t* dp, const uint8_t* tp) SOFTRENDER_INLINE_LAMBDA {
+        const U8x16 d = LoadU8x16(dp);
+        const U8x16 s = LoadU8x16(tp);
+        U8x16 r = SaturatingSubtractBytesV(d, s);
+        if constexpr (Trans) r = Select(PixelMask(As<U32x4>(s) == trans), d, r);
+        StoreU8x16(dp, r);
+      },
+      [&](uint8_t* dp, const uint8_t* tp) SOFTRENDER_INLINE_LAMBDA {
+        const uint32_t s = Load32(tp);
+        if (!Trans || s != trans) Store32(dp, SaturatingSubtractBytes(Load32(dp), s));
+      });
 }
 
 template <SourceForm F, int Mode, bool Weighted, bool White, bool Trans>

@@ -14,7 +14,7 @@
 
 using softrender::Depth16;
 using softrender::Depth32;
-using softrender::PixelContext;
+using softrender::MakePixelContext;
 using softrender::SourceForm;
 using softrender::TriangleJob;
 using softrender::TriangleSetup;
@@ -70,9 +70,9 @@ void DrawTriangleMemImg(MEMIMG* dest, const MEMIMG* source, const TriangleRecord
   if (source == nullptr) {
     job.colour = TintFlatColour(dest->Kind == 1 ? colour : (colour & 0xffffu), dest->Kind, state);
     if (dest->Kind == 1) {
-      softrender::RunFlatTriangle32(job, softrender::BlendParams32Of(state, job.p));
+      softrender::RunFlatTriangle32(job, softrender::BlendParamsOf<softrender::BlendParams32>(state, job.p));
     } else {
-      softrender::RunFlatTriangle16(job, softrender::BlendParams16Of(state, job.p));
+      softrender::RunFlatTriangle16(job, softrender::BlendParamsOf<softrender::BlendParams16>(state, job.p));
     }
     return;
   }
@@ -92,19 +92,11 @@ void DrawTriangleMemImg(MEMIMG* dest, const MEMIMG* source, const TriangleRecord
   std::array<uint32_t, 256> palette{};
   if (form == SourceForm::kPalette) softrender::CopyPaletteWork(*source, palette.data());
   if (source->Kind == 1) {
-    PixelContext<Depth32> ctx;
-    ctx.params = softrender::BlendParams32Of(state, job.p);
-    ctx.trans_color = source->TransColor;
-    ctx.weights = BlendGraphTable;
-    ctx.palette = palette.data();
-    softrender::RunTriangleSpans32(job, ctx);
+    softrender::RunTriangleSpans32(
+        job, MakePixelContext<Depth32>(state, *source, job.p, palette.data()));
   } else {
-    PixelContext<Depth16> ctx;
-    ctx.params = softrender::BlendParams16Of(state, job.p);
-    ctx.trans_color = source->TransColor;
-    ctx.weights = BlendGraphTable;
-    ctx.palette = palette.data();
-    softrender::RunTriangleSpans16(job, ctx);
+    softrender::RunTriangleSpans16(
+        job, MakePixelContext<Depth16>(state, *source, job.p, palette.data()));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "blit_reference.h"
+#include "draw_test_support.h"
 #include "engine/graphics/image/blend_tables.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/softrender/blend_ops16.h"
@@ -13,6 +14,8 @@
 #include "engine/softrender/blend_vec32.h"
 
 using namespace softrender;
+using softrender_test::P16;
+using softrender_test::P32;
 using softrender_test::RefSaturatingAdd;
 using softrender_test::RefSaturatingAdd16;
 using softrender_test::RefSaturatingAdd16Pair;
@@ -22,11 +25,6 @@ using softrender_test::RefSaturatingSubtract16Pair;
 
 namespace {
 
-// Pixels named by red, green, blue (and the fourth byte).
-constexpr uint32_t P32(uint32_t r, uint32_t g, uint32_t b, uint32_t fourth = 0) {
-  return (fourth << 24) | (r << 16) | (g << 8) | b;
-}
-constexpr uint32_t P16(uint32_t r, uint32_t g, uint32_t b) { return (r << 11) | (g << 5) | b; }
 constexpr uint32_t Pair(uint32_t first, uint32_t second) { return first | (second << 16); }
 
 class BlendTablesTest : public ::testing::Test {

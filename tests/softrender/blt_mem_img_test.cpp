@@ -11,40 +11,29 @@
 #include <string>
 
 #include "blit_reference.h"
+#include "draw_test_support.h"
 #include "engine/graphics/image/blend_tables.h"
 #include "engine/graphics/image/draw_state.h"
+#include "random_source.h"
 #include "test_image.h"
 
 using softrender_test::BuildRunTable;
 using softrender_test::CloneImage;
+using softrender_test::DrawStateTest;
+using softrender_test::FillRandom;
 using softrender_test::MakeImage;
+using softrender_test::P16;
+using softrender_test::P32;
+using softrender_test::RandomSource;
+using softrender_test::RandomSourceOptions;
 using softrender_test::ReferenceBltMemImg;
 using softrender_test::ReferenceOptions;
 using softrender_test::TestImage;
 
 namespace {
 
-constexpr uint32_t P32(uint32_t r, uint32_t g, uint32_t b, uint32_t fourth = 0) {
-  return (fourth << 24) | (r << 16) | (g << 8) | b;
-}
-constexpr uint32_t P16(uint32_t r, uint32_t g, uint32_t b) { return (r << 11) | (g << 5) | b; }
-
-class BltMemImgTest : public ::testing::Test {
+class BltMemImgTest : public DrawStateTest {
  protected:
-  void SetUp() override {
-    BuildBlendTables();
-    ResetDrawState();
-    saved_mmx_ = UseMmx;
-  }
-  void TearDown() override {
-    UseMmx = saved_mmx_;
-    ResetDrawState();
-  }
-  static void SetBlend(int mode, int value) {
-    CurrentDrawState.BlendMode = mode;
-    CurrentDrawState.BlendValue = value;
-  }
-  static void SetArea(int l, int t, int r, int b) { CurrentDrawState.DrawArea = IntRect{l, t, r, b}; }
   // A one-row image of the given pixels.
   static TestImage Row(int kind, int palette, int alpha, std::initializer_list<uint32_t> px) {
     TestImage t = MakeImage(kind, palette, alpha, static_cast<int>(px.size()), 1);
@@ -52,7 +41,6 @@ class BltMemImgTest : public ::testing::Test {
     for (uint32_t v : px) t.Set(x++, 0, v);
     return t;
   }
-  int32_t saved_mmx_ = 1;
 };
 
 // Fills an image with distinct values so that every drawn pixel shows where it came from.
@@ -376,45 +364,9 @@ struct Config {
   }
 };
 
-uint32_t Pick(std::mt19937& rng, std::initializer_list<uint32_t> special, uint32_t mask) {
-  const uint32_t r = rng() % (special.size() + 3);
-  if (r < special.size()) return *(special.begin() + r);
-  return rng() & mask;
-}
-
-TestImage RandomSource(std::mt19937& rng, int kind, int form, int width, int height) {
-  TestImage t = MakeImage(kind, form == 2, form == 1, width, height, 3);
-  MEMIMG& m = *t.get();
-  if (form == 2) {
-    m.PaletteCount = 16;
-    m.TransColor = 5;
-    for (int i = 0; i < 16; ++i) {
-      const uint32_t e = kind ? rng() : (rng() & 0xffff);
-      std::memcpy(m.DrawPalette + i * (kind ? 4 : 2), &e, kind ? 4 : 2);
-    }
-  } else {
-    m.TransColor = kind ? 0x01234567u : P16(7, 9, 11);
-  }
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      uint32_t v;
-      if (form == 2) {
-        v = Pick(rng, {5, 0, 1}, 15);
-      } else if (form == 1) {
-        const uint32_t a = Pick(rng, {0, 255, 1, 128, 254}, 255);
-        v = kind ? ((a << 24) | (Pick(rng, {0, 0xffffff}, 0xffffff)))
-                 : (Pick(rng, {0, 0xffff}, 0xffff) | (a << 16) | ((rng() & 255) << 24));
-      } else if (kind) {
-        v = Pick(rng, {0x01234567u, 0x00234567u, 0xffffffffu, 0, 0x00010100u}, 0xffffffffu);
-      } else {
-        v = Pick(rng, {P16(7, 9, 11), 0xffff, 0, P16(0, 1, 0), P16(31, 0, 0)}, 0xffff);
-      }
-      t.Set(x, y, v);
-    }
-  }
-  BuildRunTable(t);
-  return t;
-}
+// Sources of the differential tests: a 16-entry palette, the packed add's
+// carries among the direct colours, and a run table.
+constexpr RandomSourceOptions kBlitSource{16, true, true};
 
 TEST_F(BltMemImgTest, EveryLoopMatchesTheReference) {
   const int values[] = {0, 1, 64, 128, 129, 200, 254, 255};
@@ -427,14 +379,12 @@ TEST_F(BltMemImgTest, EveryLoopMatchesTheReference) {
   for (int kind = 0; kind <= 1; ++kind) {
     for (int form = 0; form < 3; ++form) {
       std::mt19937 rng(1000 + kind * 10 + form);
-      const TestImage sources[] = {RandomSource(rng, kind, form, 5, 3),
-                                   RandomSource(rng, kind, form, 13, 2)};
+      const TestImage sources[] = {RandomSource(rng, kind, form, 5, 3, kBlitSource),
+                                   RandomSource(rng, kind, form, 13, 2, kBlitSource)};
       TestImage blend = MakeImage(2, 0, 0, 15, 4);
-      for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 15; ++x) blend.Set(x, y, rng() & 255);
+      FillRandom(blend, rng);
       TestImage dest = MakeImage(kind, 0, 0, 16, 5, 4);
-      for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 16; ++x) dest.Set(x, y, kind ? rng() : (rng() & 0xffff));
+      FillRandom(dest, rng);
       for (int mode = 0; mode <= 5; ++mode) {
         for (int value : values) {
           for (int b = 0; b < 2; ++b) {
@@ -496,11 +446,10 @@ TEST_F(BltMemImgTest, WideRowsMatchTheReference) {
   for (int kind = 0; kind <= 1; ++kind) {
     for (int form = 0; form < 2; ++form) {
       std::mt19937 rng(77 + kind * 2 + form);
-      TestImage src = RandomSource(rng, kind, form, 64, 16);
+      TestImage src = RandomSource(rng, kind, form, 64, 16, kBlitSource);
       src.get()->RunTableValid = 0;
       TestImage dest = MakeImage(kind, 0, 0, 70, 18);
-      for (int y = 0; y < 18; ++y)
-        for (int x = 0; x < 70; ++x) dest.Set(x, y, kind ? rng() : (rng() & 0xffff));
+      FillRandom(dest, rng);
       for (int mode = 0; mode <= 4; ++mode) {
         for (int value : {1, 77, 128, 200, 255}) {
           for (uint32_t bright : brights) {

@@ -10,40 +10,28 @@
 #include <string>
 
 #include "blit_reference.h"
+#include "draw_test_support.h"
 #include "engine/graphics/image/blend_tables.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/softrender/rect_fill.h"
 #include "test_image.h"
 
 using softrender_test::CloneImage;
+using softrender_test::DrawStateTest;
+using softrender_test::Fill;
+using softrender_test::FillRandom;
 using softrender_test::MakeImage;
+using softrender_test::P16;
+using softrender_test::P32;
 using softrender_test::TestImage;
 
 namespace {
 
-constexpr uint32_t P32(uint32_t r, uint32_t g, uint32_t b, uint32_t fourth = 0) {
-  return (fourth << 24) | (r << 16) | (g << 8) | b;
-}
-constexpr uint32_t P16(uint32_t r, uint32_t g, uint32_t b) { return (r << 11) | (g << 5) | b; }
-
-class FillRectTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    BuildBlendTables();
-    ResetDrawState();
-  }
-  void TearDown() override { ResetDrawState(); }
-  static void SetBlend(int mode, int value) {
-    CurrentDrawState.BlendMode = mode;
-    CurrentDrawState.BlendValue = value;
-  }
-  static void SetArea(int l, int t, int r, int b) { CurrentDrawState.DrawArea = IntRect{l, t, r, b}; }
-};
+class FillRectTest : public DrawStateTest {};
 
 TestImage Filled(int kind, int w, int h, uint32_t v, int pitch_extra = 0) {
   TestImage t = MakeImage(kind, 0, 0, w, h, pitch_extra);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) t.Set(x, y, v);
+  Fill(t, v);
   return t;
 }
 
@@ -223,8 +211,7 @@ TEST_F(FillRectTest, EveryModeMatchesTheModel) {
   int failures = 0;
   for (int kind = 0; kind <= 1; ++kind) {
     TestImage base = MakeImage(kind, 0, 0, 11, 3, 2);
-    for (int y = 0; y < 3; ++y)
-      for (int x = 0; x < 11; ++x) base.Set(x, y, kind ? rng() : (rng() & 0xffff));
+    FillRandom(base, rng);
     for (int mode = 0; mode <= 4; ++mode)
       for (int value : {1, 2, 127, 128, 200, 254, 255})
         for (uint32_t bright : {0xffffffu, 0x7f30a5u, 0xfffffeu})

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "draw_test_support.h"
 #include "engine/graphics/image/blend_tables.h"
 #include "engine/graphics/image/draw_state.h"
 #include "test_image.h"
@@ -24,14 +25,7 @@ namespace {
 
 using Points = std::vector<std::pair<int, int>>;
 
-class LineDrawTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    BuildBlendTables();
-    ResetDrawState();
-  }
-  void TearDown() override { ResetDrawState(); }
-};
+class LineDrawTest : public softrender_test::DrawStateTest {};
 
 TestImage Blank(int kind, int w, int h) {
   TestImage t = MakeImage(kind, 0, 0, w, h, 8);

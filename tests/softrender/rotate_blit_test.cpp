@@ -16,6 +16,7 @@
 #include <random>
 
 #include "engine/softrender/quad_mem_img.h"
+#include "random_source.h"
 #include "triangle_reference.h"
 #include "triangle_test_support.h"
 
@@ -423,13 +424,11 @@ TEST_F(RotateBlitTest, EveryLoopMatchesTheReference) {
   for (int kind = 0; kind <= 1; ++kind) {
     for (int form = 0; form < 3; ++form) {
       std::mt19937 rng(300 + kind * 10 + form);
-      const TestImage src = RandomTexelSource(rng, kind, form, 9, 7);
+      const TestImage src = RandomSource(rng, kind, form, 9, 7, RandomSourceOptions{});
       TestImage blend = MakeImage(2, 0, 0, 9, 7);
-      for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 9; ++x) blend.Set(x, y, rng() & 255);
+      FillRandom(blend, rng);
       TestImage dest = MakeImage(kind, 0, 0, 18, 14, 6);
-      for (int y = 0; y < 14; ++y)
-        for (int x = 0; x < 18; ++x) dest.Set(x, y, kind ? rng() : (rng() & 0xffff));
+      FillRandom(dest, rng);
       for (int mode = 0; mode <= 5; ++mode) {
         for (int value : values) {
           for (int b = 0; b < 2; ++b) {

@@ -12,15 +12,23 @@
 #include <string>
 #include <vector>
 
+#include "draw_test_support.h"
 #include "engine/graphics/image/blend_tables.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/softrender/blt_mem_img.h"
+#include "random_source.h"
 #include "stretch_reference.h"
 #include "test_image.h"
 
 using softrender_test::BuildRunTable;
 using softrender_test::CloneImage;
+using softrender_test::DrawStateTest;
+using softrender_test::FillRandom;
 using softrender_test::MakeImage;
+using softrender_test::P16;
+using softrender_test::P32;
+using softrender_test::RandomSource;
+using softrender_test::RandomSourceOptions;
 using softrender_test::ReferenceBltStretchMemImg;
 using softrender_test::ReferenceOptions;
 using softrender_test::ReferenceTexel;
@@ -28,29 +36,7 @@ using softrender_test::TestImage;
 
 namespace {
 
-constexpr uint32_t P32(uint32_t r, uint32_t g, uint32_t b, uint32_t fourth = 0) {
-  return (fourth << 24) | (r << 16) | (g << 8) | b;
-}
-constexpr uint32_t P16(uint32_t r, uint32_t g, uint32_t b) { return (r << 11) | (g << 5) | b; }
-
-class StretchBlitTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    BuildBlendTables();
-    ResetDrawState();
-    saved_mmx_ = UseMmx;
-  }
-  void TearDown() override {
-    UseMmx = saved_mmx_;
-    ResetDrawState();
-  }
-  static void SetBlend(int mode, int value) {
-    CurrentDrawState.BlendMode = mode;
-    CurrentDrawState.BlendValue = value;
-  }
-  static void SetArea(int l, int t, int r, int b) { CurrentDrawState.DrawArea = IntRect{l, t, r, b}; }
-  int32_t saved_mmx_ = 1;
-};
+class StretchBlitTest : public DrawStateTest {};
 
 // A one-row source whose texel x holds the value x + 1.
 TestImage NumberedRow(int kind, int width) {
@@ -387,46 +373,6 @@ TEST_F(StretchBlitTest, PaletteTransparencyComparesTheIndex) {
   }
 }
 
-uint32_t Pick(std::mt19937& rng, std::initializer_list<uint32_t> special, uint32_t mask) {
-  const uint32_t r = rng() % (special.size() + 3);
-  if (r < special.size()) return *(special.begin() + r);
-  return rng() & mask;
-}
-
-TestImage RandomSource(std::mt19937& rng, int kind, int form, int width, int height) {
-  TestImage t = MakeImage(kind, form == 2, form == 1, width, height, 3);
-  MEMIMG& m = *t.get();
-  if (form == 2) {
-    m.PaletteCount = 16;
-    m.TransColor = 5;
-    for (int i = 0; i < 16; ++i) {
-      const uint32_t e = kind ? rng() : (rng() & 0xffff);
-      std::memcpy(m.DrawPalette + i * (kind ? 4 : 2), &e, kind ? 4 : 2);
-    }
-  } else {
-    m.TransColor = kind ? 0x01234567u : P16(7, 9, 11);
-  }
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      uint32_t v;
-      if (form == 2) {
-        v = Pick(rng, {5, 0, 1}, 15);
-      } else if (form == 1) {
-        const uint32_t a = Pick(rng, {0, 255, 1, 128, 254}, 255);
-        v = kind ? ((a << 24) | Pick(rng, {0, 0xffffff}, 0xffffff))
-                 : (Pick(rng, {0, 0xffff}, 0xffff) | (a << 16) | ((rng() & 255) << 24));
-      } else if (kind) {
-        v = Pick(rng, {0x01234567u, 0x00234567u, 0xffffffffu, 0}, 0xffffffffu);
-      } else {
-        v = Pick(rng, {P16(7, 9, 11), 0xffff, 0, P16(0, 1, 0)}, 0xffff);
-      }
-      t.Set(x, y, v);
-    }
-  }
-  BuildRunTable(t);
-  return t;
-}
-
 std::string FirstDifference(const TestImage& got, const TestImage& want) {
   for (int y = 0; y < got.get()->Height; ++y)
     for (int x = 0; x < got.get()->Width; ++x)
@@ -435,6 +381,9 @@ std::string FirstDifference(const TestImage& got, const TestImage& want) {
                std::to_string(got.Get(x, y)) + " want " + std::to_string(want.Get(x, y));
   return "none";
 }
+
+// Sources of the differential tests: a 16-entry palette and a run table.
+constexpr RandomSourceOptions kStretchSource{16, false, true};
 
 // Every loop of both kinds against the reference, over rectangles that
 // enlarge, shrink, mirror, clip and match the source's size.
@@ -453,13 +402,11 @@ TEST_F(StretchBlitTest, EveryLoopMatchesTheReference) {
   for (int kind = 0; kind <= 1; ++kind) {
     for (int form = 0; form < 3; ++form) {
       std::mt19937 rng(2000 + kind * 10 + form);
-      const TestImage src = RandomSource(rng, kind, form, 5, 3);
+      const TestImage src = RandomSource(rng, kind, form, 5, 3, kStretchSource);
       TestImage blend = MakeImage(2, 0, 0, 6, 3);
-      for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 6; ++x) blend.Set(x, y, rng() & 255);
+      FillRandom(blend, rng);
       TestImage dest = MakeImage(kind, 0, 0, 12, 8, 4);
-      for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 12; ++x) dest.Set(x, y, kind ? rng() : (rng() & 0xffff));
+      FillRandom(dest, rng);
       for (int mode = 0; mode <= 5; ++mode)
         for (int value : values)
           for (int b = 0; b < 2; ++b)
@@ -500,10 +447,9 @@ TEST_F(StretchBlitTest, WideRowsMatchTheReference) {
   int failures = 0;
   for (int kind = 0; kind <= 1; ++kind) {
     for (int form = 0; form < 3; ++form) {
-      const TestImage src = RandomSource(rng, kind, form, 13, 5);
+      const TestImage src = RandomSource(rng, kind, form, 13, 5, kStretchSource);
       TestImage dest = MakeImage(kind, 0, 0, 40, 9);
-      for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 40; ++x) dest.Set(x, y, kind ? rng() : (rng() & 0xffff));
+      FillRandom(dest, rng);
       for (int mode = 0; mode <= 4; ++mode)
         for (int trans = 0; trans < 2; ++trans)
           for (uint32_t bright : {0xffffffu, 0x80c0ffu}) {

@@ -110,47 +110,7 @@ uint32_t Blend(bool k32, unsigned mode, uint32_t p, const Bright& br, uint32_t d
   return d;
 }
 
-uint32_t Pick(std::mt19937& rng, std::initializer_list<uint32_t> special, uint32_t mask) {
-  const uint32_t r = rng() % (special.size() + 3);
-  if (r < special.size()) return *(special.begin() + r);
-  return rng() & mask;
-}
-
-constexpr uint32_t P16(uint32_t r, uint32_t g, uint32_t b) { return (r << 11) | (g << 5) | b; }
-
 }  // namespace
-
-TestImage RandomTexelSource(std::mt19937& rng, int kind, int form, int width, int height) {
-  TestImage t = MakeImage(kind, form == 2, form == 1, width, height, 3);
-  MEMIMG& m = *t.get();
-  if (form == 2) {
-    m.TransColor = 5;
-    for (int i = 0; i < 256; ++i) {
-      const uint32_t e = kind ? rng() : (rng() & 0xffff);
-      std::memcpy(m.DrawPalette + i * (kind ? 4 : 2), &e, kind ? 4 : 2);
-    }
-  } else {
-    m.TransColor = kind ? 0x01234567u : P16(7, 9, 11);
-  }
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      uint32_t v;
-      if (form == 2) {
-        v = Pick(rng, {5, 0, 1}, 255);
-      } else if (form == 1) {
-        const uint32_t a = Pick(rng, {0, 255, 1, 128, 254}, 255);
-        v = kind ? ((a << 24) | Pick(rng, {0, 0xffffff}, 0xffffff))
-                 : (Pick(rng, {0, 0xffff}, 0xffff) | (a << 16) | ((rng() & 255) << 24));
-      } else if (kind) {
-        v = Pick(rng, {0x01234567u, 0x00234567u, 0xffffffffu, 0}, 0xffffffffu);
-      } else {
-        v = Pick(rng, {P16(7, 9, 11), 0xffff, 0, P16(0, 1, 0)}, 0xffff);
-      }
-      t.Set(x, y, v);
-    }
-  }
-  return t;
-}
 
 bool RefDraws(const DrawState& s, bool palette_source) {
   const unsigned m = static_cast<unsigned>(s.BlendMode);

@@ -6,12 +6,10 @@
 #pragma once
 
 #include <cstdint>
-#include <random>
 
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/memimg.h"
 #include "engine/softrender/triangle_mem_img.h"
-#include "test_image.h"
 
 namespace softrender_test {
 
@@ -39,11 +37,5 @@ void ReferenceDrawTriangle(MEMIMG* dest, const MEMIMG* source, const TriangleRec
 void ReferenceRotateBlit(MEMIMG* dest, const MEMIMG* source, int cx, int cy, float angle,
                          float scale, int trans_flag, const MEMIMG* blend, const DrawState& state,
                          const uint8_t* weight_table);
-
-// A source of colour kind 0 or 1 and form 0 direct, 1 alpha, 2 palette,
-// full of the values the gates single out: the transparent colour or index
-// (5 for a palette, 256 entries), alpha 0, 1, 128, 254 and 255, white and
-// black.
-TestImage RandomTexelSource(std::mt19937& rng, int kind, int form, int width, int height);
 
 }  // namespace softrender_test

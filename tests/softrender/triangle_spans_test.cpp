@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/softrender/triangle_mem_img.h"
+#include "random_source.h"
 #include "triangle_reference.h"
 #include "triangle_test_support.h"
 
@@ -217,13 +218,11 @@ TEST_F(TriangleSpansTest, EverySpanLoopMatchesTheReference) {
   for (int kind = 0; kind <= 1; ++kind) {
     for (int form = 0; form < 3; ++form) {
       std::mt19937 rng(77 + kind * 10 + form);
-      const TestImage src = RandomTexelSource(rng, kind, form, 10, 8);
+      const TestImage src = RandomSource(rng, kind, form, 10, 8, RandomSourceOptions{});
       TestImage blend = MakeImage(2, 0, 0, 11, 8);
-      for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 11; ++x) blend.Set(x, y, rng() & 255);
+      FillRandom(blend, rng);
       TestImage dest = MakeImage(kind, 0, 0, 16, 10, 4);
-      for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 16; ++x) dest.Set(x, y, kind ? rng() : (rng() & 0xffff));
+      FillRandom(dest, rng);
       for (int mode = 0; mode <= 5; ++mode) {
         for (int value : values) {
           for (int b = 0; b < 2; ++b) {
