@@ -59,14 +59,22 @@ class PlayerProcessTest : public ::testing::Test {
     return game;
   }
 
-  // Starts the player on the folder with the engine command line.
-  pid_t Launch(const std::string& command_line) {
+  // Starts the player on the folder with the engine command line; with a
+  // display, on that X display through SDL's X11 driver.
+  pid_t Launch(const std::string& command_line, const std::string& x_display = "") {
     const std::string player = std::string(VESK_BINARY_DIR) + "/game/vesk-player";
     const std::string game_option = "--game=" + folder_.string();
     const pid_t pid = fork();
     if (pid == 0) {
-      setenv("SDL_VIDEODRIVER", "dummy", 1);
+      if (x_display.empty()) {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+      } else {
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        setenv("DISPLAY", x_display.c_str(), 1);
+      }
       setenv("SDL_AUDIODRIVER", "dummy", 1);
+      // System libraries under SDL keep allocations until the process ends.
+      setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
       if (command_line.empty()) {
         execl(player.c_str(), player.c_str(), game_option.c_str(), static_cast<char*>(nullptr));
       } else {
@@ -120,6 +128,52 @@ TEST_F(PlayerProcessTest, StartsLoadsTheGameAndEndsWhenClosed) {
     EXPECT_EQ(ini.rfind("Start=0\r\nSoftModeFlag=0\r\nWindowModeFlag=1\r\n", 0), 0u) << ini;
     EXPECT_NE(ReadWholeFile(folder_ / "Log.txt").find("Alloc memory dump"), std::string::npos);
   }
+}
+
+// Starts a virtual X server that picks its own display number; the display
+// name (":N"), or empty when Xvfb is not installed or does not start.
+std::string StartXvfb(pid_t& server) {
+  if (access("/usr/bin/Xvfb", X_OK) != 0) return "";
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return "";
+  server = fork();
+  if (server == 0) {
+    close(pipe_fds[0]);
+    const std::string fd = std::to_string(pipe_fds[1]);
+    execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipe_fds[1]);
+  std::string number;
+  char c = 0;
+  while (read(pipe_fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(pipe_fds[0]);
+  return number.empty() ? "" : ":" + number;
+}
+
+// On a real (virtual) X display the player opens its window through SDL's
+// X11 driver, runs and ends cleanly when it is closed.
+TEST_F(PlayerProcessTest, OpensItsWindowOnAnXDisplay) {
+  pid_t server = -1;
+  const std::string display = StartXvfb(server);
+  if (display.empty()) {
+    if (server > 0) {
+      kill(server, SIGTERM);
+      waitpid(server, nullptr, 0);
+    }
+    GTEST_SKIP() << "Xvfb is not available";
+  }
+  WriteGame(false);
+  const pid_t pid = Launch("Test_Of_Main", display);
+  ASSERT_GT(pid, 0);
+  const bool reached_title = WaitForLog("タイトル処理開始", 60);
+  kill(pid, SIGINT);
+  EXPECT_TRUE(reached_title) << ReadWholeFile(folder_ / "Log.txt");
+  EXPECT_EQ(WaitForExit(pid, 60), 0);
+  kill(server, SIGTERM);
+  waitpid(server, nullptr, 0);
+  EXPECT_NE(ReadWholeFile(folder_ / "Log.txt").find("Alloc memory dump"), std::string::npos);
 }
 
 // Without test play no log file is written.
