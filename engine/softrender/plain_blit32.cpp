@@ -35,12 +35,8 @@ void BlitVectorRows32(const PlainBlitJob& j, const PixelContext<D>& ctx) {
           r = Select(PixelMask(BitCast<U32x4>(s) == trans), d, r);
         }
       } else {
-        r = BlendAlphaSource32x4<Mode, White>(d, s, v);
-        if constexpr (AU != AlphaUse::kWeight) {
-          const U32x4 a = BitCast<U32x4>(s) >> 24;
-          r = Select(PixelMask(a == 255u), BlendPlain32x4<Mode, White>(d, s, v), r);
-          if constexpr (AU == AlphaUse::kGated) r = Select(PixelMask(a == 0u), d, r);
-        }
+        static_assert(Mode <= 3 && (AU == AlphaUse::kWeight || AU == AlphaUse::kGated));
+        r = BlendAlphaSourcePairs32x4<Mode, White, AU == AlphaUse::kGated>(d, s, v);
       }
       StoreU8x16(dst + 4 * x, r);
     }
@@ -129,12 +125,14 @@ void General32(const PlainBlitJob& j, const PixelContext<D>& c) {
                                 : !Trans                ? AlphaUse::kWeight
                                 : Mode == 4             ? AlphaUse::kGatedNoSkip
                                                         : AlphaUse::kGated;
-    // The alpha-weighted mix by P and multiply need wide products, which the
-    // compiler's own vectorising of the scalar loop handles faster (measured).
+    // The alpha-weighted multiply needs wide products, and the ungated
+    // alpha-weighted mix by P as many; the compiler's own vectorising of the
+    // scalar loop handles those as fast or faster (measured). The other
+    // alpha-source cases of modes 0 to 3 run in 16-bit lanes.
     constexpr bool kVector =
         !Weighted && F != SourceForm::kPalette &&
-        (F == SourceForm::kDirect || kAlpha == AlphaUse::kNone || Mode == 0 || Mode == 2 ||
-         Mode == 3);
+        (F == SourceForm::kDirect || kAlpha == AlphaUse::kNone ||
+         (Mode <= 3 && !(Mode == 1 && kAlpha == AlphaUse::kWeight)));
     if constexpr (kVector) {
       BlitVectorRows32<F, Mode, White, Trans, kAlpha>(j, c);
     } else {
