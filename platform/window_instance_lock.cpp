@@ -36,7 +36,7 @@ std::string InstanceLockPath(std::string_view class_name_sjis) {
     folder = g_folder_override;
   }
   if (folder.empty()) folder = GameFolderNative();
-  if (folder.empty()) folder = ".";
+  if (folder.empty()) folder.push_back('.');
   char name[64];
   std::snprintf(name, sizeof(name), "/.vesk-instance-%016llx.lock",
                 static_cast<unsigned long long>(HashName(class_name_sjis)));

@@ -291,7 +291,8 @@ int MakeFullPath(const char* path, char* out, const char* base) {
     result = base_text.substr(0, std::min<size_t>(2, base_text.size()));
     i = 1;
   } else if (length >= 2 && path[1] == ':') {
-    result.assign(path, 2);
+    result.push_back(path[0]);
+    result.push_back(path[1]);
     i = 2;
     if (length >= 3 && path[2] == '\\') i = 3;
   } else {

@@ -1,6 +1,7 @@
 #include "tools/writers/database_writer.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "tools/writers/data_file_writer.h"
 
@@ -101,7 +102,9 @@ DataBase SampleDataBase(int types, int contents, int rows) {
         if (c % 2 == 0) {
           row.numbers.push_back(t * 1000 + r * 10 + c);
         } else {
-          row.texts.push_back("T" + std::to_string(t) + "R" + std::to_string(r) + "C" + std::to_string(c));
+          char text[48];
+          std::snprintf(text, sizeof text, "T%dR%dC%d", t, r, c);
+          row.texts.emplace_back(text);
         }
       }
     }
