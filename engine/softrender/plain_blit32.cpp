@@ -144,20 +144,8 @@ void General32(const PlainBlitJob& j, const PixelContext<D>& c) {
 }  // namespace
 
 void RunPlainBlit32(const PlainBlitJob& j, const PixelContext<D>& c) {
-  WithSourceForm(j.form, [&](auto form) {
-    WithMode(j.mode, [&](auto mode) {
-      WithBool(j.blend != nullptr, [&](auto weighted) {
-        WithBool(j.white, [&](auto white) {
-          if (j.whole_image) {
-            BlitWholeImageRows<D, form(), mode(), white(), weighted()>(j, c);
-            return;
-          }
-          WithBool(j.trans, [&](auto trans) {
-            General32<form(), mode(), weighted(), white(), trans()>(j, c);
-          });
-        });
-      });
-    });
+  DispatchPlainBlit(j, c, [&](auto form, auto mode, auto weighted, auto white, auto trans) {
+    General32<form(), mode(), weighted(), white(), trans()>(j, c);
   });
 }
 

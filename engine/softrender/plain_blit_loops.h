@@ -9,6 +9,7 @@
 
 #include "engine/softrender/blend_pixel.h"
 #include "engine/softrender/plain_blit_job.h"
+#include "engine/softrender/static_dispatch.h"
 
 namespace softrender {
 
@@ -101,6 +102,26 @@ void BlitWholeImageRows(const PlainBlitJob& j, const PixelContext<D>& ctx) {
     src += j.src_pitch;
     if constexpr (Weighted) blend += j.blend_pitch;
   }
+}
+
+// Maps a plain-blit job to one loop: the whole-image path when the run table
+// describes the source, else the depth's general path, called as
+// general(form, mode, weighted, white, trans) with compile-time constants.
+template <typename D, typename General>
+void DispatchPlainBlit(const PlainBlitJob& j, const PixelContext<D>& c, General general) {
+  WithSourceForm(j.form, [&](auto form) {
+    WithMode(j.mode, [&](auto mode) {
+      WithBool(j.blend != nullptr, [&](auto weighted) {
+        WithBool(j.white, [&](auto white) {
+          if (j.whole_image) {
+            BlitWholeImageRows<D, form(), mode(), white(), weighted()>(j, c);
+            return;
+          }
+          WithBool(j.trans, [&](auto trans) { general(form, mode, weighted, white, trans); });
+        });
+      });
+    });
+  });
 }
 
 }  // namespace softrender
