@@ -2,10 +2,10 @@
 // packed by the archive tool: both must give the same bytes.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +13,7 @@
 #include "engine/core/file_stream_table.h"
 #include "engine/core/ora_archive_streams.h"
 #include "platform/file_system.h"
+#include "support/scratch_folder.h"
 #include "tools/writers/archive_writer.h"
 
 namespace {
@@ -20,23 +21,15 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-Bytes Pattern(size_t size, uint32_t seed) {
-  Bytes bytes(size);
-  for (auto& b : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(seed >> 16);
-  }
-  return bytes;
-}
+using testsupport::PseudoRandomBytes;
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 class GameFolders : public ::testing::Test {
  protected:
   void SetUp() override {
-    static std::atomic<int> counter{0};
-    base_ = fs::temp_directory_path() /
-            ("vesk_entry_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    scratch_.emplace("vesk_entry");
+    base_ = scratch_->Path();
     saved_folder_ = platform::GetCurrentFolder();
     ClearArchiveTables();
     EnableArchiveAccess(1);
@@ -49,8 +42,6 @@ class GameFolders : public ::testing::Test {
     ChangeArchiveExtension(nullptr);
     ChangeArchiveKey(nullptr);
     platform::SetCurrentFolder(saved_folder_);
-    std::error_code ec;
-    fs::remove_all(base_, ec);
   }
   void Write(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path());
@@ -80,6 +71,7 @@ class GameFolders : public ::testing::Test {
     }
     fs::remove_all(folder / "Data");
   }
+  std::optional<testsupport::ScratchFolder> scratch_;
   fs::path base_;
   std::string saved_folder_;
 };
@@ -112,11 +104,11 @@ FileView View(const std::string& name) {
 
 TEST_F(GameFolders, PackedDataReadsTheSameAsThePlainFolder) {
   std::vector<std::pair<std::string, Bytes>> files = {
-      {"Data/BasicData/Game.dat", Pattern(1234, 1)},
-      {"Data/BasicData/DataBase.dat", Pattern(70000, 2)},
-      {"Data/MapData/Map001.mps", Pattern(4096, 3)},
-      {"Data/Picture/Title.png", Pattern(200000, 4)},
-      {"Data/Picture/\xe8\xa1\xa8.png", Pattern(300, 5)},  // a name whose Shift-JIS second byte is 0x5C
+      {"Data/BasicData/Game.dat", PseudoRandomBytes(1234, 1)},
+      {"Data/BasicData/DataBase.dat", PseudoRandomBytes(70000, 2)},
+      {"Data/MapData/Map001.mps", PseudoRandomBytes(4096, 3)},
+      {"Data/Picture/Title.png", PseudoRandomBytes(200000, 4)},
+      {"Data/Picture/\xe8\xa1\xa8.png", PseudoRandomBytes(300, 5)},  // a name whose Shift-JIS second byte is 0x5C
       {"Data/Sound/empty.ogg", {}},
       {"Data/Text/story.txt", Text("first line\r\nsecond \x88\x9F line\r\n\r\nlast")},
       {"Data/Text/long.txt", Text(std::string(150, 'x') + "\r\nshort")},
@@ -156,7 +148,7 @@ TEST_F(GameFolders, PackedDataReadsTheSameAsThePlainFolder) {
 
 TEST_F(GameFolders, EntryPointEdgeCases) {
   Write(base_ / "two.txt", Text("ab\r\ncd"));
-  Write(base_ / "Data" / "f.bin", Pattern(10, 9));
+  Write(base_ / "Data" / "f.bin", PseudoRandomBytes(10, 9));
   Enter(base_);
   // Two letters, CR LF, two letters, read with a 10-byte buffer.
   StreamHandle h = OpenDataFile("two.txt", 0);

@@ -3,7 +3,6 @@
 // limits. Archives are built by the writer in tools/writers.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +17,7 @@
 #include "engine/core/ora_archive_streams.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "support/scratch_folder.h"
 #include "tools/writers/archive_writer.h"
 
 namespace {
@@ -25,14 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-Bytes Pattern(size_t size, uint32_t seed) {
-  Bytes bytes(size);
-  for (auto& b : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(seed >> 16);
-  }
-  return bytes;
-}
+using testsupport::PseudoRandomBytes;
 
 Bytes Compressible(size_t size, uint32_t seed) {
   Bytes bytes;
@@ -68,7 +61,7 @@ TEST(ArchiveKeyTest, Vectors) {
 
 TEST(ArchiveKeyTest, ScramblingDependsOnTheFileOffsetOnly) {
   const ArchiveKey key = MakeArchiveKey("offsets");
-  const Bytes plain = Pattern(100, 3);
+  const Bytes plain = PseudoRandomBytes(100, 3);
   Bytes whole = plain;
   XorArchiveKey(whole.size(), whole.data(), 1000, key);
   for (size_t start : {0u, 1u, 11u, 12u, 13u, 57u}) {
@@ -114,10 +107,8 @@ TEST(ArchiveWildcardTest, Matches) {
 class ArchiveFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    static std::atomic<int> counter{0};
-    root_ = fs::temp_directory_path() /
-            ("vesk_archive_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    fs::create_directories(root_);
+    scratch_.emplace("vesk_archive");
+    root_ = scratch_->Path();
     saved_folder_ = platform::GetCurrentFolder();
     ASSERT_TRUE(platform::SetCurrentFolder(platform::NativeToEnginePath(root_.string())));
     ClearArchiveTables();
@@ -131,15 +122,8 @@ class ArchiveFolder : public ::testing::Test {
     UseArchiveExtension(nullptr);
     UseArchiveKey(nullptr);
     platform::SetCurrentFolder(saved_folder_);
-    std::error_code ec;
-    fs::remove_all(root_, ec);
   }
-  void WriteNative(const std::string& relative, const Bytes& bytes) {
-    const fs::path path = root_ / relative;
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
+  void WriteNative(const std::string& relative, const Bytes& bytes) { scratch_->Write(relative, bytes); }
   void WriteArchive(const std::string& relative, const writers::ArchiveTreeNode& tree,
                     writers::ArchiveWriteOptions options = {}) {
     if (!options.key_text && !options.use_second_key) options.key_text = "GameKey";
@@ -161,14 +145,15 @@ class ArchiveFolder : public ::testing::Test {
   }
   std::string EngineRoot() const { return platform::NativeToEnginePath(root_.string()); }
 
+  std::optional<testsupport::ScratchFolder> scratch_;
   fs::path root_;
   std::string saved_folder_;
 };
 
 TEST_F(ArchiveFolder, LookupTable) {
-  const Bytes a_png = Pattern(5000, 1), kanji = Pattern(77, 2), map = Compressible(9000, 3),
-              b_file = Pattern(33, 4), bgm = Pattern(4096, 5), lower_trail = Pattern(10, 6),
-              plain_save = Pattern(12, 7), inner = Pattern(40, 8), extra_plain = Pattern(9, 9);
+  const Bytes a_png = PseudoRandomBytes(5000, 1), kanji = PseudoRandomBytes(77, 2), map = Compressible(9000, 3),
+              b_file = PseudoRandomBytes(33, 4), bgm = PseudoRandomBytes(4096, 5), lower_trail = PseudoRandomBytes(10, 6),
+              plain_save = PseudoRandomBytes(12, 7), inner = PseudoRandomBytes(40, 8), extra_plain = PseudoRandomBytes(9, 9);
   writers::ArchiveTreeNode data;
   data.is_folder = true;
   data.AddFile("Picture\\a.png", a_png);
@@ -181,12 +166,12 @@ TEST_F(ArchiveFolder, LookupTable) {
   options.compress = true;
   WriteArchive("Data.vesk", data, options);
   // Plain files below the packed folder are never read.
-  WriteNative("Data/Picture/a.png", Pattern(5000, 100));
-  WriteNative("Data/Picture/missing.png", Pattern(10, 101));
+  WriteNative("Data/Picture/a.png", PseudoRandomBytes(5000, 100));
+  WriteNative("Data/Picture/missing.png", PseudoRandomBytes(10, 101));
   // A deeper archive under the packed folder does not count: the outer one decides.
   writers::ArchiveTreeNode picture;
   picture.is_folder = true;
-  picture.AddFile("a.png", Pattern(5000, 102));
+  picture.AddFile("a.png", PseudoRandomBytes(5000, 102));
   WriteArchive("Data/Picture.vesk", picture);
   // A plain folder with a packed subfolder.
   WriteNative("Save/x.sav", plain_save);
@@ -238,7 +223,7 @@ TEST_F(ArchiveFolder, LookupTable) {
 TEST_F(ArchiveFolder, EveryVersionStoredAndCompressed) {
   writers::ArchiveTreeNode data;
   data.is_folder = true;
-  const Bytes stored = Pattern(70001, 11), packable = Compressible(65537, 12), empty;
+  const Bytes stored = PseudoRandomBytes(70001, 11), packable = Compressible(65537, 12), empty;
   data.AddFile("Sub\\Deeper\\noise.bin", stored);
   data.AddFile("Sub\\text.bin", packable);
   data.AddFile("empty.bin", empty);
@@ -261,7 +246,7 @@ TEST_F(ArchiveFolder, EveryVersionStoredAndCompressed) {
 }
 
 TEST_F(ArchiveFolder, ReadsAtOddOffsetsAndSizes) {
-  const Bytes stored = Pattern(40000, 21), packable = Compressible(40000, 22);
+  const Bytes stored = PseudoRandomBytes(40000, 21), packable = Compressible(40000, 22);
   writers::ArchiveTreeNode data;
   data.is_folder = true;
   data.AddFile("s.bin", stored);
@@ -304,7 +289,7 @@ TEST_F(ArchiveFolder, ReadsAtOddOffsetsAndSizes) {
 TEST_F(ArchiveFolder, ReadPastTheEndAndBadHandles) {
   writers::ArchiveTreeNode data;
   data.is_folder = true;
-  data.AddFile("f.bin", Pattern(10, 31));
+  data.AddFile("f.bin", PseudoRandomBytes(10, 31));
   WriteArchive("Data.vesk", data);
   const StreamHandle h = StreamOpen("Data\\f.bin", 0, 1, 0);
   ASSERT_NE(h, 0);
@@ -333,9 +318,9 @@ TEST_F(ArchiveFolder, ReadPastTheEndAndBadHandles) {
 TEST_F(ArchiveFolder, KeysAndExtension) {
   writers::ArchiveTreeNode data;
   data.is_folder = true;
-  const Bytes content = Pattern(100, 41);
+  const Bytes content = PseudoRandomBytes(100, 41);
   data.AddFile("f.bin", content);
-  WriteNative("Data/f.bin", Pattern(100, 42));  // read only when the archive is refused
+  WriteNative("Data/f.bin", PseudoRandomBytes(100, 42));  // read only when the archive is refused
 
   // Made with the second fixed key: read with it throughout.
   writers::ArchiveWriteOptions second;
@@ -348,7 +333,7 @@ TEST_F(ArchiveFolder, KeysAndExtension) {
   writers::ArchiveWriteOptions other;
   other.key_text = "Other";
   WriteArchive("Data.vesk", data, other);
-  EXPECT_EQ(ReadAll("Data\\f.bin"), Pattern(100, 42));
+  EXPECT_EQ(ReadAll("Data\\f.bin"), PseudoRandomBytes(100, 42));
   ClearArchiveTables();
   UseArchiveKey("Other");
   EXPECT_EQ(ReadAll("Data\\f.bin"), content);
@@ -364,7 +349,7 @@ TEST_F(ArchiveFolder, KeysAndExtension) {
   // The default extension when none (or an unusable one) is set.
   ClearArchiveTables();
   fs::rename(root_ / "Data.vesk", root_ / "Data.ORA");
-  EXPECT_EQ(ReadAll("Data\\f.bin"), Pattern(100, 42));
+  EXPECT_EQ(ReadAll("Data\\f.bin"), PseudoRandomBytes(100, 42));
   UseArchiveExtension("");
   EXPECT_EQ(ReadAll("Data\\f.bin"), content);
   ClearArchiveTables();
@@ -375,24 +360,24 @@ TEST_F(ArchiveFolder, KeysAndExtension) {
 TEST_F(ArchiveFolder, PlainFilesOnlyWhenArchivesAreOff) {
   writers::ArchiveTreeNode data;
   data.is_folder = true;
-  data.AddFile("f.bin", Pattern(10, 51));
+  data.AddFile("f.bin", PseudoRandomBytes(10, 51));
   WriteArchive("Data.vesk", data);
-  WriteNative("Data/f.bin", Pattern(10, 52));
-  EXPECT_EQ(ReadAll("Data\\f.bin"), Pattern(10, 51));
+  WriteNative("Data/f.bin", PseudoRandomBytes(10, 52));
+  EXPECT_EQ(ReadAll("Data\\f.bin"), PseudoRandomBytes(10, 51));
   SetUseArchive(0);
-  EXPECT_EQ(ReadAll("Data\\f.bin"), Pattern(10, 52));
+  EXPECT_EQ(ReadAll("Data\\f.bin"), PseudoRandomBytes(10, 52));
   SetUseArchive(1);
-  EXPECT_EQ(ReadAll("Data\\f.bin"), Pattern(10, 51));
+  EXPECT_EQ(ReadAll("Data\\f.bin"), PseudoRandomBytes(10, 51));
 }
 
 TEST_F(ArchiveFolder, FindInsideArchives) {
   writers::ArchiveTreeNode data;
   data.is_folder = true;
-  data.AddFile("Map001.mps", Pattern(11, 1));
-  data.AddFile("Map002.mps", Pattern(22, 2));
-  data.AddFile("other.dat", Pattern(3, 3));
+  data.AddFile("Map001.mps", PseudoRandomBytes(11, 1));
+  data.AddFile("Map002.mps", PseudoRandomBytes(22, 2));
+  data.AddFile("other.dat", PseudoRandomBytes(3, 3));
   data.AddFolder("MapSub");
-  data.AddFile("Picture\\p.png", Pattern(4, 4));
+  data.AddFile("Picture\\p.png", PseudoRandomBytes(4, 4));
   WriteArchive("Data.vesk", data);
   auto list = [](const char* pattern) {
     std::vector<std::string> names;
@@ -441,7 +426,7 @@ size_t RootRecord(const Bytes& b) { return GetU32(b, 12) + GetU32(b, 20); }
 TEST_F(ArchiveFolder, DamagedArchives) {
   writers::ArchiveTreeNode data;
   data.is_folder = true;
-  const Bytes stored = Pattern(300, 61), packable = Compressible(3000, 62);
+  const Bytes stored = PseudoRandomBytes(300, 61), packable = Compressible(3000, 62);
   data.AddFile("c.bin", packable);    // root entry 0, compressed
   data.AddFile("s.bin", stored);      // root entry 1, stored
   data.AddFile("Sub\\t.bin", stored);  // root entry 2, a folder
@@ -449,7 +434,7 @@ TEST_F(ArchiveFolder, DamagedArchives) {
   options.compress = true;
   options.key_text = "GameKey";
   const Bytes good = writers::BuildArchive(data, options);
-  const Bytes plain_c = Pattern(5, 63), plain_s = Pattern(6, 64);
+  const Bytes plain_c = PseudoRandomBytes(5, 63), plain_s = PseudoRandomBytes(6, 64);
   WriteNative("Data/c.bin", plain_c);
   WriteNative("Data/s.bin", plain_s);
 
@@ -532,9 +517,9 @@ TEST_F(ArchiveFolder, DamagedArchives) {
 TEST_F(ArchiveFolder, FiveHundredTwelveStreams) {
   writers::ArchiveTreeNode data;
   data.is_folder = true;
-  data.AddFile("f.bin", Pattern(10, 71));
+  data.AddFile("f.bin", PseudoRandomBytes(10, 71));
   WriteArchive("Data.vesk", data);
-  WriteNative("plain.bin", Pattern(10, 72));
+  WriteNative("plain.bin", PseudoRandomBytes(10, 72));
   std::vector<StreamHandle> handles;
   for (int i = 0; i < kMaxArchiveStreams; ++i) {
     const StreamHandle h = StreamOpen(i % 2 ? "Data\\f.bin" : "plain.bin", 0, 1, 0);
@@ -555,7 +540,7 @@ TEST_F(ArchiveFolder, FiveHundredTwelveStreams) {
 TEST_F(ArchiveFolder, FiveHundredTwelveArchives) {
   writers::ArchiveTreeNode tree;
   tree.is_folder = true;
-  tree.AddFile("a.bin", Pattern(4, 81));
+  tree.AddFile("a.bin", PseudoRandomBytes(4, 81));
   const Bytes archive = writers::BuildArchive(tree, {.version = 3, .key_text = std::string("GameKey")});
   // Spread over small folders so that each look-up scans few names.
   auto folder = [](int i) { return "G" + std::to_string(i / 32) + "/F" + std::to_string(i); };
@@ -563,10 +548,10 @@ TEST_F(ArchiveFolder, FiveHundredTwelveArchives) {
   for (int i = 0; i <= kMaxOpenArchives; ++i) WriteNative(folder(i) + ".vesk", archive);
   const StreamHandle held = StreamOpen(member(0).c_str(), 0, 1, 0);
   ASSERT_NE(held, 0);
-  for (int i = 1; i < kMaxOpenArchives; ++i) ASSERT_EQ(ReadAll(member(i)), Pattern(4, 81)) << i;
+  for (int i = 1; i < kMaxOpenArchives; ++i) ASSERT_EQ(ReadAll(member(i)), PseudoRandomBytes(4, 81)) << i;
   EXPECT_EQ(OpenArchiveCount(), kMaxOpenArchives);
   // The table is full: the unused archives are closed to make room.
-  EXPECT_EQ(ReadAll(member(kMaxOpenArchives)), Pattern(4, 81));
+  EXPECT_EQ(ReadAll(member(kMaxOpenArchives)), PseudoRandomBytes(4, 81));
   EXPECT_EQ(OpenArchiveCount(), 2);
   EXPECT_EQ(ArchiveReferenceCount(NormalizeFullPath("G0\\F0.vesk")), 1);
   StreamClose(held);

@@ -1,11 +1,11 @@
 // File streams, memory streams, the stream table and the stream helpers.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,29 +14,20 @@
 #include "engine/core/ora_archive_streams.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> Pattern(size_t size) {
-  std::vector<uint8_t> bytes(size);
-  uint32_t state = 12345;
-  for (auto& b : bytes) {
-    state = state * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(state >> 16);
-  }
-  return bytes;
-}
+std::vector<uint8_t> Pattern(size_t size) { return testsupport::PseudoRandomBytes(size, 12345); }
 
 // A scratch folder that becomes the engine's current folder.
 class StreamFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    static std::atomic<int> counter{0};
-    root_ = fs::temp_directory_path() /
-            ("vesk_stream_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    fs::create_directories(root_);
+    scratch_.emplace("vesk_stream");
+    root_ = scratch_->Path();
     saved_folder_ = platform::GetCurrentFolder();
     ASSERT_TRUE(platform::SetCurrentFolder(platform::NativeToEnginePath(root_.string())));
     ClearArchiveTables();
@@ -46,16 +37,12 @@ class StreamFolder : public ::testing::Test {
   void TearDown() override {
     ClearArchiveTables();
     platform::SetCurrentFolder(saved_folder_);
-    std::error_code ec;
-    fs::remove_all(root_, ec);
   }
-  void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(root_ / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
+  void Write(const std::string& name, const std::vector<uint8_t>& bytes) { scratch_->Write(name, bytes); }
   void WriteText(const std::string& name, const std::string& text) {
     Write(name, std::vector<uint8_t>(text.begin(), text.end()));
   }
+  std::optional<testsupport::ScratchFolder> scratch_;
   fs::path root_;
   std::string saved_folder_;
 };
