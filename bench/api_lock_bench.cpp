@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-#include "engine/core/api_lock.h"
+#include "engine/core/base/api_lock.h"
 
 namespace {
 

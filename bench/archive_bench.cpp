@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/core/archive_lz.h"
-#include "engine/core/ora_archive_key.h"
+#include "engine/core/files/archive_lz.h"
+#include "engine/core/files/ora_archive_key.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/text_helpers.h"
+#include "engine/core/base/text_helpers.h"
 #include "platform/file_system.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "engine/core/number_helpers.h"
+#include "engine/core/base/number_helpers.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/softrender/blend_ops16.h"
 #include "engine/softrender/blend_ops32.h"

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/core/number_helpers.h"
-#include "engine/core/rect_helpers.h"
+#include "engine/core/base/number_helpers.h"
+#include "engine/core/base/rect_helpers.h"
 #include "engine/graphics/image/blend_tables.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/softrender/quad_mem_img.h"

@@ -19,7 +19,7 @@
 
 #include <cstdint>
 
-#include "engine/core/rect_helpers.h"
+#include "engine/core/base/rect_helpers.h"
 #include "engine/graphics/image/memimg.h"
 
 // Three vertices one after another, each destination x, y then source u, v.

@@ -2,7 +2,7 @@
 // gradients and the edges of the two sides.
 #include "engine/softrender/triangle_setup.h"
 
-#include "engine/core/number_helpers.h"
+#include "engine/core/base/number_helpers.h"
 
 namespace softrender {
 namespace {

@@ -24,7 +24,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "engine/core/rect_helpers.h"
+#include "engine/core/base/rect_helpers.h"
 #include "engine/softrender/triangle_mem_img.h"
 
 namespace softrender {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "engine/core/api/library_entry_points.h"
+#include "engine/api/library_entry_points.h"
 #include "platform/process.h"
 #include "platform/text_encoding.h"
 

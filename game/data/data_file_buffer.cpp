@@ -1,6 +1,6 @@
 #include "game/data/data_file_buffer.h"
 
-#include "engine/core/api/file_entry_points.h"
+#include "engine/api/file_entry_points.h"
 
 DataFileLoad LoadDataFileBuffer(std::string_view name, std::vector<uint8_t>& bytes) {
   bytes.clear();

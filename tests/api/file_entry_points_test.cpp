@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/api/file_entry_points.h"
-#include "engine/core/file_stream_table.h"
-#include "engine/core/ora_archive_streams.h"
+#include "engine/api/file_entry_points.h"
+#include "engine/core/files/file_stream_table.h"
+#include "engine/core/files/ora_archive_streams.h"
 #include "platform/file_system.h"
 #include "support/scratch_folder.h"
 #include "tools/writers/archive_writer.h"

@@ -1,18 +1,18 @@
 // The library group of entry points: the millisecond count, the two waiting
 // entries (pumping, early end on quit, the clock's wrap), the log switch,
 // and the library's time sources.
-#include "engine/core/api/library_entry_points.h"
+#include "engine/api/library_entry_points.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "engine/core/api/library_services.h"
-#include "engine/core/api_lock.h"
-#include "engine/core/library_state.h"
-#include "engine/core/library_timing.h"
-#include "engine/core/start_directory.h"
+#include "engine/api/library_services.h"
+#include "engine/core/base/api_lock.h"
+#include "engine/core/base/library_state.h"
+#include "engine/core/base/library_timing.h"
+#include "engine/core/base/start_directory.h"
 #include "tests/api/library_test_fixture.h"
 
 namespace {

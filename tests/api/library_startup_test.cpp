@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/api/library_entry_points.h"
-#include "engine/core/api/library_startup.h"
-#include "engine/core/api_lock.h"
-#include "engine/core/library_state.h"
-#include "engine/core/log.h"
+#include "engine/api/library_entry_points.h"
+#include "engine/api/library_startup.h"
+#include "engine/core/base/api_lock.h"
+#include "engine/core/base/library_state.h"
+#include "engine/core/base/log.h"
 #include "tests/api/library_test_fixture.h"
 
 namespace {

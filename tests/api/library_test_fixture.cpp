@@ -6,10 +6,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "engine/core/api_lock.h"
-#include "engine/core/library_state.h"
-#include "engine/core/log.h"
-#include "engine/core/start_directory.h"
+#include "engine/core/base/api_lock.h"
+#include "engine/core/base/library_state.h"
+#include "engine/core/base/log.h"
+#include "engine/core/base/start_directory.h"
 #include "platform/file_system.h"
 
 void LibraryFixture::SetUp() {

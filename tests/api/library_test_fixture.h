@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/api/library_services.h"
-#include "engine/core/api/library_startup.h"
+#include "engine/api/library_services.h"
+#include "engine/api/library_startup.h"
 #include "platform/clock.h"
 
 class LibraryFixture : public ::testing::Test {

@@ -1,6 +1,6 @@
 // ApiLock: recursion, strict hand-over in arrival order, the full queue's
 // polling, the message thread's variant, teardown and re-creation.
-#include "engine/core/api_lock.h"
+#include "engine/core/base/api_lock.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/archive_lz.h"
+#include "engine/core/files/archive_lz.h"
 #include "tools/writers/archive_writer.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/file_stream.h"
-#include "engine/core/file_stream_table.h"
-#include "engine/core/ora_archive_streams.h"
+#include "engine/core/files/file_stream.h"
+#include "engine/core/files/file_stream_table.h"
+#include "engine/core/files/ora_archive_streams.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "support/scratch_folder.h"

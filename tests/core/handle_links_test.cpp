@@ -1,5 +1,5 @@
 // The intrusive handle list: sentinels, insertion behind a link, removal.
-#include "engine/core/handle_links.h"
+#include "engine/core/base/handle_links.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // of input.
 #include <cstring>
 
-#include "engine/core/input_any_check.h"
-#include "engine/core/keyboard_input.h"
-#include "engine/core/mouse_input.h"
+#include "engine/core/input/input_any_check.h"
+#include "engine/core/input/keyboard_input.h"
+#include "engine/core/input/mouse_input.h"
 #include "platform/scan_codes.h"
 #include "tests/core/window_test_fixture.h"
 

@@ -1,7 +1,7 @@
 // Pads with fake devices: axis range and dead zone, direction and button
 // bits, pad numbers, the keyboard's bits, the fallback mode's axis rule and
 // the per-millisecond cache.
-#include "engine/core/pad_input.h"
+#include "engine/core/input/pad_input.h"
 #include "platform/scan_codes.h"
 #include "tests/core/window_test_fixture.h"
 

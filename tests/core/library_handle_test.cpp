@@ -1,6 +1,6 @@
 // LibraryHandle bits and the shared handle table: encoding, the validation
 // order, stale and foreign handles, the creation counter's wrap.
-#include "engine/core/library_handle.h"
+#include "engine/core/base/library_handle.h"
 
 #include <gtest/gtest.h>
 

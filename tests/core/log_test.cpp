@@ -1,7 +1,7 @@
 // The log file's line rules: time stamps from the clock, indent, CR LF
 // conversion, continuation of an unfinished line, and silence while the log
 // is off or before the start directory is known.
-#include "engine/core/log.h"
+#include "engine/core/base/log.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/core/start_directory.h"
+#include "engine/core/base/start_directory.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 

@@ -1,7 +1,7 @@
 // The Mersenne Twister table against two independent references: the
 // classic one-word-at-a-time generator with the 69069 seeding, and the
 // standard library's mt19937 for the twist and tempering.
-#include "engine/core/mersenne_twister.h"
+#include "engine/core/base/mersenne_twister.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Number and rectangle helpers: text conversions, truncating conversions
 // whatever the rounding mode, 128-bit arithmetic and clipping.
-#include "engine/core/number_helpers.h"
+#include "engine/core/base/number_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/rect_helpers.h"
+#include "engine/core/base/rect_helpers.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // character.
 #include <gtest/gtest.h>
 
-#include "engine/core/text_helpers.h"
+#include "engine/core/base/text_helpers.h"
 
 namespace {
 

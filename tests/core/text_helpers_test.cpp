@@ -1,6 +1,6 @@
 // Byte-string helpers that must step over Shift-JIS double-byte characters,
 // and bounded formatting.
-#include "engine/core/text_helpers.h"
+#include "engine/core/base/text_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/format_string.h"
+#include "engine/core/base/format_string.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The tracked allocator: header fields, the block line written to the log,
 // dump order and totals, and the guard check.
-#include "engine/core/tracked_memory.h"
+#include "engine/core/base/tracked_memory.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/log.h"
-#include "engine/core/start_directory.h"
+#include "engine/core/base/log.h"
+#include "engine/core/base/start_directory.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 

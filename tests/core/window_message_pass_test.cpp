@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/core/input_any_check.h"
+#include "engine/core/input/input_any_check.h"
 #include "platform/scan_codes.h"
 #include "tests/core/window_test_fixture.h"
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <thread>
 
-#include "engine/core/api_lock.h"
+#include "engine/core/base/api_lock.h"
 #include "tests/core/window_test_fixture.h"
 
 namespace {

@@ -10,13 +10,13 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/core/input_setup.h"
-#include "engine/core/library_state.h"
-#include "engine/core/main_window.h"
-#include "engine/core/message_pump.h"
-#include "engine/core/message_thread.h"
-#include "engine/core/window_procedure.h"
-#include "engine/core/window_procedure_hooks.h"
+#include "engine/core/input/input_setup.h"
+#include "engine/core/base/library_state.h"
+#include "engine/core/window/main_window.h"
+#include "engine/core/window/message_pump.h"
+#include "engine/core/window/message_thread.h"
+#include "engine/core/window/window_procedure.h"
+#include "engine/core/window/window_procedure_hooks.h"
 #include "platform/clock.h"
 #include "platform/input_devices.h"
 #include "platform/window_events.h"

@@ -8,7 +8,7 @@
 #include "game/data/common_event.h"
 #include "game/data/database_file.h"
 #include "game/data/game_dat.h"
-#include "engine/core/api/file_entry_points.h"
+#include "engine/api/file_entry_points.h"
 #include "tools/writers/archive_writer.h"
 #include "tools/writers/common_event_writer.h"
 #include "tools/writers/data_file_writer.h"

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/archive_lz.h"
-#include "engine/core/file_stream_table.h"
-#include "engine/core/ora_archive_directory.h"
-#include "engine/core/ora_archive_key.h"
-#include "engine/core/ora_archive_streams.h"
+#include "engine/core/files/archive_lz.h"
+#include "engine/core/files/file_stream_table.h"
+#include "engine/core/files/ora_archive_directory.h"
+#include "engine/core/files/ora_archive_key.h"
+#include "engine/core/files/ora_archive_streams.h"
 #include "platform/file_system.h"
 
 namespace {

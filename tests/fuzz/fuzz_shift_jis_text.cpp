@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/core/log.h"
-#include "engine/core/number_helpers.h"
-#include "engine/core/text_helpers.h"
+#include "engine/core/base/log.h"
+#include "engine/core/base/number_helpers.h"
+#include "engine/core/base/text_helpers.h"
 #include "platform/file_system.h"
 #include "platform/text_encoding.h"
 

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "engine/core/ora_archive_key.h"
+#include "engine/core/files/ora_archive_key.h"
 #include "platform/text_encoding.h"
 
 namespace writers {

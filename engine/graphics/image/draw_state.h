@@ -18,7 +18,7 @@
 
 #include <cstdint>
 
-#include "engine/core/rect_helpers.h"
+#include "engine/core/base/rect_helpers.h"
 
 struct DrawState {
   int32_t DrawTarget;           // -2 back screen, -4 front screen, or a graph handle

@@ -1,6 +1,6 @@
 #include "engine/graphics/image/image_memory.h"
 
-#include "engine/core/tracked_memory.h"
+#include "engine/core/base/tracked_memory.h"
 
 uint8_t* AllocImageMemory(uint64_t bytes, const char* file, int line) {
   if (bytes > 0x7FFF0000u) return nullptr;

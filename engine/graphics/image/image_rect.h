@@ -2,6 +2,6 @@
 // top, right, bottom in pixels, right and bottom exclusive).
 #pragma once
 
-#include "engine/core/rect_helpers.h"
+#include "engine/core/base/rect_helpers.h"
 
 using ImageRect = IntRect;

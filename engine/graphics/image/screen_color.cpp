@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/core/log.h"
+#include "engine/core/base/log.h"
 
 namespace {
 
