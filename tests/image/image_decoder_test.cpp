@@ -238,6 +238,10 @@ std::vector<Damaged> BmpCases() {
                      f.bits = 32; f.compression = 3; f.masks = {0xFFFFFFFF, 0xFFFF0000, 0x80000001};
                      f.pixels = {0xFFFFFFFF, 0, 0, 0}; }),
                    0, 2, 2, {0xFFFFFF, 0, 0, 0}});
+  cases.push_back({"bmp masks with gaps keep their lowest run", DecodeBmpStream, bmp([](BmpFile& f) {
+                     f.bits = 16; f.compression = 3; f.masks = {0xF00F, 0xF0, 0};
+                     f.pixels = {0xFFFF, 0xF000, 0, 0}; }),
+                   0, 2, 2, {0xFFFF00, 0, 0, 0}});
   cases.push_back({"bmp masks outside a 16-bit pixel", DecodeBmpStream, bmp([](BmpFile& f) {
                      f.bits = 16; f.compression = 3; f.masks = {0xFF0000, 0xFF000000, 0x1F};
                      f.pixels = {0xFFFF, 0, 0, 0}; }),
@@ -332,6 +336,10 @@ std::vector<Damaged> DdsCases() {
   cases.push_back({"dds channels wider than 8 bits", DecodeDdsStream, dds([](DdsFile& f) {
                      f.masks[0] = 0xFFFFFFFF; f.masks[1] = 0xFFFFFF00; f.masks[2] = 0; f.masks[3] = 0x7FFFFFFF; }),
                    0, 2, 2, std::vector<uint32_t>(4, 0xFFFFFF00)});
+  cases.push_back({"dds masks with gaps keep their lowest run", DecodeDdsStream, dds([](DdsFile& f) {
+                     f.masks[0] = 0x00FF00F8; f.masks[1] = 0xF0000F00; f.masks[2] = 0; f.masks[3] = 0;
+                     f.data = {0xF8, 0xFF, 0xFF, 0xFF, 0x08, 0x01, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0}; }),
+                   0, 2, 2, {0xFFFF00, 0x081100, 0, 0}});
   cases.push_back({"dds 8-bit with absent channels", DecodeDdsStream, dds([](DdsFile& f) {
                      f.bit_count = 8; f.masks[0] = f.masks[1] = f.masks[2] = f.masks[3] = 0; f.data = Bytes(4, 0xFF); }),
                    0, 2, 2, std::vector<uint32_t>(4, 0)});

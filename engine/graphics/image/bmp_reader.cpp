@@ -216,9 +216,9 @@ int DecodeConvertedBmp(ImageStream& in, const BmpHeader& h, const ColorFormat& p
       if (!in.Seek(kFileHeaderSize + kInfoHeaderSize) || !in.Read(masks, sizeof(masks))) {
         return -1;
       }
-      red = LoadLe32(masks);
-      green = LoadLe32(masks + 4);
-      blue = LoadLe32(masks + 8);
+      red = LowestMaskRun(LoadLe32(masks));
+      green = LowestMaskRun(LoadLe32(masks + 4));
+      blue = LowestMaskRun(LoadLe32(masks + 8));
     }
     CreateColorFormat(&source, h.bits, red, green, blue, 0);
   }

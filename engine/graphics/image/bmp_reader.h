@@ -8,7 +8,8 @@
 //   pixel, Pitch = width rounded up to 4, the file's colour table;
 // - 24 bits: RGB24 with the file's row size as Pitch;
 // - 1, 16 and 32 bits: converted into RGB24 (Pitch rounded up to 4), 16 bits
-//   from 5-5-5 and 32 bits from 8-8-8 unless bit fields give the masks.
+//   from 5-5-5 and 32 bits from 8-8-8 unless bit fields give the masks
+//   (each cut to its lowest run of set bits).
 // Run-length data that ends early, or moves outside the image, leaves the
 // pixels it does not reach zero. Anything else (another compression, a short
 // header, colour table or pixel data, a size outside the decoded-image

@@ -48,10 +48,10 @@ bool FormatFromHeader(const uint8_t* d, ColorFormat* format) {
   if (pixelFlags & kDdsRgbFlag) {
     const uint32_t bitCount = LoadLe32(d + kBitCount);
     row.bits = bitCount <= 32 ? static_cast<int>(bitCount) : 0;
-    row.red = LoadLe32(d + kMasks);
-    row.green = LoadLe32(d + kMasks + 4);
-    row.blue = LoadLe32(d + kMasks + 8);
-    row.alpha = LoadLe32(d + kMasks + 12);
+    row.red = LowestMaskRun(LoadLe32(d + kMasks));
+    row.green = LowestMaskRun(LoadLe32(d + kMasks + 4));
+    row.blue = LowestMaskRun(LoadLe32(d + kMasks + 8));
+    row.alpha = LowestMaskRun(LoadLe32(d + kMasks + 12));
   } else if (pixelFlags == kDdsFourCCFlag) {
     const uint32_t code = LoadLe32(d + kFourCC);
     const FormatRow* found = nullptr;

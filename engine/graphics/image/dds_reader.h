@@ -4,7 +4,8 @@
 // The format comes from the pixel format's bit count and masks when its RGB
 // flag is set, else (flags exactly the four-character-code flag) from a
 // table of Direct3D format numbers; block-compressed and other codes are
-// refused. Pixel sizes of 16, 24 and 32 bits keep the file's masks; 8-bit
+// refused. Pixel sizes of 16, 24 and 32 bits keep the file's masks (each cut
+// to its lowest run of set bits); 8-bit
 // pixels become Palette8 with the palette built from the masks. The row
 // pitch is the header's when its pitch flag is set, else bit count / 8 x
 // width; Pitch is that pitch. A bit count other than 8, 16, 24 or 32, a pitch

@@ -104,7 +104,16 @@ int GetGraphImagePixel(const GraphImage* image, int x, int y, int* r, int* g, in
     if (a) *a = 0;
     return 0;
   }
-  return UnpackColor(&image->Format, LoadPixel(p, bytes), r, g, b, a);
+  // A format whose masks have gaps could scale past 255; such values are
+  // held at 255.
+  int channels[4] = {};
+  UnpackColor(&image->Format, LoadPixel(p, bytes), &channels[0], &channels[1], &channels[2],
+              &channels[3]);
+  int* outs[4] = {r, g, b, a};
+  for (int i = 0; i < 4; ++i) {
+    if (outs[i] != nullptr) *outs[i] = channels[i] > 255 ? 255 : channels[i];
+  }
+  return 0;
 }
 
 int ReverseGraphImage(GraphImage* image) {

@@ -58,7 +58,8 @@ int SetGraphImagePixel(GraphImage* image, int x, int y, int r, int g, int b, int
 
 // One pixel of an image of 1 to 4 bytes a pixel (1-byte images through the
 // palette), each component scaled to 0-255 as value x 255 / (2^width - 1);
-// 0 for an absent channel, so alpha is 0 in a format without alpha. Any out
+// 0 for an absent channel, so alpha is 0 in a format without alpha; at most
+// 255 even for masks with gaps. Any out
 // pointer may be null. 0, or -1 outside the image.
 int GetGraphImagePixel(const GraphImage* image, int x, int y, int* r, int* g, int* b, int* a);
 

@@ -79,6 +79,16 @@ inline uint32_t LoadLe32(const uint8_t* p) {
 }
 inline int32_t LoadLeInt32(const uint8_t* p) { return static_cast<int32_t>(LoadLe32(p)); }
 
+// A channel mask cut to its lowest run of set bits: the run the colour
+// format takes as the channel, so that no bit outside it reaches the
+// channel's value.
+inline uint32_t LowestMaskRun(uint32_t mask) {
+  if (mask == 0) return 0;
+  const uint32_t low = mask & (~mask + 1u);  // lowest set bit
+  const uint32_t run = (mask + low) & ~mask;  // first clear bit above the run, or 0
+  return run == 0 ? mask & ~(low - 1u) : (run - low);
+}
+
 // Run-length coded images may describe far more pixels than their data
 // holds. Up to kRunLengthFreeBytes of pixels are always allowed; beyond that
 // the coded data must hold at least one byte for every kRunLengthMaxRatio

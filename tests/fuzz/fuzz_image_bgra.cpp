@@ -1,0 +1,6 @@
+// BGRA files from untrusted bytes, "BGRA" written over their start.
+#include "tests/fuzz/image_decode_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return FuzzDecodeImage(data, size, "BGRA");
+}

@@ -1,0 +1,6 @@
+// BMP files from untrusted bytes, "BM" written over their start.
+#include "tests/fuzz/image_decode_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return FuzzDecodeImage(data, size, "BM");
+}

@@ -1,0 +1,6 @@
+// TGA files (which have no magic) from untrusted bytes.
+#include "tests/fuzz/image_decode_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return FuzzDecodeImage(data, size, "");
+}
