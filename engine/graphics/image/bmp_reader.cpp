@@ -94,44 +94,79 @@ bool SeekPixels(ImageStream& in, const BmpHeader& h) {
 
 // RLE8 and RLE4 into a zero-filled 8-bit image. Runs, literals and moves
 // are clipped to the image; decoding stops at the end of the data.
+class RunLengthWriter {
+ public:
+  RunLengthWriter(const BmpHeader& h, GraphImage* image) : h_(h), image_(image) {}
+
+  // n pixels from the current position; pixel i is pick(i). Only the part
+  // inside the image is written; the position moves by n either way.
+  template <typename Pick>
+  void Put(int64_t n, Pick pick) {
+    if (r_ >= 0 && r_ < h_.height) {
+      const int64_t from = std::max<int64_t>(x_, 0);
+      const int64_t to = std::min<int64_t>(x_ + n, h_.width);
+      uint8_t* row = image_->Pixels + ImageRow(h_, r_) * image_->Pitch;
+      for (int64_t x = from; x < to; ++x) row[x] = pick(x - x_);
+    }
+    x_ += n;
+  }
+  void EndRow() {
+    x_ = 0;
+    ++r_;
+  }
+  void Move(int dx, int dy) {
+    x_ += dx;
+    r_ += dy;
+  }
+
+ private:
+  const BmpHeader& h_;
+  GraphImage* image_;
+  int64_t x_ = 0;
+  int64_t r_ = 0;  // row in the file's order
+};
+
 void DecodeRunLength(const uint8_t* data, int64_t length, const BmpHeader& h, bool fourBits,
                      GraphImage* image) {
-  int64_t x = 0;
-  int64_t r = 0;  // row in the file's order
-  auto put = [&](uint8_t value) {
-    if (x >= 0 && x < h.width && r >= 0 && r < h.height) {
-      image->Pixels[ImageRow(h, r) * image->Pitch + x] = value;
-    }
-    ++x;
-  };
+  RunLengthWriter out(h, image);
   int64_t pos = 0;
   while (length - pos >= 2) {
     const uint8_t count = data[pos];
     const uint8_t value = data[pos + 1];
     pos += 2;
     if (count > 0) {
-      for (int i = 0; i < count; ++i) {
-        put(fourBits ? ((i & 1) ? value & 0x0F : value >> 4) : value);
+      if (fourBits) {
+        const uint8_t nibbles[2] = {static_cast<uint8_t>(value >> 4),
+                                    static_cast<uint8_t>(value & 0x0F)};
+        out.Put(count, [&](int64_t i) { return nibbles[i & 1]; });
+      } else {
+        out.Put(count, [&](int64_t) { return value; });
       }
       continue;
     }
-    if (value == 0) {  // end of row
-      x = 0;
-      ++r;
+    if (value == 0) {
+      out.EndRow();
     } else if (value == 1) {  // end of bitmap
       return;
     } else if (value == 2) {  // move right and further in the row order
       if (length - pos < 2) return;
-      x += static_cast<int8_t>(data[pos]);
-      r += static_cast<int8_t>(data[pos + 1]);
+      out.Move(static_cast<int8_t>(data[pos]), static_cast<int8_t>(data[pos + 1]));
       pos += 2;
     } else {  // literal run of `value` pixels, padded to an even byte count
       const int64_t bytes = fourBits ? (value + 1) / 2 : value;
-      for (int i = 0; i < value; ++i) {
-        const int64_t at = pos + (fourBits ? i / 2 : i);
-        if (at >= length) return;
-        put(fourBits ? ((i & 1) ? data[at] & 0x0F : data[at] >> 4) : data[at]);
+      const uint8_t* literal = data + pos;
+      // Pixels the data still holds: a literal cut by the end is written
+      // as far as it goes and ends the decoding.
+      const int64_t held = std::min<int64_t>(value, fourBits ? (length - pos) * 2 : length - pos);
+      if (fourBits) {
+        out.Put(held, [&](int64_t i) {
+          const uint8_t b = literal[i / 2];
+          return static_cast<uint8_t>((i & 1) ? b & 0x0F : b >> 4);
+        });
+      } else {
+        out.Put(held, [&](int64_t i) { return literal[i]; });
       }
+      if (held < value) return;
       pos += (bytes + 1) & ~int64_t{1};
     }
   }
@@ -170,10 +205,12 @@ int DecodeFourBitBmp(ImageStream& in, const BmpHeader& h, const ColorFormat& pal
   for (int64_t r = 0; r < h.height; ++r) {
     const uint8_t* src = data.data() + r * h.rowBytes;
     uint8_t* dst = out->Pixels + ImageRow(h, r) * pitch;
-    for (int64_t x = 0; x < h.width; ++x) {
-      const uint8_t b = src[x / 2];
-      dst[x] = (x & 1) ? b & 0x0F : b >> 4;
+    const int64_t pairs = h.width / 2;
+    for (int64_t i = 0; i < pairs; ++i) {
+      dst[2 * i] = src[i] >> 4;
+      dst[2 * i + 1] = src[i] & 0x0F;
     }
+    if (h.width & 1) dst[h.width - 1] = src[pairs] >> 4;
   }
   return guard.Keep();
 }
@@ -189,14 +226,9 @@ int DecodeDirectBmp(ImageStream& in, const BmpHeader& h, const ColorFormat& form
   out->Format = format;
   if (!in.Read(out->Pixels, pitch * h.height)) return -1;
   if (h.bottomUp) {
-    ImageBuffer swap(pitch);
-    if (swap.data() == nullptr) return -1;
     for (int64_t top = 0, bottom = h.height - 1; top < bottom; ++top, --bottom) {
-      uint8_t* a = out->Pixels + top * pitch;
-      uint8_t* b = out->Pixels + bottom * pitch;
-      std::memcpy(swap.data(), a, static_cast<size_t>(pitch));
-      std::memcpy(a, b, static_cast<size_t>(pitch));
-      std::memcpy(b, swap.data(), static_cast<size_t>(pitch));
+      std::swap_ranges(out->Pixels + top * pitch, out->Pixels + (top + 1) * pitch,
+                       out->Pixels + bottom * pitch);
     }
   }
   return guard.Keep();
@@ -231,20 +263,27 @@ int DecodeConvertedBmp(ImageStream& in, const BmpHeader& h, const ColorFormat& p
   if (CreateRgb24GraphImage(static_cast<int>(h.width), static_cast<int>(h.height), out) != 0) {
     return -1;
   }
-  const ImageRect row{0, 0, static_cast<int32_t>(h.width), 1};
-  for (int64_t r = 0; r < h.height; ++r) {
-    const uint8_t* src = data.data() + r * h.rowBytes;
-    uint8_t* dst = out->Pixels + ImageRow(h, r) * out->Pitch;
-    if (h.bits == 1) {
+  if (h.bits == 1) {
+    for (int64_t r = 0; r < h.height; ++r) {
+      const uint8_t* src = data.data() + r * h.rowBytes;
+      uint8_t* dst = out->Pixels + ImageRow(h, r) * out->Pitch;
       for (int64_t x = 0; x < h.width; ++x) {
         const int index = (src[x / 8] >> (7 - (x & 7))) & 1;
         std::memcpy(dst + x * 3, &palette.PaletteTable[index * 4], 3);
       }
-    } else {
-      ConvertColorBlt(dst, out->Pitch, &out->Format, src, static_cast<int>(h.rowBytes), &source,
-                      nullptr, 0, nullptr, 0, 0, &row, 0, 0, 0, kDitherNone, 0, 0, 0);
+    }
+    return guard.Keep();
+  }
+  // The stored rows put top-down, then one conversion of the whole image.
+  if (h.bottomUp) {
+    for (int64_t top = 0, bottom = h.height - 1; top < bottom; ++top, --bottom) {
+      std::swap_ranges(data.data() + top * h.rowBytes, data.data() + (top + 1) * h.rowBytes,
+                       data.data() + bottom * h.rowBytes);
     }
   }
+  const ImageRect whole{0, 0, static_cast<int32_t>(h.width), static_cast<int32_t>(h.height)};
+  ConvertColorBlt(out->Pixels, out->Pitch, &out->Format, data.data(), static_cast<int>(h.rowBytes),
+                  &source, nullptr, 0, nullptr, 0, 0, &whole, 0, 0, 0, kDitherNone, 0, 0, 0);
   return guard.Keep();
 }
 

@@ -116,19 +116,31 @@ int GetGraphImagePixel(const GraphImage* image, int x, int y, int* r, int* g, in
   return 0;
 }
 
-int ReverseGraphImage(GraphImage* image) {
-  if (!HasPixels(image)) return -1;
-  const int bytes = image->Format.PixelByte;
-  if (bytes < 1 || bytes > 4) return -1;
+namespace {
+
+template <int Bytes>
+void ReverseRows(GraphImage* image) {
   for (int y = 0; y < image->Height; ++y) {
     uint8_t* left = image->Pixels + static_cast<int64_t>(y) * image->Pitch;
-    uint8_t* right = left + int64_t{image->Width - 1} * bytes;
-    for (; left < right; left += bytes, right -= bytes) {
-      uint8_t swap[4];
-      std::memcpy(swap, left, static_cast<size_t>(bytes));
-      std::memcpy(left, right, static_cast<size_t>(bytes));
-      std::memcpy(right, swap, static_cast<size_t>(bytes));
+    uint8_t* right = left + int64_t{image->Width - 1} * Bytes;
+    for (; left < right; left += Bytes, right -= Bytes) {
+      uint8_t swap[Bytes];
+      std::memcpy(swap, left, Bytes);
+      std::memcpy(left, right, Bytes);
+      std::memcpy(right, swap, Bytes);
     }
   }
-  return 0;
+}
+
+}  // namespace
+
+int ReverseGraphImage(GraphImage* image) {
+  if (!HasPixels(image)) return -1;
+  switch (image->Format.PixelByte) {
+    case 1: ReverseRows<1>(image); return 0;
+    case 2: ReverseRows<2>(image); return 0;
+    case 3: ReverseRows<3>(image); return 0;
+    case 4: ReverseRows<4>(image); return 0;
+    default: return -1;
+  }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "engine/graphics/image/image_stream.h"
 
@@ -29,32 +30,49 @@ void SetFormat(int bits, ColorFormat* format) {
   else SetArgb32ColorFormat(format);
 }
 
-// Run-length packets into a zero-filled image of `total` pixels. `unit` is
-// the bytes of one stored pixel: an index looked up in `map`, or the pixel.
-void DecodeRunLength(const uint8_t* data, int64_t length, const uint8_t* map, int bytes,
-                     int64_t total, uint8_t* pixels) {
-  const int64_t unit = map != nullptr ? 1 : bytes;
-  auto emit = [&](const uint8_t* stored, uint8_t* dst) {
-    std::memcpy(dst, map != nullptr ? map + stored[0] * bytes : stored, static_cast<size_t>(bytes));
-  };
+// Run-length packets into a zero-filled image of `total` pixels of Bytes
+// bytes. A stored pixel is an index looked up in `map` when there is one,
+// else the pixel itself.
+template <int Bytes>
+void DecodeRunLength(const uint8_t* data, int64_t length, const uint8_t* map, int64_t total,
+                     uint8_t* pixels) {
+  const int64_t unit = map != nullptr ? 1 : Bytes;
+  auto source = [&](const uint8_t* stored) { return map != nullptr ? map + stored[0] * Bytes : stored; };
   int64_t done = 0;
   int64_t pos = 0;
   while (done < total && pos < length) {
     const uint8_t t = data[pos++];
     const int64_t count = std::min<int64_t>((t & 0x7F) + 1, total - done);
+    uint8_t* dst = pixels + done * Bytes;
     if (t & 0x80) {
       if (length - pos < unit) return;
-      for (int64_t i = 0; i < count; ++i) emit(data + pos, pixels + (done + i) * bytes);
+      uint8_t pixel[Bytes];
+      std::memcpy(pixel, source(data + pos), Bytes);
+      for (int64_t i = 0; i < count; ++i) std::memcpy(dst + i * Bytes, pixel, Bytes);
       pos += unit;
     } else {
       for (int64_t i = 0; i < count; ++i) {
         if (length - pos < unit) return;
-        emit(data + pos, pixels + (done + i) * bytes);
+        std::memcpy(dst + i * Bytes, source(data + pos), Bytes);
         pos += unit;
       }
     }
     done += count;
   }
+}
+
+// Indices into the map's pixels.
+template <int Bytes>
+void LookUp(const uint8_t* indices, int64_t total, const uint8_t* map, uint8_t* pixels) {
+  for (int64_t i = 0; i < total; ++i) std::memcpy(pixels + i * Bytes, map + indices[i] * Bytes, Bytes);
+}
+
+// The two loops for the pixel size of the file.
+template <typename Body>
+void ForPixelBytes(int bytes, Body body) {
+  if (bytes == 2) body(std::integral_constant<int, 2>{});
+  else if (bytes == 3) body(std::integral_constant<int, 3>{});
+  else body(std::integral_constant<int, 4>{});
 }
 
 // Puts a bottom-up or right-to-left image into top-down, left-to-right order.
@@ -117,10 +135,7 @@ int DecodeTgaStream(const StreamOps* ops, StreamHandle stream, GraphImage* out) 
     if (mapped) {
       ImageBuffer indices(stored);
       if (indices.data() == nullptr || !in.Read(indices.data(), stored)) return -1;
-      for (int64_t i = 0; i < total; ++i) {
-        std::memcpy(out->Pixels + i * bytes, map + indices.data()[i] * bytes,
-                    static_cast<size_t>(bytes));
-      }
+      ForPixelBytes(bytes, [&](auto b) { LookUp<b()>(indices.data(), total, map, out->Pixels); });
     } else if (!in.Read(out->Pixels, stored)) {
       return -1;
     }
@@ -130,7 +145,9 @@ int DecodeTgaStream(const StreamOps* ops, StreamHandle stream, GraphImage* out) 
     ImageBuffer data(length);
     if (data.data() == nullptr || !in.Read(data.data(), length)) return -1;
     if (AllocGraphImagePixels(out, width, height, pitch, 1) != 0) return -1;
-    DecodeRunLength(data.data(), length, mapped ? map : nullptr, bytes, total, out->Pixels);
+    ForPixelBytes(bytes, [&](auto b) {
+      DecodeRunLength<b()>(data.data(), length, mapped ? map : nullptr, total, out->Pixels);
+    });
   }
   SetFormat(bits, &out->Format);
   Reorient(out, (h[17] & 0x20) == 0, (h[17] & 0x10) != 0);
