@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/core/base/log.h"
 #include "engine/graphics/image/convert_color_blt.h"
 #include "engine/graphics/image/image_stream.h"
 
@@ -261,6 +262,7 @@ int DecodeConvertedBmp(ImageStream& in, const BmpHeader& h, const ColorFormat& p
   if (data.data() == nullptr || !in.Read(data.data(), stored)) return -1;
   GraphImageGuard guard(out);
   if (CreateRgb24GraphImage(static_cast<int>(h.width), static_cast<int>(h.height), out) != 0) {
+    WriteLog("２４ビットカラー化したグラフィックを格納するメモリ領域の確保に失敗しました\n");
     return -1;
   }
   if (h.bits == 1) {

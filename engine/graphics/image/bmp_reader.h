@@ -13,7 +13,8 @@
 // Run-length data that ends early, or moves outside the image, leaves the
 // pixels it does not reach zero. Anything else (another compression, a short
 // header, colour table or pixel data, a size outside the decoded-image
-// limits) is refused with -1.
+// limits) is refused with -1. A converted image whose memory cannot be had
+// is refused after a log line.
 #pragma once
 
 #include "engine/core/files/file_stream.h"
