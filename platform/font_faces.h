@@ -106,9 +106,9 @@ struct TextMetrics {
   int32_t pixels_per_em = 0;
   int32_t ave_char_width = 0;
   int32_t max_char_width = 0;
-  int32_t weight = 0;  // the weight asked for (normalised), or the face's own
-  bool italic = false;
-  int32_t charset = 0;
+  int32_t weight = 0;  // the weight asked for (0 read as 400)
+  bool italic = false; // italic asked for
+  int32_t charset = 0; // the character set asked for
 };
 
 enum class GlyphFormat {
