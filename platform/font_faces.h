@@ -10,17 +10,19 @@
 //   1. the alias table: names the games ask for that no Linux desktop has
 //      (the Japanese system's default gothic face and its relatives) lead
 //      to the IPA families;
-//   2. the family names of every outline font fontconfig knows, in every
-//      language the font names itself in (so Japanese names match too),
-//      fonts added with AddPrivateFontFile first; ASCII letters match
-//      case-insensitively;
+//   2. the family names of every outline font fontconfig knows and of the
+//      fonts added with AddPrivateFontFile, in every language the font
+//      names itself in (so Japanese names match too); ASCII letters match
+//      case-insensitively, everything else exactly;
 //   3. the character set's default face: IPA Gothic; for the Hangul set a
 //      font whose language list has Korean, then IPA Gothic; then any
 //      outline font with Japanese in its language list; then any outline
 //      font at all.
-// Within a family the style nearest the request is taken (italic or not
-// first, then the nearest weight). A request fails only when no outline
-// font exists at all.
+// Within a step the face nearest the request is taken: italic or not
+// first, then the nearest weight, then an added font before an installed
+// one, then family name, file and face index (so the choice is stable). A
+// face FreeType cannot scale is passed over. A request fails only when no
+// outline font exists at all.
 //
 // Metrics, with U the font's units per em and, for the vertical extent,
 // A and D: the OS/2 usWinAscent and usWinDescent; when those are absent or

@@ -69,6 +69,7 @@ const std::set<std::string>& InstalledNames() {
 // its configuration files once per process; its frames carry no symbols
 // for a narrower rule.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 
 // The font catalogue is loaded before the first input.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
