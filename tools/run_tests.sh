@@ -34,8 +34,9 @@ for f in build/fuzz/tests/fuzz/fuzz_*; do
   name="$(basename "$f")"
   corpus="build/fuzz/corpus/$name"
   mkdir -p "$corpus"
-  seeds="tests/fuzz/seeds/$name"
-  if [ -d "$seeds" ]; then cp -r "$seeds/." "$corpus/"; fi
+  for seeds in "tests/fuzz/seeds/$name" "build/fuzz/tests/fuzz/seeds/$name"; do
+    if [ -d "$seeds" ]; then cp -r "$seeds/." "$corpus/"; fi
+  done
   echo "-- $name"
   "$f" -max_total_time="${VESK_FUZZ_SECONDS:-10}" -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
 done
