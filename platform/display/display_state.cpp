@@ -195,6 +195,11 @@ bool TakeWindowImageDirty() {
   return dirty;
 }
 
+void DropWindowImage() {
+  WindowImageState& w = State().window;
+  if (w.pinned_by == nullptr && w.uses == 0) w.store.reset();
+}
+
 void FillWindowImagePattern() {
   WindowImageState& w = State().window;
   if (w.store != nullptr) w.store->FillPattern();

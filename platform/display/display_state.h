@@ -77,6 +77,8 @@ void UnpinWindowImage(const void* owner);
 void AddWindowImageUse(int32_t delta);
 void MarkWindowImageDirty();
 bool TakeWindowImageDirty();
+// The window went: its image goes with it (a new window starts black).
+void DropWindowImage();
 // Restores the window image's pixels to the pattern a restored surface has.
 void FillWindowImagePattern();
 

@@ -44,7 +44,11 @@ void DestroyPresenter() {
   p.format = 0;
 }
 
-void OnWindowClosing() { DestroyPresenter(); }
+void OnWindowClosing() {
+  DestroyPresenter();
+  DisplayLock lock(DisplayMutex());
+  DropWindowImage();
+}
 
 void OnEventsDrained() { PresentWindowImage(false); }
 
