@@ -156,7 +156,7 @@ Result Surface::GetSurfaceDesc(SurfaceDesc* desc) const {
   desc->pixel_format = format_.format;
   desc->has_source_key = has_key_;
   desc->source_key = key_;
-  desc->pitch = backing_ == Backing::kStore ? store_->pitch() : PitchForWidth(width_, format_.bytes);
+  desc->pitch = backing_ == Backing::kStore ? store_->pitch() : PlaneLocked().pitch;
   return Result::kOk;
 }
 

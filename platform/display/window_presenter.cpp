@@ -77,8 +77,14 @@ bool DrawWindowImage(SDL_Window* window) {
   Presenter& p = ThePresenter();
   if (p.window != window) DestroyPresenter();
   if (p.renderer == nullptr) {
+    // An accelerated renderer on a window made without OpenGL would make
+    // SDL re-create the window (with focus and exposure events the engine
+    // reacts to), so such a window gets the software renderer on its native
+    // framebuffer.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    p.renderer = SDL_CreateRenderer(window, -1, 0);
+    const bool gl_window = (SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL) != 0;
+    if (!gl_window) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    p.renderer = SDL_CreateRenderer(window, -1, gl_window ? 0 : SDL_RENDERER_SOFTWARE);
     if (p.renderer == nullptr) return false;
     p.window = window;
   }

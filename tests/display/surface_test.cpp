@@ -86,6 +86,30 @@ TEST_P(SurfaceKindTest, PitchCapsAndLockPointer) {
   EXPECT_EQ(s->Unlock(), Result::kNotLocked);
 }
 
+// Every kind: busy while locked, lost until Restore, which leaves a
+// pattern; a blit from a twin works again afterwards.
+TEST_P(SurfaceKindTest, BusyAndLostResults) {
+  const SurfaceKind& kind = GetParam();
+  SurfacePtr s = MakeSurface(kind.caps, 9, 5, kind.format);
+  SurfacePtr twin = MakeSurface(kind.caps, 9, 5, kind.format);
+  ASSERT_NE(s, nullptr);
+  ASSERT_NE(twin, nullptr);
+  FillWith(*twin, [&](int32_t x, int32_t y) { return Pattern(x, y, *kind.format); });
+  LockedRect lock;
+  ASSERT_EQ(s->Lock(nullptr, 0, &lock), Result::kOk);
+  EXPECT_EQ(s->Blt(nullptr, twin.get(), nullptr, 0, nullptr), Result::kSurfaceBusy);
+  EXPECT_EQ(twin->BltFast(0, 0, s.get(), nullptr, 0), Result::kSurfaceBusy);
+  ASSERT_EQ(s->Unlock(), Result::kOk);
+  test::MarkSurfaceLost(*s);
+  EXPECT_EQ(s->Lock(nullptr, 0, &lock), Result::kSurfaceLost);
+  EXPECT_EQ(s->Blt(nullptr, twin.get(), nullptr, 0, nullptr), Result::kSurfaceLost);
+  EXPECT_EQ(twin->BltFast(0, 0, s.get(), nullptr, 0), Result::kSurfaceLost);
+  ASSERT_EQ(s->Restore(), Result::kOk);
+  EXPECT_NE(Snapshot(*s), Snapshot(*twin));
+  ASSERT_EQ(s->BltFast(0, 0, twin.get(), nullptr, kBltFastWait), Result::kOk);
+  EXPECT_EQ(Snapshot(*s), Snapshot(*twin));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Kinds, SurfaceKindTest,
     ::testing::Values(SurfaceKind{"plain_system_565", kCapsOffscreenPlain | kCapsSystemMemory, &k565, false},
