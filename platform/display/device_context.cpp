@@ -16,7 +16,6 @@ namespace {
 
 // Coordinates and sizes beyond these are refused before any arithmetic.
 constexpr int32_t kMaxExtent = 1 << 20;
-constexpr int32_t kMaxCoordinate = 1 << 28;
 
 bool SaneRect(int32_t x, int32_t y, int32_t w, int32_t h) {
   return w > 0 && h > 0 && w <= kMaxExtent && h <= kMaxExtent && std::abs(x) <= kMaxCoordinate &&

@@ -98,6 +98,15 @@ struct PixelPlane {
   }
 };
 
+// Coordinates no caller could mean (beyond +-2^28) are refused before any
+// arithmetic on them.
+inline constexpr int32_t kMaxCoordinate = 1 << 28;
+inline bool ReasonableRect(const Rect& r) {
+  return r.left >= -kMaxCoordinate && r.left <= kMaxCoordinate && r.top >= -kMaxCoordinate &&
+         r.top <= kMaxCoordinate && r.right >= -kMaxCoordinate && r.right <= kMaxCoordinate &&
+         r.bottom >= -kMaxCoordinate && r.bottom <= kMaxCoordinate;
+}
+
 Rect Intersect(const Rect& a, const Rect& b);
 bool Contains(const Rect& outer, const Rect& inner);
 

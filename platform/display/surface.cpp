@@ -219,7 +219,7 @@ Result Surface::Blt(const Rect* dst_rect, Surface* source, const Rect* src_rect,
   if (color_fill && depth_fill) return Result::kInvalidParams;
   const PixelPlane dst = PlaneLocked();
   const Rect d = dst_rect != nullptr ? *dst_rect : dst.bounds;
-  if (d.Empty()) return Result::kInvalidRect;
+  if (d.Empty() || !ReasonableRect(d)) return Result::kInvalidRect;
   Rect clip = dst.bounds;
   if (clipper_ != nullptr) {
     Rect client;
@@ -275,6 +275,7 @@ Result Surface::BltFast(int32_t x, int32_t y, Surface* source, const Rect* src_r
     if (Result r = source->CheckUsableLocked(); r != Result::kOk) return r;
   }
   if (clipper_ != nullptr) return Result::kUnsupported;
+  if (!ReasonableRect(Rect{x, y, x, y})) return Result::kInvalidRect;
   const PixelPlane dst = PlaneLocked();
   const PixelPlane src = source->PlaneLocked();
   const Rect s = src_rect != nullptr ? *src_rect : src.bounds;

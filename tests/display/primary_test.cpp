@@ -131,6 +131,9 @@ TEST_F(PrimaryTest, ClipperClipsBlitsToTheClientArea) {
     }
   }
   EXPECT_EQ(primary->BltFast(kClientLeft, kClientTop, back.get(), nullptr, 0), Result::kUnsupported);
+  // Extreme rectangles are refused even where the clipper would cut them.
+  const Rect huge{-2'000'000'000, 0, 2'000'000'000, 10};
+  EXPECT_EQ(primary->Blt(&huge, back.get(), nullptr, 0, nullptr), Result::kInvalidRect);
 
   // The window moves: the client area follows.
   platform::SetMainWindowGeometry(300, 200, kClientWidth, kClientHeight);
