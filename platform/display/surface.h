@@ -10,7 +10,8 @@
 //   or fills (kBltColorFill writes the low bits of the value, kBltDepthFill
 //   depth buffers only). With a clipper it is clipped to the clipper's window;
 //   without one, a rectangle outside the surface is refused. BltFast copies
-//   without stretching or clipping. Refused calls write nothing.
+//   without stretching or clipping (kUnsupported on a surface with a
+//   clipper). Refused calls write nothing.
 // - The primary surface stands for the display. In a window it has the
 //   desktop's size and coordinates, and only the main window's client area is
 //   backed (by the window image): writes outside it are dropped, reads give
@@ -18,7 +19,9 @@
 //   pixels, and with back buffers it is a flip chain whose Flip swaps the
 //   buffers, waiting for the next vertical blank unless kFlipNoVSync.
 // - A lost surface answers kSurfaceLost until Restore, after which its
-//   pixels are a fixed pattern, not what they were.
+//   pixels are a fixed pattern, not what they were. A change of the display
+//   mode's size or depth loses the primary and every video-memory surface;
+//   a primary made for another mode cannot be restored (kWrongMode).
 //
 // Surfaces are shared objects: the last reference releases one. A flip
 // chain's front holds its back buffers, a surface holds its attached depth
