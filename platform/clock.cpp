@@ -25,6 +25,10 @@ RealClock& TheRealClock() {
 
 }  // namespace
 
+void Clock::SleepMicroseconds(uint32_t microseconds) {
+  Sleep(static_cast<uint32_t>((static_cast<uint64_t>(microseconds) + 999u) / 1000u));
+}
+
 RealClock::RealClock() : origin_us_(MonotonicMicroseconds()) {}
 
 // The millisecond tick counts from the machine's start, as a system tick
@@ -43,6 +47,18 @@ void RealClock::Sleep(uint32_t milliseconds) {
     std::this_thread::yield();
     return;
   }
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}
+
+void RealClock::SleepMicroseconds(uint32_t microseconds) {
+  if (microseconds == 0) {
+    std::this_thread::yield();
+    return;
+  }
+  timespec remaining{};
+  remaining.tv_sec = static_cast<time_t>(microseconds / 1000000u);
+  remaining.tv_nsec = static_cast<long>(microseconds % 1000000u) * 1000L;
   while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
   }
 }
@@ -78,6 +94,11 @@ uint64_t VirtualClock::Microseconds() { return now_us_.load(); }
 void VirtualClock::Sleep(uint32_t milliseconds) {
   now_us_.fetch_add(static_cast<uint64_t>(milliseconds) * 1000u);
   slept_ms_.fetch_add(milliseconds);
+  std::this_thread::yield();
+}
+
+void VirtualClock::SleepMicroseconds(uint32_t microseconds) {
+  now_us_.fetch_add(microseconds);
   std::this_thread::yield();
 }
 

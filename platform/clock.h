@@ -23,6 +23,10 @@ class Clock {
   virtual uint32_t Milliseconds() = 0;  // wraps after 2^32 ms
   virtual uint64_t Microseconds() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
+  // A short sleep for polling loops (raster queries, say); the real clock
+  // sleeps at least that long, the virtual clock advances by exactly that.
+  // Clocks that do not override it sleep whole milliseconds, rounded up.
+  virtual void SleepMicroseconds(uint32_t microseconds);
   virtual LocalDateTime LocalTime() = 0;
   virtual int64_t CalendarSeconds() = 0;  // seconds since 1970-01-01 UTC
 };
@@ -33,6 +37,7 @@ class RealClock final : public Clock {
   uint32_t Milliseconds() override;
   uint64_t Microseconds() override;
   void Sleep(uint32_t milliseconds) override;
+  void SleepMicroseconds(uint32_t microseconds) override;
   LocalDateTime LocalTime() override;
   int64_t CalendarSeconds() override;
 
@@ -40,14 +45,16 @@ class RealClock final : public Clock {
   uint64_t origin_us_;
 };
 
-// Time stands still until a test advances it; Sleep advances it by the
-// requested amount and returns at once (yielding to other threads).
+// Time stands still until a test advances it; Sleep and SleepMicroseconds
+// advance it by the requested amount and return at once (yielding to other
+// threads).
 class VirtualClock final : public Clock {
  public:
   explicit VirtualClock(uint64_t start_microseconds = 0);
   uint32_t Milliseconds() override;
   uint64_t Microseconds() override;
   void Sleep(uint32_t milliseconds) override;
+  void SleepMicroseconds(uint32_t microseconds) override;
   LocalDateTime LocalTime() override;
   int64_t CalendarSeconds() override;
 

@@ -3,6 +3,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -14,10 +15,13 @@ namespace {
 
 SDL_Window* g_window = nullptr;
 bool g_video_started = false;
+std::atomic<MainWindowHook> g_closing_hook{nullptr};
 
 }  // namespace
 
 SDL_Window* GetSdlMainWindow() { return g_window; }
+
+void SetMainWindowClosingHook(MainWindowHook hook) { g_closing_hook.store(hook); }
 
 bool StartVideo() {
   if (g_video_started) return true;
@@ -87,6 +91,7 @@ bool OpenMainWindow(std::string_view title_sjis, int32_t x, int32_t y,
 
 void CloseMainWindow() {
   if (g_window == nullptr) return;
+  if (MainWindowHook hook = g_closing_hook.load(); hook != nullptr) hook();
   SDL_DestroyWindow(g_window);
   g_window = nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 
@@ -16,6 +17,7 @@
 namespace platform {
 namespace {
 
+std::atomic<MainWindowHook> g_drained_hook{nullptr};
 std::mutex g_injected_mutex;
 std::deque<WindowEvent> g_injected;
 // Events already translated from one SDL event that gave several (typed
@@ -190,11 +192,16 @@ bool PollWindowEvent(WindowEvent* event) {
     SDL_Event e;
     while (g_translated.empty() && SDL_PollEvent(&e) != 0) Translate(e);
   }
-  if (g_translated.empty()) return false;
+  if (g_translated.empty()) {
+    if (MainWindowHook hook = g_drained_hook.load(); hook != nullptr) hook();
+    return false;
+  }
   *event = std::move(g_translated.front());
   g_translated.pop_front();
   return true;
 }
+
+void SetWindowEventsDrainedHook(MainWindowHook hook) { g_drained_hook.store(hook); }
 
 void PushWindowEvent(const WindowEvent& event) {
   std::lock_guard<std::mutex> lock(g_injected_mutex);

@@ -25,6 +25,22 @@ TEST(VirtualClockTest, SleepAdvancesTimeAtOnce) {
   EXPECT_EQ(clock.SleptMilliseconds(), 17u);  // advancing is not sleeping
 }
 
+// Microsecond sleeps: exact on the virtual clock (and not counted as
+// millisecond sleeps), at least as long on the real one.
+TEST(VirtualClockTest, MicrosecondSleepsAdvanceExactly) {
+  VirtualClock clock(1'000);
+  clock.SleepMicroseconds(25);
+  clock.SleepMicroseconds(0);
+  clock.SleepMicroseconds(999'975);
+  EXPECT_EQ(clock.Microseconds(), 1'001'000u);
+  EXPECT_EQ(clock.Milliseconds(), 1001u);
+  EXPECT_EQ(clock.SleptMilliseconds(), 0u);
+  RealClock real;
+  const uint64_t before = real.Microseconds();
+  real.SleepMicroseconds(300);
+  EXPECT_GE(real.Microseconds() - before, 300u);
+}
+
 TEST(VirtualClockTest, MillisecondsWrapAt32Bits) {
   VirtualClock clock(((uint64_t{1} << 32) - 2000) * 1000);
   EXPECT_EQ(clock.Milliseconds(), 0xFFFFF830u);
