@@ -267,26 +267,33 @@ bool ReadDataBaseFromSave(DataBase& database, DataReader& save) {
   return true;
 }
 
+void WriteTypeData(DataWriter& out, const DataBaseTypeData& type) {
+  const uint32_t content_count = static_cast<uint32_t>(type.descriptors.size());
+  if (type.header_value >= 0) {
+    out.WriteU32(content_count);
+  } else if (type.header_value == -1) {
+    out.WriteI32(-1).WriteU32(content_count);
+  } else {
+    out.WriteI32(type.header_value).WriteI32(type.naming_setting).WriteU32(content_count);
+  }
+  size_t number_count = 0, text_count = 0;
+  for (int32_t descriptor : type.descriptors) {
+    out.WriteI32(descriptor);
+    if (descriptor / 1000 == kContentKindNumber) ++number_count;
+    if (descriptor / 1000 == kContentKindText) ++text_count;
+  }
+  out.WriteU32(static_cast<uint32_t>(type.rows.size()));
+  for (const DataBaseEntry& row : type.rows) {
+    for (size_t i = 0; i < number_count; ++i) out.WriteI32(i < row.numbers.size() ? row.numbers[i] : 0);
+    for (size_t i = 0; i < text_count; ++i) out.WriteString(i < row.texts.size() ? row.texts[i] : std::string());
+  }
+}
+
 void WriteDataBaseToSave(DataBase& database, DataWriter& out) {
   out.WriteU8(111);
   out.WriteU32(static_cast<uint32_t>(database.type_data.size()));
   for (DataBaseTypeData& type : database.type_data) {
     type.header_value = -2;
-    out.WriteI32(-2);
-    out.WriteI32(type.naming_setting);
-    out.WriteU32(static_cast<uint32_t>(type.descriptors.size()));
-    size_t number_count = 0, text_count = 0;
-    for (int32_t descriptor : type.descriptors) {
-      out.WriteI32(descriptor);
-      if (descriptor / 1000 == kContentKindNumber) ++number_count;
-      if (descriptor / 1000 == kContentKindText) ++text_count;
-    }
-    out.WriteU32(static_cast<uint32_t>(type.rows.size()));
-    for (const DataBaseEntry& row : type.rows) {
-      // Exactly N numbers and S texts, whatever the row holds, so the block
-      // always reads back with the same reader.
-      for (size_t i = 0; i < number_count; ++i) out.WriteI32(i < row.numbers.size() ? row.numbers[i] : 0);
-      for (size_t i = 0; i < text_count; ++i) out.WriteString(i < row.texts.size() ? row.texts[i] : std::string());
-    }
+    WriteTypeData(out, type);
   }
 }

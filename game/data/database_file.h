@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "game/data/data_file_buffer.h"
 #include "game/data/data_reader.h"
+#include "game/data/data_writer.h"
 #include "game/data/database.h"
 
 inline constexpr uint8_t kDataBaseVersionOld = 0xC0;
@@ -56,11 +56,17 @@ bool LoadDataBase(DataBase& database, const std::string& name);
 bool LoadDataBaseFromBytes(DataBase& database, const std::string& name, std::vector<uint8_t> dat,
                            const std::vector<uint8_t>& project);
 
+// Puts one type block in the form its header value gives (>= 0: the content
+// count alone; -1: -1 and the count; <= -2: the value, the naming setting and
+// the count), the descriptors, the row count and each row's kind-1 numbers
+// then kind-2 texts: exactly N and S of them, counted from the descriptors
+// (missing cells are written as 0 and empty texts), so the block always reads
+// back with ReadTypeData.
+void WriteTypeData(DataWriter& out, const DataBaseTypeData& type);
+
 // Puts the changeable database's block of a save file: tag byte 111, u32
-// type count, then per type -2 (also stored as the type's header value),
-// the naming setting, the descriptor count and descriptors, the row count
-// and each row's kind-1 numbers then kind-2 texts (N and S counted from the
-// descriptors; missing cells are written as 0 and empty texts).
+// type count, then each type with -2 stored as its header value first (so
+// the block carries every naming setting).
 void WriteDataBaseToSave(DataBase& database, DataWriter& out);
 
 // Reads the changeable database's block of a save file from save (one unused
