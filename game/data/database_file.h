@@ -12,7 +12,10 @@
 // lists, number lists, default values).
 //
 // Every count is checked against the bytes left before anything is sized by
-// it; a file cut short marks the reader damaged and the load fails.
+// it; a file cut short marks the reader damaged and the load fails. Rows of a
+// type without contents take no bytes at all, so the rows of one file (or of
+// one save block) also draw on a DataBaseRowBudget: a file that asks for
+// more is damaged.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +29,31 @@
 inline constexpr uint8_t kDataBaseVersionOld = 0xC0;
 inline constexpr uint8_t kDataBaseVersionNew = 0xC1;
 
-// The pieces of the formats. Each returns false when the reader ran out.
-bool ReadTypeData(DataReader& reader, DataBaseTypeData& type);
+// Rows one file may still bring into memory: a fixed allowance (one full
+// table of kMaxDataBaseRows) plus one row per 4 bytes of the file, the least
+// a row with a cell takes. Each row record takes sizeof(DataBaseEntry) bytes
+// before any cell, so the row records of one file take at most that many
+// times (allowance + file bytes / 4); cells are paid for by their own bytes.
+// Rows with cells always fit; only rows of types without contents, which
+// take no bytes, draw on the allowance.
+inline constexpr uint64_t kDataBaseRowAllowance = kMaxDataBaseRows;
+inline constexpr uint64_t kDataBaseBytesPerRow = 4;
+
+class DataBaseRowBudget {
+ public:
+  explicit DataBaseRowBudget(size_t file_bytes)
+      : rows_left_(kDataBaseRowAllowance + file_bytes / kDataBaseBytesPerRow) {}
+  // Takes rows from the budget; false (nothing taken) when fewer are left.
+  bool Take(uint64_t rows);
+  uint64_t RowsLeft() const { return rows_left_; }
+
+ private:
+  uint64_t rows_left_;
+};
+
+// The pieces of the formats. Each returns false when the reader ran out or
+// the rows went beyond the budget (the reader is then marked damaged).
+bool ReadTypeData(DataReader& reader, DataBaseTypeData& type, DataBaseRowBudget& budget);
 bool ReadTypeRows(DataReader& reader, DataBaseEntry& row, size_t number_count, size_t text_count);
 bool ReadTypeDefinition(DataReader& reader, DataBaseType& definition, bool short_form);
 
@@ -70,7 +96,12 @@ void WriteTypeData(DataWriter& out, const DataBaseTypeData& type);
 void WriteDataBaseToSave(DataBase& database, DataWriter& out);
 
 // Reads the changeable database's block of a save file from save (one unused
-// byte, u32 type count, type blocks) into database, then its definitions
-// again from "Data\BasicData\CDataBase.project". False (save marked
-// damaged) when the first two fields do not fit.
+// byte, u32 type count, type blocks) into database's tables. False (save
+// marked damaged) when the first two fields do not fit; type blocks that do
+// not fit, or whose rows go beyond the row budget of the save's bytes left,
+// mark the save damaged and end the block.
+bool ReadDataBaseTablesFromSave(DataBase& database, DataReader& save);
+// The tables, then the definitions again from
+// "Data\BasicData\CDataBase.project"; false only when the tables' first two
+// fields do not fit.
 bool ReadDataBaseFromSave(DataBase& database, DataReader& save);

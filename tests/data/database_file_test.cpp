@@ -152,7 +152,8 @@ TEST_F(DataBaseFileTest, TypeBlocksWrittenOutByHand) {
 
     DataReader in(expected.data(), expected.size());
     DataBaseTypeData read;
-    ASSERT_TRUE(ReadTypeData(in, read)) << form.header_value;
+    DataBaseRowBudget budget(expected.size());
+    ASSERT_TRUE(ReadTypeData(in, read, budget)) << form.header_value;
     EXPECT_EQ(read.descriptors, type.descriptors);
     ASSERT_EQ(read.rows.size(), 2u);
     EXPECT_EQ(read.rows[1].texts, std::vector<std::string>{""});
