@@ -162,8 +162,8 @@ TEST_F(ScramblerTest, WriterKeysComeFromTheClock) {
   clock.SetCalendarSeconds(1700000000);
   platform::ScopedClock scoped(clock);
   const std::vector<uint8_t> body = Pattern(300, 8);
-  std::vector<uint8_t> file(20, 0xEE);
-  file.insert(file.end(), body.begin(), body.end());
+  std::vector<uint8_t> file(20 + body.size(), 0xEE);
+  std::copy(body.begin(), body.end(), file.begin() + 20);
   ScrambleDataFileForWrite("Save\\SaveData01.sav", file, kSaveFileHeader);
 
   CrtRandom expected_keys(1700000000u);
