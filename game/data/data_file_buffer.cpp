@@ -27,23 +27,3 @@ DataFileLoad LoadDataFileBuffer(std::string_view name, std::vector<uint8_t>& byt
   }
   return DataFileLoad::kLoaded;
 }
-
-void DataWriter::WriteU16(uint16_t value) {
-  bytes_.push_back(static_cast<uint8_t>(value));
-  bytes_.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void DataWriter::WriteU32(uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-void DataWriter::WriteBytes(const void* data, size_t count) {
-  const uint8_t* bytes = static_cast<const uint8_t*>(data);
-  bytes_.insert(bytes_.end(), bytes, bytes + count);
-}
-
-void DataWriter::WriteString(std::string_view text) {
-  WriteU32(static_cast<uint32_t>(text.size() + 1));
-  WriteBytes(text.data(), text.size());
-  WriteU8(0);
-}

@@ -10,17 +10,20 @@ namespace {
 
 constinit CrtRandom runtime_random{1};
 
-void ScramblePass(uint8_t* data, int32_t start, int32_t end, uint8_t key, int32_t step) {
-  CrtRandom& random = RuntimeRandom();
-  random.Seed(key);
-  for (int64_t i = start; i < end; i += step) {
-    data[i] = static_cast<uint8_t>(data[i] ^ ((random.Next() & 0xFF000) >> 12));
-  }
-}
-
 }  // namespace
 
 CrtRandom& RuntimeRandom() { return runtime_random; }
+
+void ScramblePasses(uint8_t* data, int32_t start, int32_t end, int32_t keyCount, const uint8_t* keys,
+                    CrtRandom& random) {
+  static constexpr int32_t kSteps[3] = {1, 2, 5};
+  for (int32_t pass = 0; pass < keyCount && pass < 3; ++pass) {
+    random.Seed(keys[pass]);
+    for (int64_t i = start; i < end; i += kSteps[pass]) {
+      data[i] = static_cast<uint8_t>(data[i] ^ ((random.Next() & 0xFF000) >> 12));
+    }
+  }
+}
 
 uint8_t DataChecksum(const uint8_t* data, int32_t start, int32_t end) {
   uint8_t sum = 0;
@@ -44,8 +47,7 @@ void ScrambleBlock(const std::string& name, uint8_t* data, int32_t start, int32_
 
   if (checkMode <= -1 && checks != nullptr) checks[0] = DataChecksum(data, start, end);
 
-  static constexpr int32_t kSteps[3] = {1, 2, 5};
-  for (int32_t pass = 0; pass < keyCount; ++pass) ScramblePass(data, start, end, keys[pass], kSteps[pass]);
+  ScramblePasses(data, start, end, keyCount, keys, RuntimeRandom());
 
   if (checkMode >= 1 && checks != nullptr) {
     if (DataChecksum(data, start, end) != checks[0]) {
@@ -81,21 +83,31 @@ void VerifyDataFile(const std::string& name, std::vector<uint8_t>& file, const D
 
 void ScrambleDataFileForWrite(const std::string& name, std::vector<uint8_t>& file,
                               const DataFileHeaderLayout& layout) {
-  if (file.size() < static_cast<size_t>(layout.length)) file.resize(static_cast<size_t>(layout.length), 0);
+  (void)name;  // a write never fails its checksum, so the name is never shown
   CrtRandom& random = RuntimeRandom();
   random.Seed(static_cast<uint32_t>(platform::GetClock().CalendarSeconds()));
-  uint8_t keys[3];
+  std::array<uint8_t, 3> keys{};
   for (int attempt = 0; attempt < 2; ++attempt) {
     for (uint8_t& key : keys) key = static_cast<uint8_t>((random.Next() & 0xFF0) >> 4);
     if (keys[0] != 0 || keys[1] != 0 || keys[2] != 0) break;
   }
-  uint8_t checks[3] = {0, 0, 0};
+  SealDataFile(file, layout, keys, file.size(), random, random);
+}
+
+void SealDataFile(std::vector<uint8_t>& file, const DataFileHeaderLayout& layout, const std::array<uint8_t, 3>& keys,
+                  size_t checked_end, CrtRandom& passes, CrtRandom& filler) {
+  const size_t header = static_cast<size_t>(layout.length);
+  if (file.size() < header) file.resize(header, 0);
   const int32_t end = static_cast<int32_t>(
       std::min<size_t>(file.size(), static_cast<size_t>(std::numeric_limits<int32_t>::max())));
-  ScrambleBlock(name, file.data(), layout.length, end, 3, keys, -3, checks);
-  for (int32_t i = 0; i < layout.length; ++i) file[i] = static_cast<uint8_t>((random.Next() & 0xFF00) >> 8);
+  const int32_t checked = static_cast<int32_t>(std::clamp<size_t>(checked_end, header, static_cast<size_t>(end)));
+  const bool plain = keys[0] == 0 && keys[1] == 0 && keys[2] == 0;
+  const uint8_t checksum = plain ? 0 : DataChecksum(file.data(), layout.length, checked);
+  if (!plain) ScramblePasses(file.data(), layout.length, end, 3, keys.data(), passes);
+  for (size_t i = 0; i < header; ++i) file[i] = static_cast<uint8_t>((filler.Next() & 0xFF00) >> 8);
   for (int k = 0; k < 3; ++k) {
     file[layout.key_offsets[k]] = keys[k];
-    file[layout.check_offsets[k]] = checks[k];
+    file[layout.check_offsets[k]] = 0;
   }
+  file[layout.check_offsets[0]] = checksum;
 }

@@ -36,6 +36,12 @@ class CrtRandom {
 // Game.dat defaults share it; the scrambler reseeds it at every pass).
 CrtRandom& RuntimeRandom();
 
+// The passes alone, drawing from `random`: pass k (k < keyCount, at most 3)
+// seeds it with keys[k] and XORs bits 0-2 of data[start], data[start + step],
+// ... below end with (draw >> 12), steps 1, 2, 5. No key test, no checksum.
+void ScramblePasses(uint8_t* data, int32_t start, int32_t end, int32_t keyCount, const uint8_t* keys,
+                    CrtRandom& random);
+
 // Scrambles or unscrambles data[start, end) and computes, stores or verifies
 // the checksum in checks[0]:
 //   keyCount 0-3 passes (all keys 0 with keyCount > 0: nothing at all);
@@ -84,7 +90,19 @@ void VerifyDataFile(const std::string& name, std::vector<uint8_t>& file, const D
                     const DataFileKeys& keys, size_t parsed_end);
 
 // Writer: file holds layout.length header bytes (any values) and the plain
-// body. Draws keys from the calendar clock, stores the checksum, scrambles the
-// body and fills the header with random bytes, keys and check bytes.
+// body. Draws keys from the calendar clock with the runtime generator, then
+// seals the file with them (SealDataFile, the runtime generator doing the
+// passes and the filler).
 void ScrambleDataFileForWrite(const std::string& name, std::vector<uint8_t>& file,
                               const DataFileHeaderLayout& layout);
+
+// Seals a file built plain with the given keys: file holds layout.length
+// header bytes (any values; a shorter file is padded with zeros) and the
+// body. Stores the byte sum of the body up to checked_end (a file position;
+// the whole body when it lies beyond) in the first check byte and 0 in the
+// others, scrambles the whole body with `passes`, then sets every header byte
+// to bits 8-15 of a draw from `filler` and puts the keys and check bytes at
+// their offsets. Three zero keys leave the body plain and the checksum 0.
+// Bodies beyond 32-bit positions are left plain past that point.
+void SealDataFile(std::vector<uint8_t>& file, const DataFileHeaderLayout& layout, const std::array<uint8_t, 3>& keys,
+                  size_t checked_end, CrtRandom& passes, CrtRandom& filler);

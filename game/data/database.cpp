@@ -199,7 +199,7 @@ void DataBase::ResizeDBType(int32_t t, int32_t count) {
     if (names) names->resize(names->size() + (wanted - old));
   } else {
     data.rows.resize(wanted);
-    if (names && names->size() > wanted) names->resize(wanted);
+    if (names) names->resize(wanted);
   }
   size_t number_count = 0, text_count = 0;
   for (int32_t descriptor : data.descriptors) {

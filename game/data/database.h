@@ -72,6 +72,10 @@ class DataBase {
   bool WriteDBInt(int32_t t, int32_t d, int32_t c, int32_t value);
   bool WriteDBString(int32_t t, int32_t d, int32_t c, const std::string& text);
 
+  // Sets the type's row count (cut to 0-kMaxDataBaseRows): every row gets
+  // exactly its N numbers and S texts, new rows the default numbers. While
+  // keep_names is set, growing appends one empty data name per new row and
+  // shrinking sets the name list to exactly count names.
   void ResizeDBType(int32_t t, int32_t count);
   void ResetDBData(int32_t t, int32_t d);
 

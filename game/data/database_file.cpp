@@ -82,7 +82,13 @@ bool ReadTypeRows(DataReader& reader, DataBaseEntry& row, size_t number_count, s
   return !reader.Damaged();
 }
 
-bool ReadTypeData(DataReader& reader, DataBaseTypeData& type) {
+bool DataBaseRowBudget::Take(uint64_t rows) {
+  if (rows > rows_left_) return false;
+  rows_left_ -= rows;
+  return true;
+}
+
+bool ReadTypeData(DataReader& reader, DataBaseTypeData& type, DataBaseRowBudget& budget) {
   int32_t header = 0;
   reader.ReadI32(header);
   int32_t content_count = header;
@@ -105,15 +111,20 @@ bool ReadTypeData(DataReader& reader, DataBaseTypeData& type) {
   uint32_t row_count = 0;
   reader.ReadU32(row_count);
   // Rows of numbers and texts take at least 4 bytes a cell; rows without
-  // cells take none, so their number is capped instead.
+  // cells take none, so their number is capped per type instead. Either way
+  // the rows draw on the file's budget.
   const uint64_t row_bytes = 4ull * (number_count + text_count);
   const bool fits = row_bytes == 0 ? row_count <= static_cast<uint32_t>(kMaxDataBaseRows)
                                    : reader.CanHold(row_count, row_bytes);
-  if (!fits) {
+  if (!fits || !budget.Take(row_count)) {
     reader.MarkDamaged();
     row_count = 0;
   }
-  type.rows.assign(row_count, DataBaseEntry());
+  // Rows of a type without cells end up with none; they start that way too
+  // (not with a fresh row's one empty text), so each takes only its record.
+  DataBaseEntry fresh;
+  if (row_bytes == 0) fresh.texts.clear();
+  type.rows.assign(row_count, fresh);
   for (DataBaseEntry& row : type.rows) {
     if (!ReadTypeRows(reader, row, number_count, text_count)) break;
   }
@@ -177,8 +188,9 @@ DataBaseFileResult ParseDataBaseDat(DataReader& reader, DataBase& database) {
   DataBaseVersion = version;
   const uint32_t type_count = ReadCount(reader, kMinTypeBlockBytes);
   database.type_data.resize(type_count);
+  DataBaseRowBudget budget(reader.Size());
   for (DataBaseTypeData& type : database.type_data) {
-    if (!ReadTypeData(reader, type)) break;
+    if (!ReadTypeData(reader, type, budget)) break;
   }
   uint8_t closing = 0;
   reader.ReadU8(closing);
@@ -244,7 +256,7 @@ bool LoadDataBase(DataBase& database, const std::string& name) {
   return ParseProjectOrReport(database, name, project);
 }
 
-bool ReadDataBaseFromSave(DataBase& database, DataReader& save) {
+bool ReadDataBaseTablesFromSave(DataBase& database, DataReader& save) {
   uint8_t unused = 0;
   uint32_t type_count = 0;
   if (!save.ReadU8(unused) || !save.ReadU32(type_count)) return false;
@@ -253,9 +265,15 @@ bool ReadDataBaseFromSave(DataBase& database, DataReader& save) {
     return false;
   }
   database.type_data.resize(type_count);
+  DataBaseRowBudget budget(save.Remaining());
   for (DataBaseTypeData& type : database.type_data) {
-    if (!ReadTypeData(save, type)) break;
+    if (!ReadTypeData(save, type, budget)) break;
   }
+  return true;
+}
+
+bool ReadDataBaseFromSave(DataBase& database, DataReader& save) {
+  if (!ReadDataBaseTablesFromSave(database, save)) return false;
   const std::string name = "BasicData\\CDataBase";
   bool unreadable = false;
   std::vector<uint8_t> project = LoadOrExit(DataPath(name, ".project"), unreadable);
@@ -267,26 +285,33 @@ bool ReadDataBaseFromSave(DataBase& database, DataReader& save) {
   return true;
 }
 
+void WriteTypeData(DataWriter& out, const DataBaseTypeData& type) {
+  const uint32_t content_count = static_cast<uint32_t>(type.descriptors.size());
+  if (type.header_value >= 0) {
+    out.WriteU32(content_count);
+  } else if (type.header_value == -1) {
+    out.WriteI32(-1).WriteU32(content_count);
+  } else {
+    out.WriteI32(type.header_value).WriteI32(type.naming_setting).WriteU32(content_count);
+  }
+  size_t number_count = 0, text_count = 0;
+  for (int32_t descriptor : type.descriptors) {
+    out.WriteI32(descriptor);
+    if (descriptor / 1000 == kContentKindNumber) ++number_count;
+    if (descriptor / 1000 == kContentKindText) ++text_count;
+  }
+  out.WriteU32(static_cast<uint32_t>(type.rows.size()));
+  for (const DataBaseEntry& row : type.rows) {
+    for (size_t i = 0; i < number_count; ++i) out.WriteI32(i < row.numbers.size() ? row.numbers[i] : 0);
+    for (size_t i = 0; i < text_count; ++i) out.WriteString(i < row.texts.size() ? row.texts[i] : std::string());
+  }
+}
+
 void WriteDataBaseToSave(DataBase& database, DataWriter& out) {
   out.WriteU8(111);
   out.WriteU32(static_cast<uint32_t>(database.type_data.size()));
   for (DataBaseTypeData& type : database.type_data) {
     type.header_value = -2;
-    out.WriteI32(-2);
-    out.WriteI32(type.naming_setting);
-    out.WriteU32(static_cast<uint32_t>(type.descriptors.size()));
-    size_t number_count = 0, text_count = 0;
-    for (int32_t descriptor : type.descriptors) {
-      out.WriteI32(descriptor);
-      if (descriptor / 1000 == kContentKindNumber) ++number_count;
-      if (descriptor / 1000 == kContentKindText) ++text_count;
-    }
-    out.WriteU32(static_cast<uint32_t>(type.rows.size()));
-    for (const DataBaseEntry& row : type.rows) {
-      // Exactly N numbers and S texts, whatever the row holds, so the block
-      // always reads back with the same reader.
-      for (size_t i = 0; i < number_count; ++i) out.WriteI32(i < row.numbers.size() ? row.numbers[i] : 0);
-      for (size_t i = 0; i < text_count; ++i) out.WriteString(i < row.texts.size() ? row.texts[i] : std::string());
-    }
+    WriteTypeData(out, type);
   }
 }

@@ -12,22 +12,48 @@
 // lists, number lists, default values).
 //
 // Every count is checked against the bytes left before anything is sized by
-// it; a file cut short marks the reader damaged and the load fails.
+// it; a file cut short marks the reader damaged and the load fails. Rows of a
+// type without contents take no bytes at all, so the rows of one file (or of
+// one save block) also draw on a DataBaseRowBudget: a file that asks for
+// more is damaged.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "game/data/data_file_buffer.h"
 #include "game/data/data_reader.h"
+#include "game/data/data_writer.h"
 #include "game/data/database.h"
 
 inline constexpr uint8_t kDataBaseVersionOld = 0xC0;
 inline constexpr uint8_t kDataBaseVersionNew = 0xC1;
 
-// The pieces of the formats. Each returns false when the reader ran out.
-bool ReadTypeData(DataReader& reader, DataBaseTypeData& type);
+// Rows one file may still bring into memory: a fixed allowance (one full
+// table of kMaxDataBaseRows) plus one row per 4 bytes of the file, the least
+// a row with a cell takes. Each row record takes sizeof(DataBaseEntry) bytes
+// before any cell, so the row records of one file take at most that many
+// times (allowance + file bytes / 4); cells are paid for by their own bytes.
+// Rows with cells always fit; only rows of types without contents, which
+// take no bytes, draw on the allowance.
+inline constexpr uint64_t kDataBaseRowAllowance = kMaxDataBaseRows;
+inline constexpr uint64_t kDataBaseBytesPerRow = 4;
+
+class DataBaseRowBudget {
+ public:
+  explicit DataBaseRowBudget(size_t file_bytes)
+      : rows_left_(kDataBaseRowAllowance + file_bytes / kDataBaseBytesPerRow) {}
+  // Takes rows from the budget; false (nothing taken) when fewer are left.
+  bool Take(uint64_t rows);
+  uint64_t RowsLeft() const { return rows_left_; }
+
+ private:
+  uint64_t rows_left_;
+};
+
+// The pieces of the formats. Each returns false when the reader ran out or
+// the rows went beyond the budget (the reader is then marked damaged).
+bool ReadTypeData(DataReader& reader, DataBaseTypeData& type, DataBaseRowBudget& budget);
 bool ReadTypeRows(DataReader& reader, DataBaseEntry& row, size_t number_count, size_t text_count);
 bool ReadTypeDefinition(DataReader& reader, DataBaseType& definition, bool short_form);
 
@@ -56,15 +82,26 @@ bool LoadDataBase(DataBase& database, const std::string& name);
 bool LoadDataBaseFromBytes(DataBase& database, const std::string& name, std::vector<uint8_t> dat,
                            const std::vector<uint8_t>& project);
 
+// Puts one type block in the form its header value gives (>= 0: the content
+// count alone; -1: -1 and the count; <= -2: the value, the naming setting and
+// the count), the descriptors, the row count and each row's kind-1 numbers
+// then kind-2 texts: exactly N and S of them, counted from the descriptors
+// (missing cells are written as 0 and empty texts), so the block always reads
+// back with ReadTypeData.
+void WriteTypeData(DataWriter& out, const DataBaseTypeData& type);
+
 // Puts the changeable database's block of a save file: tag byte 111, u32
-// type count, then per type -2 (also stored as the type's header value),
-// the naming setting, the descriptor count and descriptors, the row count
-// and each row's kind-1 numbers then kind-2 texts (N and S counted from the
-// descriptors; missing cells are written as 0 and empty texts).
+// type count, then each type with -2 stored as its header value first (so
+// the block carries every naming setting).
 void WriteDataBaseToSave(DataBase& database, DataWriter& out);
 
 // Reads the changeable database's block of a save file from save (one unused
-// byte, u32 type count, type blocks) into database, then its definitions
-// again from "Data\BasicData\CDataBase.project". False (save marked
-// damaged) when the first two fields do not fit.
+// byte, u32 type count, type blocks) into database's tables. False (save
+// marked damaged) when the first two fields do not fit; type blocks that do
+// not fit, or whose rows go beyond the row budget of the save's bytes left,
+// mark the save damaged and end the block.
+bool ReadDataBaseTablesFromSave(DataBase& database, DataReader& save);
+// The tables, then the definitions again from
+// "Data\BasicData\CDataBase.project"; false only when the tables' first two
+// fields do not fit.
 bool ReadDataBaseFromSave(DataBase& database, DataReader& save);

@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "game/data/data_file_buffer.h"
 #include "game/data/data_reader.h"
+#include "game/data/data_writer.h"
 #include "game/data/move_route.h"
 
 inline constexpr size_t kMaxStoredByteCount = 255;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "game/data/data_reader.h"
+#include "game/data/data_writer.h"
 #include "game/data/event_records.h"
 
 // The value of a cell that holds no tile.

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "game/data/data_reader.h"
-#include "game/data/data_file_buffer.h"
+#include "game/data/data_writer.h"
 
 // A route longer than this is refused by the reader (and so never written).
 inline constexpr uint32_t kMaxRouteCommands = 65536;

@@ -3,9 +3,9 @@
 #include "engine/api/file_entry_points.h"
 #include "engine/api/library_entry_points.h"
 #include "engine/api/window_entry_points.h"
-#include "engine/core/base/format_string.h"
 #include "engine/core/base/log.h"
 #include "game/data/basic_data.h"
+#include "game/data/data_error_report.h"
 #include "game/data/game_dat.h"
 #include "game/data/game_ini.h"
 #include "game/data/map_file.h"
@@ -66,8 +66,8 @@ int WinMain(const std::string& command_line) {
   ReadGameIni(start, SoftModeFlag, WindowModeFlag, SEandBGM, FrameSkip);
   SetWindowedMode(WindowModeFlag);
   if (start == -1) {
-    char caption[1024];
-    FormatString(caption, sizeof caption, "『%s』 初回起動メッセージ", GameBasicInfo.Text(kTextGameTitle).c_str());
+    const std::string caption =
+        FormatDataText("『%s』 初回起動メッセージ", GameBasicInfo.Text(kTextGameTitle).c_str());
     platform::ShowMessageBox(caption,
                              "これより、処理が高速な「3Dモード」でゲームの起動を行います。\n"
                              "もし起動しなかった場合は、もう一度実行してください。\n"

@@ -7,6 +7,7 @@
 #include "data_test_support.h"
 #include "game/data/common_event.h"
 #include "game/data/data_reader.h"
+#include "game/data/data_writer.h"
 #include "tools/writers/common_event_writer.h"
 #include "tools/writers/data_file_writer.h"
 
@@ -173,17 +174,17 @@ TEST_F(CommonEventFileTest, TruncatedBodiesAreDamagedAtEveryLength) {
 
 TEST_F(CommonEventFileTest, HugeInnerCountsAreDamage) {
   // One event whose argument-name count claims far more than the file holds.
-  writers::ByteWriter body;
-  body.U8(0x8F).U32(1);
-  body.U8(0x8F).I32(0).U8(32).I32(0).I32(0).U8(0).U8(0).Text("e").U32(0).U32(0).U8(0x8F);
-  body.U32(0x7FFFFFFF);
+  DataWriter body;
+  body.WriteU8(0x8F).WriteU32(1);
+  body.WriteU8(0x8F).WriteI32(0).WriteU8(32).WriteI32(0).WriteI32(0).WriteU8(0).WriteU8(0).WriteString("e").WriteU32(0).WriteU32(0).WriteU8(0x8F);
+  body.WriteU32(0x7FFFFFFF);
   CommonEventList list;
-  EXPECT_EQ(ParseBody(body.Data(), list), CommonEventParseResult::kDamaged);
+  EXPECT_EQ(ParseBody(body.Bytes(), list), CommonEventParseResult::kDamaged);
   // The same with a command count.
-  writers::ByteWriter commands;
-  commands.U8(0x8F).U32(1);
-  commands.U8(0x8F).I32(0).U8(32).I32(0).I32(0).U8(0).U8(0).Text("e").U32(0xFFFFFFFFu);
-  EXPECT_EQ(ParseBody(commands.Data(), list), CommonEventParseResult::kDamaged);
+  DataWriter commands;
+  commands.WriteU8(0x8F).WriteU32(1);
+  commands.WriteU8(0x8F).WriteI32(0).WriteU8(32).WriteI32(0).WriteI32(0).WriteU8(0).WriteU8(0).WriteString("e").WriteU32(0xFFFFFFFFu);
+  EXPECT_EQ(ParseBody(commands.Bytes(), list), CommonEventParseResult::kDamaged);
 }
 
 TEST_F(CommonEventFileTest, LoadingFromTheDataFolder) {

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "data_test_support.h"
+#include "engine/api/file_entry_points.h"
 #include "game/data/basic_data.h"
 #include "game/data/common_event.h"
 #include "game/data/database_file.h"
 #include "game/data/game_dat.h"
-#include "engine/api/file_entry_points.h"
 #include "tools/writers/archive_writer.h"
 #include "tools/writers/common_event_writer.h"
 #include "tools/writers/data_file_writer.h"

@@ -1,6 +1,6 @@
 // The data-file scrambler against the format's facts: the generator's known
-// sequence, which indices each pass touches, the checksum and its coverage,
-// and agreement with the independent scrambler of the test writers.
+// sequence, which indices each pass touches, scrambled bytes written out by
+// hand, the checksum and its coverage, and files sealed with chosen keys.
 #include <gtest/gtest.h>
 
 #include <numeric>
@@ -26,9 +26,24 @@ TEST_F(ScramblerTest, GeneratorFollowsTheRunTimeRecurrence) {
   CrtRandom random(1);
   const int32_t expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358};
   for (int32_t value : expected) EXPECT_EQ(random.Next(), value);
-  writers::FormatRandom reference(987654321u);
-  random.Seed(987654321u);
-  for (int i = 0; i < 1000; ++i) ASSERT_EQ(random.Next(), reference.Next());
+  // The state wraps modulo 2^32 and the result keeps bits 16-30 only.
+  random.Seed(0xFFFFFFFFu);
+  EXPECT_EQ(random.Next(), static_cast<int32_t>(((0xFFFFFFFFu * 214013u + 2531011u) >> 16) & 0x7FFF));
+}
+
+TEST_F(ScramblerTest, ScrambledBytesWrittenOutByHand) {
+  // Keys 1, 2, 3 over twelve bytes: the XOR values of pass 0 are the seed-1
+  // sequence above shifted right by 12 (0, 4, 1, 6, 4, 3, ...), then passes 1
+  // and 2 add theirs at the even indices and at 0, 5, 10.
+  const uint8_t keys[3] = {1, 2, 3};
+  std::vector<uint8_t> zeros(12, 0);
+  ScrambleBlock("x", zeros.data(), 0, 12, 3, keys, 0, nullptr);
+  EXPECT_EQ(zeros, (std::vector<uint8_t>{0x0, 0x4, 0x6, 0x6, 0x1, 0x2, 0x6, 0x7, 0x1, 0x5, 0x7, 0x6}));
+  std::vector<uint8_t> counting(12);
+  std::iota(counting.begin(), counting.end(), uint8_t{0x10});
+  ScrambleBlock("x", counting.data(), 0, 12, 3, keys, 0, nullptr);
+  EXPECT_EQ(counting,
+            (std::vector<uint8_t>{0x10, 0x15, 0x14, 0x15, 0x15, 0x17, 0x10, 0x10, 0x19, 0x1C, 0x1D, 0x1D}));
 }
 
 TEST_F(ScramblerTest, TwiceRestoresAndOnlyLowBitsChange) {
@@ -66,14 +81,6 @@ TEST_F(ScramblerTest, EachPassVisitsItsIndicesWithOneDrawPerByte) {
   }
 }
 
-TEST_F(ScramblerTest, AgreesWithTheWritersScrambler) {
-  std::vector<uint8_t> ours = Pattern(333, 77), theirs = ours;
-  const std::array<uint8_t, 3> keys{0x01, 0xFE, 0x80};
-  ScrambleBlock("x", ours.data(), 0, 333, 3, keys.data(), 0, nullptr);
-  writers::ScrambleBody(theirs.data(), theirs.size(), keys);
-  EXPECT_EQ(ours, theirs);
-}
-
 TEST_F(ScramblerTest, ZeroKeysDoNothingEvenWhenAskedForAChecksum) {
   const std::vector<uint8_t> plain = Pattern(50, 1);
   std::vector<uint8_t> data = plain;
@@ -99,23 +106,31 @@ TEST_F(ScramblerTest, StoresTheChecksumOfThePlainBody) {
   EXPECT_TRUE(RecordedErrorBoxes().empty());
 }
 
+TEST_F(ScramblerTest, SealedFileWrittenOutByHand) {
+  // A database file of the body "seal me" with keys 0x10, 0x20, 0x30: keys at
+  // 0, 3, 9, the plain body's byte sum (0x97) at 2, zeros at 6 and 8, the
+  // other header bytes drawn from the filler generator (seed 7, bits 8-15).
+  const std::vector<uint8_t> body = {'s', 'e', 'a', 'l', ' ', 'm', 'e'};
+  const std::vector<uint8_t> file = writers::ScrambleFile(body, kDatabaseDatHeader, {0x10, 0x20, 0x30});
+  EXPECT_EQ(file, (std::vector<uint8_t>{0x10, 68, 0x97, 0x20, 60, 25, 0, 46, 0, 0x30,  //
+                                        0x73, 0x66, 0x66, 0x6A, 0x22, 0x68, 0x67}));
+  // Three zero keys: the body stays plain and nothing is checked.
+  const std::vector<uint8_t> plain = writers::ScrambleFile(body, kDatabaseDatHeader, {0, 0, 0});
+  EXPECT_TRUE(std::equal(body.begin(), body.end(), plain.begin() + 10));
+  EXPECT_EQ(plain[2], 0);
+}
+
 TEST_F(ScramblerTest, FileReadBackThroughHeaderLayouts) {
   const std::vector<uint8_t> body = Pattern(200, 3);
-  const struct {
-    const DataFileHeaderLayout* ours;
-    const writers::ScrambledLayout* theirs;
-  } kinds[] = {{&kMapFileHeader, &writers::kMapFileLayout},
-               {&kGameDatHeader, &writers::kGameDatLayout},
-               {&kDatabaseDatHeader, &writers::kDatabaseDatLayout}};
-  for (const auto& kind : kinds) {
-    std::vector<uint8_t> file = writers::ScrambleFile(body, *kind.theirs, {0x10, 0x20, 0x30});
+  for (const DataFileHeaderLayout* layout : {&kMapFileHeader, &kGameDatHeader, &kDatabaseDatHeader}) {
+    std::vector<uint8_t> file = writers::ScrambleFile(body, *layout, {0x10, 0x20, 0x30});
     DataFileKeys keys;
-    ASSERT_TRUE(UnscrambleDataFile("f", file, *kind.ours, keys));
+    ASSERT_TRUE(UnscrambleDataFile("f", file, *layout, keys));
     EXPECT_EQ(keys.keys[0], 0x10);
     EXPECT_EQ(keys.keys[1], 0x20);
     EXPECT_EQ(keys.keys[2], 0x30);
-    EXPECT_TRUE(std::equal(body.begin(), body.end(), file.begin() + kind.ours->length));
-    VerifyDataFile("f", file, *kind.ours, keys, file.size());
+    EXPECT_TRUE(std::equal(body.begin(), body.end(), file.begin() + layout->length));
+    VerifyDataFile("f", file, *layout, keys, file.size());
   }
   EXPECT_TRUE(RecordedErrorBoxes().empty());
   std::vector<uint8_t> short_file(9, 1);
@@ -125,7 +140,7 @@ TEST_F(ScramblerTest, FileReadBackThroughHeaderLayouts) {
 
 TEST_F(ScramblerTest, ChecksumCoversOnlyTheBytesParsed) {
   const std::vector<uint8_t> body = Pattern(100, 42);
-  std::vector<uint8_t> file = writers::ScrambleFile(body, writers::kDatabaseDatLayout, {5, 6, 7}, 60);
+  std::vector<uint8_t> file = writers::ScrambleFile(body, kDatabaseDatHeader, {5, 6, 7}, 60);
   file[10 + 80] ^= 0x40;  // after the parsed end: not noticed
   DataFileKeys keys;
   ASSERT_TRUE(UnscrambleDataFile("f", file, kDatabaseDatHeader, keys));
@@ -134,7 +149,7 @@ TEST_F(ScramblerTest, ChecksumCoversOnlyTheBytesParsed) {
 }
 
 TEST_F(ScramblerTest, GameDatIsNeverVerified) {
-  std::vector<uint8_t> file = writers::ScrambleFile(Pattern(40, 1), writers::kGameDatLayout, {1, 2, 3});
+  std::vector<uint8_t> file = writers::ScrambleFile(Pattern(40, 1), kGameDatHeader, {1, 2, 3});
   file[2] ^= 0xFF;  // the unused check byte
   DataFileKeys keys;
   ASSERT_TRUE(UnscrambleDataFile("Game.dat", file, kGameDatHeader, keys));
@@ -147,8 +162,8 @@ TEST_F(ScramblerTest, WriterKeysComeFromTheClock) {
   clock.SetCalendarSeconds(1700000000);
   platform::ScopedClock scoped(clock);
   const std::vector<uint8_t> body = Pattern(300, 8);
-  std::vector<uint8_t> file(20, 0xEE);
-  file.insert(file.end(), body.begin(), body.end());
+  std::vector<uint8_t> file(20 + body.size(), 0xEE);
+  std::copy(body.begin(), body.end(), file.begin() + 20);
   ScrambleDataFileForWrite("Save\\SaveData01.sav", file, kSaveFileHeader);
 
   CrtRandom expected_keys(1700000000u);
@@ -162,9 +177,15 @@ TEST_F(ScramblerTest, WriterKeysComeFromTheClock) {
   EXPECT_EQ(file[8], 0);
   // Filler header bytes are bits 8-15 of a draw, so below 128.
   for (int i : {1, 4, 5, 7, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}) EXPECT_LT(file[i], 128) << i;
-  std::vector<uint8_t> plain(file.begin() + 20, file.end());
-  writers::ScrambleBody(plain.data(), plain.size(), keys);
-  EXPECT_EQ(plain, body);
+  DataFileKeys read;
+  ASSERT_TRUE(UnscrambleDataFile("Save\\SaveData01.sav", file, kSaveFileHeader, read));
+  EXPECT_TRUE(std::equal(body.begin(), body.end(), file.begin() + 20));
+  // The filler continues the runtime generator after the passes: the last
+  // pass was seeded with the third key and drew once per fifth body byte.
+  CrtRandom after_passes(keys[2]);
+  for (size_t i = 0; i < body.size(); i += 5) after_passes.Next();
+  after_passes.Next();  // header byte 0, which the first key replaces
+  EXPECT_EQ(file[1], static_cast<uint8_t>(after_passes.Next() >> 8));
 }
 
 using ScramblerDeathTest = ScramblerTest;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "data_test_support.h"
+#include "game/data/data_writer.h"
 #include "game/data/database_file.h"
 #include "tools/writers/data_file_writer.h"
 #include "tools/writers/database_writer.h"
@@ -87,22 +88,22 @@ TEST_F(DataBaseFileTest, TypeHeaderForms) {
       {{0}, -2, 0, 0},
   };
   for (const auto& c : cases) {
-    writers::ByteWriter body;
-    body.U8(0xC1).U32(1);
-    for (int32_t value : c.header) body.I32(value);
-    for (size_t i = 0; i < c.contents; ++i) body.I32(static_cast<int32_t>(i == 1 ? 2000 : 1000 + i / 2));
-    body.U32(1);
+    DataWriter body;
+    body.WriteU8(0xC1).WriteU32(1);
+    for (int32_t value : c.header) body.WriteI32(value);
+    for (size_t i = 0; i < c.contents; ++i) body.WriteI32(static_cast<int32_t>(i == 1 ? 2000 : 1000 + i / 2));
+    body.WriteU32(1);
     for (size_t i = 0; i < c.contents; ++i) {
-      if (i != 1) body.I32(static_cast<int32_t>(40 + i));
+      if (i != 1) body.WriteI32(static_cast<int32_t>(40 + i));
     }
-    if (c.contents > 1) body.Text("cell");
-    body.U8(0xC1);
-    writers::ByteWriter project;
-    project.U32(1).Text("T").U32(0).U32(0).Text("").U32(0).U32(0).U32(0).U32(0).U32(0);
+    if (c.contents > 1) body.WriteString("cell");
+    body.WriteU8(0xC1);
+    DataWriter project;
+    project.WriteU32(1).WriteString("T").WriteU32(0).WriteU32(0).WriteString("").WriteU32(0).WriteU32(0).WriteU32(0).WriteU32(0).WriteU32(0);
     DataBase read;
     ASSERT_TRUE(LoadDataBaseFromBytes(read, "x",
-                                      writers::ScrambleFile(body.Data(), writers::kDatabaseDatLayout, {1, 2, 3}),
-                                      project.Data()))
+                                      writers::ScrambleFile(body.Bytes(), kDatabaseDatHeader, {1, 2, 3}),
+                                      project.Bytes()))
         << c.header[0];
     ASSERT_EQ(read.type_data.size(), 1u);
     EXPECT_EQ(read.type_data[0].header_value, c.header_value) << c.header[0];
@@ -115,15 +116,70 @@ TEST_F(DataBaseFileTest, TypeHeaderForms) {
   }
 }
 
+TEST_F(DataBaseFileTest, TypeBlocksWrittenOutByHand) {
+  // One number content and one text content, one row; the header form
+  // follows the header value. A row missing its text is written with an
+  // empty one, so every block reads back with the same reader.
+  DataBaseTypeData type;
+  type.descriptors = {1000, 2000};
+  type.naming_setting = 3;
+  type.rows.assign(2, DataBaseEntry());
+  type.rows[0].numbers = {-2};
+  type.rows[0].texts = {"ab"};
+  type.rows[1].numbers = {7};
+  type.rows[1].texts.clear();
+  const std::vector<uint8_t> rest = {
+      0xE8, 0x03, 0, 0, 0xD0, 0x07, 0, 0,  // descriptors 1000, 2000
+      2, 0, 0, 0,                          // two rows
+      0xFE, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 'a', 'b', 0,
+      7, 0, 0, 0, 1, 0, 0, 0, 0,
+  };
+  const struct {
+    int32_t header_value;
+    std::vector<uint8_t> header;
+  } forms[] = {
+      {0, {2, 0, 0, 0}},
+      {-1, {0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0}},
+      {-6, {0xFA, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 2, 0, 0, 0}},
+  };
+  for (const auto& form : forms) {
+    type.header_value = form.header_value;
+    std::vector<uint8_t> expected = form.header;
+    expected.insert(expected.end(), rest.begin(), rest.end());
+    DataWriter out;
+    WriteTypeData(out, type);
+    EXPECT_EQ(out.Bytes(), expected) << form.header_value;
+
+    DataReader in(expected.data(), expected.size());
+    DataBaseTypeData read;
+    DataBaseRowBudget budget(expected.size());
+    ASSERT_TRUE(ReadTypeData(in, read, budget)) << form.header_value;
+    EXPECT_EQ(read.descriptors, type.descriptors);
+    ASSERT_EQ(read.rows.size(), 2u);
+    EXPECT_EQ(read.rows[1].texts, std::vector<std::string>{""});
+    EXPECT_EQ(in.Remaining(), 0u);
+  }
+
+  // The save block: tag 111, the type count, every type in the -2 form.
+  DataBase database;
+  database.type_data = {type};
+  DataWriter save;
+  WriteDataBaseToSave(database, save);
+  std::vector<uint8_t> expected = {111, 1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 2, 0, 0, 0};
+  expected.insert(expected.end(), rest.begin(), rest.end());
+  EXPECT_EQ(save.Bytes(), expected);
+  EXPECT_EQ(database.type_data[0].header_value, -2);
+}
+
 TEST_F(DataBaseFileTest, RowTextOfOnlyTheZeroByteIsEmpty) {
-  writers::ByteWriter body;
-  body.U8(0xC1).U32(1).I32(1).I32(2000).U32(2).RawText(1, std::string(1, '\0')).RawText(6, std::string("ab\0cd\0", 6));
-  body.U8(0xC1);
-  writers::ByteWriter project;
-  project.U32(0);
+  DataWriter body;
+  body.WriteU8(0xC1).WriteU32(1).WriteI32(1).WriteI32(2000).WriteU32(2).WriteU32(1).WriteU8(0).WriteU32(6).WriteBytes("ab\0cd\0", 6);
+  body.WriteU8(0xC1);
+  DataWriter project;
+  project.WriteU32(0);
   DataBase read;
-  ASSERT_TRUE(LoadDataBaseFromBytes(read, "x", writers::ScrambleFile(body.Data(), writers::kDatabaseDatLayout, {0, 0, 0}),
-                                    project.Data()));
+  ASSERT_TRUE(LoadDataBaseFromBytes(read, "x", writers::ScrambleFile(body.Bytes(), kDatabaseDatHeader, {0, 0, 0}),
+                                    project.Bytes()));
   EXPECT_EQ(read.type_data[0].rows[0].texts[0], "");
   EXPECT_EQ(read.type_data[0].rows[1].texts[0], "ab");
 }
@@ -177,7 +233,7 @@ TEST_F(DataBaseFileTest, CutAndDamagedFilesAreRefused) {
     const std::vector<uint8_t> part(body.begin(), body.begin() + cut);
     DataBase read;
     EXPECT_FALSE(
-        LoadDataBaseFromBytes(read, "x", writers::ScrambleFile(part, writers::kDatabaseDatLayout, {0, 0, 0}), project))
+        LoadDataBaseFromBytes(read, "x", writers::ScrambleFile(part, kDatabaseDatHeader, {0, 0, 0}), project))
         << cut;
     EXPECT_EQ(message_boxes_.size(), 1u) << cut;
   }
@@ -191,24 +247,24 @@ TEST_F(DataBaseFileTest, CutAndDamagedFilesAreRefused) {
   }
   // Counts that cannot fit in what is left.
   const std::vector<std::vector<uint8_t>> bodies = {
-      writers::ByteWriter().U8(0xC1).U32(0x7FFFFFFF).U8(0xC1).Data(),
-      writers::ByteWriter().U8(0xC1).U32(1).I32(0x40000000).U32(0).U8(0xC1).Data(),
-      writers::ByteWriter().U8(0xC1).U32(1).I32(-1).I32(-3).U32(0).U8(0xC1).Data(),
-      writers::ByteWriter().U8(0xC1).U32(1).I32(1).I32(1000).U32(0xFFFFFFFF).U8(0xC1).Data(),
-      writers::ByteWriter().U8(0xC1).U32(1).I32(0).U32(0xFFFFFFFF).U8(0xC1).Data(),
-      writers::ByteWriter().U8(0xC1).U32(1).I32(1).I32(2000).U32(1).U32(0xFFFFFFF0).U8(0xC1).Data(),
+      DataWriter().WriteU8(0xC1).WriteU32(0x7FFFFFFF).WriteU8(0xC1).Bytes(),
+      DataWriter().WriteU8(0xC1).WriteU32(1).WriteI32(0x40000000).WriteU32(0).WriteU8(0xC1).Bytes(),
+      DataWriter().WriteU8(0xC1).WriteU32(1).WriteI32(-1).WriteI32(-3).WriteU32(0).WriteU8(0xC1).Bytes(),
+      DataWriter().WriteU8(0xC1).WriteU32(1).WriteI32(1).WriteI32(1000).WriteU32(0xFFFFFFFF).WriteU8(0xC1).Bytes(),
+      DataWriter().WriteU8(0xC1).WriteU32(1).WriteI32(0).WriteU32(0xFFFFFFFF).WriteU8(0xC1).Bytes(),
+      DataWriter().WriteU8(0xC1).WriteU32(1).WriteI32(1).WriteI32(2000).WriteU32(1).WriteU32(0xFFFFFFF0).WriteU8(0xC1).Bytes(),
   };
   for (size_t i = 0; i < bodies.size(); ++i) {
     DataBase read;
-    EXPECT_FALSE(LoadDataBaseFromBytes(read, "x", writers::ScrambleFile(bodies[i], writers::kDatabaseDatLayout, {0, 0, 0}),
+    EXPECT_FALSE(LoadDataBaseFromBytes(read, "x", writers::ScrambleFile(bodies[i], kDatabaseDatHeader, {0, 0, 0}),
                                        project))
         << i;
   }
   const std::vector<std::vector<uint8_t>> projects = {
-      writers::ByteWriter().U32(0xFFFFFFFF).Data(),
-      writers::ByteWriter().U32(1).Text("T").U32(0x3FFFFFFF).Data(),
-      writers::ByteWriter().U32(1).Text("T").U32(0).U32(0).Text("").U32(500).Data(),
-      writers::ByteWriter().U32(1).Text("T").U32(0).U32(0).Text("").U32(0).U32(0).U32(1).U32(0xFFFFFFFF).Data(),
+      DataWriter().WriteU32(0xFFFFFFFF).Bytes(),
+      DataWriter().WriteU32(1).WriteString("T").WriteU32(0x3FFFFFFF).Bytes(),
+      DataWriter().WriteU32(1).WriteString("T").WriteU32(0).WriteU32(0).WriteString("").WriteU32(500).Bytes(),
+      DataWriter().WriteU32(1).WriteString("T").WriteU32(0).WriteU32(0).WriteString("").WriteU32(0).WriteU32(0).WriteU32(1).WriteU32(0xFFFFFFFF).Bytes(),
   };
   const DataBase empty_written;
   for (size_t i = 0; i < projects.size(); ++i) {
@@ -218,12 +274,12 @@ TEST_F(DataBaseFileTest, CutAndDamagedFilesAreRefused) {
 }
 
 TEST_F(DataBaseFileTest, SettingCountsAbove100AreSkipped) {
-  writers::ByteWriter project;
-  project.U32(1).Text("T").U32(1).Text("C").U32(0).Text("memo").U32(120);
-  for (int i = 0; i < 120; ++i) project.U8(static_cast<uint8_t>(i));
-  project.U32(1).Text("hint").U32(0).U32(0).U32(1).I32(9);
+  DataWriter project;
+  project.WriteU32(1).WriteString("T").WriteU32(1).WriteString("C").WriteU32(0).WriteString("memo").WriteU32(120);
+  for (int i = 0; i < 120; ++i) project.WriteU8(static_cast<uint8_t>(i));
+  project.WriteU32(1).WriteString("hint").WriteU32(0).WriteU32(0).WriteU32(1).WriteI32(9);
   DataBase database;
-  DataReader reader(project.Data().data(), project.Size());
+  DataReader reader(project.Bytes().data(), project.Position());
   ASSERT_EQ(ParseDataBaseProject(reader, database, false), DataBaseFileResult::kLoaded);
   EXPECT_EQ(reader.Remaining(), 0u);
   EXPECT_EQ(database.types[0].content_settings[99], 99);

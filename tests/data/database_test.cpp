@@ -192,6 +192,38 @@ TEST_F(DataBaseTest, ResizeDownAndUpRestoresDefaults) {
   EXPECT_EQ(RecordedErrorBoxes()[0].line2, "at line 7");
 }
 
+TEST_F(DataBaseTest, ResizeSetsTheDataNameListToTheRowCount) {
+  // Growing appends one empty name per new row; any other resize leaves
+  // exactly count names, even when the list was shorter than that.
+  const struct {
+    int32_t rows, names, count;
+    size_t expected_names;
+  } cases[] = {
+      {5, 5, 3, 3},
+      {5, 2, 3, 3},  // a short list grows to the count
+      {5, 2, 0, 0},
+      {5, 8, 5, 5},  // same row count: the list is still set to it
+      {3, 1, 5, 3},  // growing by two from one name
+  };
+  for (const auto& c : cases) {
+    DataBase db = writers::SampleDataBase(1, 2, c.rows);
+    db.types[0].data_names.resize(static_cast<size_t>(c.names), "kept");
+    db.ResizeDBType(0, c.count);
+    const std::vector<std::string>& names = db.types[0].data_names;
+    ASSERT_EQ(names.size(), c.expected_names) << c.rows << " " << c.names << " -> " << c.count;
+    for (size_t i = 0; i < names.size(); ++i) {
+      const bool had_name = i < static_cast<size_t>(c.names);
+      EXPECT_EQ(names[i].empty(), !had_name) << i;
+    }
+  }
+  // Without the keep-names flag the list is left alone.
+  DataBase db = writers::SampleDataBase(1, 2, 5);
+  db.keep_names = 0;
+  db.types[0].data_names.resize(2);
+  db.ResizeDBType(0, 3);
+  EXPECT_EQ(db.types[0].data_names.size(), 2u);
+}
+
 TEST_F(DataBaseTest, ResetRow) {
   db_.ResetDBData(1, 2);
   EXPECT_EQ(db_.ReadDBInt(1, 2, 0), 100);

@@ -5,6 +5,7 @@
 
 #include "data_test_support.h"
 #include "game/data/data_scrambler.h"
+#include "game/data/data_writer.h"
 #include "game/data/game_dat.h"
 #include "tools/writers/data_file_writer.h"
 #include "tools/writers/game_dat_writer.h"
@@ -124,18 +125,18 @@ TEST_F(GameDatTest, DamagedFilesAreRefusedAndLeaveTheRecord) {
   damaged("table Q overlapping the end", [&](auto& c) { c.table_q_override = static_cast<uint32_t>(good.size() - 3); });
   {
     // A huge setting count in an otherwise short file.
-    writers::ByteWriter body;
-    body.U32(0xFFFFFFFFu).U8(1).U8(2);
+    DataWriter body;
+    body.WriteU32(0xFFFFFFFFu).WriteU8(1).WriteU8(2);
     cases.emplace_back("setting count beyond the file",
-                       writers::ScrambleFile(body.Data(), writers::kGameDatLayout, {1, 2, 3}));
+                       writers::ScrambleFile(body.Bytes(), kGameDatHeader, {1, 2, 3}));
   }
   {
     // Key positions that point past the end.
-    writers::ByteWriter body;
-    body.U32(0).U32(0).U32(10 + 4 * 7).U32(1).U32(0).U32(10 + 4 * 7 + 1).U32(10 + 4 * 7 + 3).U8(0xC2);
-    body.U16(0xFFF0).U16(0x0005);
+    DataWriter body;
+    body.WriteU32(0).WriteU32(0).WriteU32(10 + 4 * 7).WriteU32(1).WriteU32(0).WriteU32(10 + 4 * 7 + 1).WriteU32(10 + 4 * 7 + 3).WriteU8(0xC2);
+    body.WriteU16(0xFFF0).WriteU16(0x0005);
     cases.emplace_back("key character past the end",
-                       writers::ScrambleFile(body.Data(), writers::kGameDatLayout, {1, 2, 3}));
+                       writers::ScrambleFile(body.Bytes(), kGameDatHeader, {1, 2, 3}));
   }
   for (auto& [what, bytes] : cases) {
     ClearRecordedErrorBoxes();

@@ -9,6 +9,7 @@
 #include "data_test_support.h"
 #include "game/data/data_reader.h"
 #include "game/data/data_scrambler.h"
+#include "game/data/data_writer.h"
 #include "game/data/map_file.h"
 #include "platform/clock.h"
 #include "tools/writers/data_file_writer.h"
@@ -18,21 +19,21 @@ namespace {
 
 // A map body built by hand from the stored layout.
 struct BodyBuilder {
-  writers::ByteWriter out;
+  DataWriter out;
   BodyBuilder& Header(const std::string& name, int32_t width, int32_t height, int32_t events) {
-    out.I32(100).U8(101).Text(name).I32(3).I32(width).I32(height).I32(events);
+    out.WriteI32(100).WriteU8(101).WriteString(name).WriteI32(3).WriteI32(width).WriteI32(height).WriteI32(events);
     return *this;
   }
   // An event with one page of one empty command.
   BodyBuilder& Event(int32_t id, const std::string& name) {
-    out.U8(111).I32(12345).I32(id).Text(name).I32(id).I32(0).I32(1).U32(0);
-    out.U8(121).I32(-1).Text("").U8(2).U8(1).U8(255).U8(0);
-    out.U8(0).U8(32).U8(32).U8(32).U8(32);
-    for (int i = 0; i < 8; ++i) out.I32(0);
-    out.U8(3).U8(3).U8(3).U8(0).U8(3).U8(2).U32(0);  // route
-    out.U32(1).U8(1).I32(0).U8(0).U8(0).U8(0);       // one command: [0]
-    out.U32(3).U8(0).U8(0).U8(0).U8(122);
-    out.U8(112);
+    out.WriteU8(111).WriteI32(12345).WriteI32(id).WriteString(name).WriteI32(id).WriteI32(0).WriteI32(1).WriteU32(0);
+    out.WriteU8(121).WriteI32(-1).WriteString("").WriteU8(2).WriteU8(1).WriteU8(255).WriteU8(0);
+    out.WriteU8(0).WriteU8(32).WriteU8(32).WriteU8(32).WriteU8(32);
+    for (int i = 0; i < 8; ++i) out.WriteI32(0);
+    out.WriteU8(3).WriteU8(3).WriteU8(3).WriteU8(0).WriteU8(3).WriteU8(2).WriteU32(0);  // route
+    out.WriteU32(1).WriteU8(1).WriteI32(0).WriteU8(0).WriteU8(0).WriteU8(0);       // one command: [0]
+    out.WriteU32(3).WriteU8(0).WriteU8(0).WriteU8(0).WriteU8(122);
+    out.WriteU8(112);
     return *this;
   }
 };
@@ -100,12 +101,12 @@ TEST_F(MapFileTest, LayersAreStoredLayerThenColumnThenRow) {
 TEST_F(MapFileTest, EventsAreHeldInIdOrderEqualIdsInFileOrder) {
   BodyBuilder body;
   body.Header("m", 1, 1, 4);
-  for (int i = 0; i < 3; ++i) body.out.I32(0);
+  for (int i = 0; i < 3; ++i) body.out.WriteI32(0);
   body.Event(5, "five").Event(2, "two-a").Event(9, "nine").Event(2, "two-b");
-  body.out.U8(102);
+  body.out.WriteU8(102);
 
   MapData map;
-  ASSERT_EQ(ParseBody(body.out.Data(), map), MapParseResult::kOk);
+  ASSERT_EQ(ParseBody(body.out.Bytes(), map), MapParseResult::kOk);
   std::vector<std::string> names;
   for (const MapEventData& event : map.events) names.push_back(event.name);
   EXPECT_EQ(names, (std::vector<std::string>{"two-a", "two-b", "five", "nine"}));
@@ -122,26 +123,26 @@ TEST_F(MapFileTest, EventsAreHeldInIdOrderEqualIdsInFileOrder) {
 TEST_F(MapFileTest, BodyBuiltFromTheLayoutWritesBackUnchanged) {
   BodyBuilder body;
   body.Header("町の外れ", 2, 2, 3);
-  for (int32_t cell : {1, 2, 3, 4, 100000, 100000, 100000, 100000, -7, 0, 5, 6}) body.out.I32(cell);
+  for (int32_t cell : {1, 2, 3, 4, 100000, 100000, 100000, 100000, -7, 0, 5, 6}) body.out.WriteI32(cell);
   body.Event(0, "a").Event(1, "").Event(4, "イベント");
-  body.out.U8(102);
+  body.out.WriteU8(102);
 
   MapData map;
-  ASSERT_EQ(ParseBody(body.out.Data(), map), MapParseResult::kOk);
+  ASSERT_EQ(ParseBody(body.out.Bytes(), map), MapParseResult::kOk);
   EXPECT_EQ(map.layers[2].At(0, 0), -7);
   EXPECT_EQ(map.layers[0].At(1, 0), 3);
   std::vector<uint8_t> written;
   DataWriter out(written);
   ASSERT_TRUE(WriteMapBody(out, map));
-  EXPECT_EQ(written, body.out.Data());
+  EXPECT_EQ(written, body.out.Bytes());
 }
 
 TEST_F(MapFileTest, PageOptionBytesOnlyGrow) {
   // A page storing one option byte keeps the three of a fresh page.
   BodyBuilder body;
   body.Header("m", 0, 0, 1).Event(0, "e");
-  body.out.U8(102);
-  std::vector<uint8_t> bytes = body.out.Data();
+  body.out.WriteU8(102);
+  std::vector<uint8_t> bytes = body.out.Bytes();
   // Patch the page's option count (3 -> 1) and drop two bytes.
   const size_t option_count_at = bytes.size() - 1 - 1 - 1 - 3 - 4;
   bytes[option_count_at] = 1;
@@ -175,6 +176,40 @@ TEST_F(MapFileTest, CommandKeepsOnlyItsFirstRoute) {
   ASSERT_TRUE(WriteEventCommand(command_out, command));
   const size_t flag_at = 1 + 4 * command.numbers.size() + 1 + 1;
   EXPECT_EQ(alone[flag_at], 2);
+}
+
+TEST_F(MapFileTest, CommandBytesWrittenOutByHand) {
+  EventCommand command;
+  command.numbers = {201, -1};
+  command.indent = 2;
+  command.texts = {"ab"};
+  MoveRoute route;
+  route.move_type = 1;
+  route.animation_speed = 4;
+  route.move_speed = 5;
+  route.frequency = 6;
+  route.option_bits = 0x24;
+  route.route_flags = 1;
+  route.commands = {{3, {7}, "x"}};
+  command.routes = {route};
+  const std::vector<uint8_t> expected = {
+      2, 0xC9, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,  // two numbers: 201, -1
+      2,                                         // indent
+      1, 3, 0, 0, 0, 'a', 'b', 0,                // one text, length counting its zero
+      1,                                         // one move route follows
+      4, 5, 6, 1, 0x24, 1,                       // the six bytes, move type fourth
+      1, 0, 0, 0,                                // one route command
+      3, 1, 7, 0, 0, 0, 2, 'x', 0,               // code, one argument, text "x"
+  };
+  std::vector<uint8_t> bytes;
+  DataWriter out(bytes);
+  ASSERT_TRUE(WriteEventCommand(out, command));
+  EXPECT_EQ(bytes, expected);
+  DataReader in(expected.data(), expected.size());
+  EventCommand read;
+  ASSERT_TRUE(ReadEventCommand(in, read));
+  EXPECT_EQ(read, command);
+  EXPECT_EQ(in.Remaining(), 0u);
 }
 
 TEST_F(MapFileTest, WriterRefusesWhatTheFormatCannotHold) {
@@ -241,31 +276,31 @@ TEST_F(MapFileTest, CountsBeyondTheFileAreDamage) {
   for (const Case& c : cases) {
     BodyBuilder body;
     body.Header("m", c.width, c.height, c.events);
-    body.out.U8(102);
+    body.out.WriteU8(102);
     MapData map;
-    EXPECT_EQ(ParseBody(body.out.Data(), map), MapParseResult::kDamaged) << c.what;
+    EXPECT_EQ(ParseBody(body.out.Bytes(), map), MapParseResult::kDamaged) << c.what;
   }
   BodyBuilder widest;
   widest.Header("m", kMaxMapSide, 0, 0);
-  widest.out.U8(102);
+  widest.out.WriteU8(102);
   MapData map;
-  EXPECT_EQ(ParseBody(widest.out.Data(), map), MapParseResult::kOk);
+  EXPECT_EQ(ParseBody(widest.out.Bytes(), map), MapParseResult::kOk);
 
   // A page count beyond what follows, and a negative one.
   for (int32_t pages : {-1, 1000000}) {
     BodyBuilder body;
     body.Header("m", 0, 0, 1);
-    body.out.U8(111).I32(12345).I32(0).Text("e").I32(0).I32(0).I32(pages).U32(0).U8(112).U8(102);
+    body.out.WriteU8(111).WriteI32(12345).WriteI32(0).WriteString("e").WriteI32(0).WriteI32(0).WriteI32(pages).WriteU32(0).WriteU8(112).WriteU8(102);
     MapData map;
-    EXPECT_EQ(ParseBody(body.out.Data(), map), MapParseResult::kDamaged) << pages;
+    EXPECT_EQ(ParseBody(body.out.Bytes(), map), MapParseResult::kDamaged) << pages;
   }
 }
 
 TEST_F(MapFileTest, WrongTagIsNotAMapFile) {
-  writers::ByteWriter body;
-  body.I32(100).U8(100).Text("m");
+  DataWriter body;
+  body.WriteI32(100).WriteU8(100).WriteString("m");
   MapData map;
-  EXPECT_EQ(ParseBody(body.Data(), map), MapParseResult::kNotMapFile);
+  EXPECT_EQ(ParseBody(body.Bytes(), map), MapParseResult::kNotMapFile);
   EXPECT_EQ(map.header, MapHeader());
   EXPECT_TRUE(map.events.empty());
 }
@@ -409,10 +444,10 @@ TEST_F(MapFileLoadTest, ReadsAMapFromTheDataFolderAndReportsMissingOrBrokenFiles
   std::vector<uint8_t> broken = bytes;
   broken.resize(40);
   ASSERT_TRUE(writers::WriteFileBytes(folder.Native("Data/MapData/Broken.mps"), broken));
-  writers::ByteWriter not_a_map;
-  not_a_map.I32(100).U8(7);
+  DataWriter not_a_map;
+  not_a_map.WriteI32(100).WriteU8(7);
   ASSERT_TRUE(writers::WriteFileBytes(folder.Native("Data/MapData/Other.mps"),
-                                      writers::ScrambleFile(not_a_map.Data(), writers::kMapFileLayout, {0, 0, 0})));
+                                      writers::ScrambleFile(not_a_map.Bytes(), kMapFileHeader, {0, 0, 0})));
 
   MapData read;
   EXPECT_TRUE(read.ReadMapFile("MapData\\Map001.mps"));

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "game/data/data_file_buffer.h"
 #include "game/data/data_reader.h"
+#include "game/data/data_writer.h"
 #include "game/data/move_route.h"
 #include "tools/writers/data_file_writer.h"
 
@@ -51,29 +51,29 @@ TEST(MoveRouteTest, MoveTypeIsStoredFourth) {
 TEST(MoveRouteTest, CommandCountLimit) {
   MoveRoute old_route = SampleRoute();
   // 65,537 commands: refused, the old commands stay, the reader is not damaged.
-  writers::ByteWriter over;
-  over.U8(1).U8(1).U8(1).U8(2).U8(0).U8(0).U32(65537);
-  for (int i = 0; i < 65537; ++i) over.U8(0).U8(0).U8(0);
+  DataWriter over;
+  over.WriteU8(1).WriteU8(1).WriteU8(1).WriteU8(2).WriteU8(0).WriteU8(0).WriteU32(65537);
+  for (int i = 0; i < 65537; ++i) over.WriteU8(0).WriteU8(0).WriteU8(0);
   MoveRoute route = old_route;
-  DataReader in(over.Data().data(), over.Size());
+  DataReader in(over.Bytes().data(), over.Position());
   EXPECT_FALSE(ReadMoveRoute(in, route));
   EXPECT_FALSE(in.Damaged());
   EXPECT_EQ(route.commands, old_route.commands);
   EXPECT_EQ(route.move_type, 2);  // the six bytes were taken
 
   // 65,536 is the most a route may hold.
-  writers::ByteWriter limit;
-  limit.U8(1).U8(1).U8(1).U8(2).U8(0).U8(0).U32(65536);
-  for (int i = 0; i < 65536; ++i) limit.U8(static_cast<uint8_t>(i)).U8(0).U8(1).U8(0);
-  DataReader at_limit(limit.Data().data(), limit.Size());
+  DataWriter limit;
+  limit.WriteU8(1).WriteU8(1).WriteU8(1).WriteU8(2).WriteU8(0).WriteU8(0).WriteU32(65536);
+  for (int i = 0; i < 65536; ++i) limit.WriteU8(static_cast<uint8_t>(i)).WriteU8(0).WriteU8(1).WriteU8(0);
+  DataReader at_limit(limit.Bytes().data(), limit.Position());
   ASSERT_TRUE(ReadMoveRoute(at_limit, route));
   EXPECT_EQ(route.commands.size(), 65536u);
   EXPECT_EQ(route.commands[65535].code, 255);
 
   // A count the bytes cannot hold is damage, found before anything is made.
-  writers::ByteWriter short_count;
-  short_count.U8(1).U8(1).U8(1).U8(2).U8(0).U8(0).U32(60000).U8(0);
-  DataReader damaged(short_count.Data().data(), short_count.Size());
+  DataWriter short_count;
+  short_count.WriteU8(1).WriteU8(1).WriteU8(1).WriteU8(2).WriteU8(0).WriteU8(0).WriteU32(60000).WriteU8(0);
+  DataReader damaged(short_count.Bytes().data(), short_count.Position());
   EXPECT_FALSE(ReadMoveRoute(damaged, route));
   EXPECT_TRUE(damaged.Damaged());
 
@@ -101,11 +101,11 @@ TEST(MoveRouteTest, ReadsThatRunOutOfBytesKeepWhatWasTaken) {
 }
 
 TEST(MoveRouteTest, RouteCommandTextEndsAtItsTerminator) {
-  writers::ByteWriter bytes;
-  bytes.U8(7).U8(0).U8(0);                                // no text at all
-  bytes.U8(8).U8(1).I32(-1).U8(5).Bytes("ab\0cd", 5);     // a zero inside
-  bytes.U8(9).U8(0).U8(3).Bytes("xyz", 3);                // last byte not zero
-  DataReader in(bytes.Data().data(), bytes.Size());
+  DataWriter bytes;
+  bytes.WriteU8(7).WriteU8(0).WriteU8(0);                                // no text at all
+  bytes.WriteU8(8).WriteU8(1).WriteI32(-1).WriteU8(5).WriteBytes("ab\0cd", 5);     // a zero inside
+  bytes.WriteU8(9).WriteU8(0).WriteU8(3).WriteBytes("xyz", 3);                // last byte not zero
+  DataReader in(bytes.Bytes().data(), bytes.Position());
   MoveRouteCommand first, second, third;
   ASSERT_TRUE(ReadRouteCommand(in, first));
   ASSERT_TRUE(ReadRouteCommand(in, second));

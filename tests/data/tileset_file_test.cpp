@@ -7,6 +7,7 @@
 #include "data_test_support.h"
 #include "game/data/data_reader.h"
 #include "game/data/data_scrambler.h"
+#include "game/data/data_writer.h"
 #include "game/data/map_file.h"
 #include "game/data/tile_set.h"
 #include "tools/writers/data_file_writer.h"
@@ -110,17 +111,17 @@ TEST_F(TileSetFileTest, TruncatedBodiesAreDamagedAtEveryLength) {
     EXPECT_EQ(ParseBody(cut, list), TileSetParseResult::kDamaged) << length;
   }
   // Huge tag and attribute counts are found before anything is allocated.
-  writers::ByteWriter huge;
-  huge.U8(0xD0).U32(1);
-  for (int i = 0; i < 9; ++i) huge.Text("");
-  huge.U8(0xFF).U32(0xFFFFFFF0u);
+  DataWriter huge;
+  huge.WriteU8(0xD0).WriteU32(1);
+  for (int i = 0; i < 9; ++i) huge.WriteString("");
+  huge.WriteU8(0xFF).WriteU32(0xFFFFFFF0u);
   TileSetList list;
-  EXPECT_EQ(ParseBody(huge.Data(), list), TileSetParseResult::kDamaged);
-  writers::ByteWriter huge_attributes;
-  huge_attributes.U8(0xD0).U32(1);
-  for (int i = 0; i < 9; ++i) huge_attributes.Text("");
-  huge_attributes.U8(0xFF).U32(0).U8(0).U32(0x40000000u);
-  EXPECT_EQ(ParseBody(huge_attributes.Data(), list), TileSetParseResult::kDamaged);
+  EXPECT_EQ(ParseBody(huge.Bytes(), list), TileSetParseResult::kDamaged);
+  DataWriter huge_attributes;
+  huge_attributes.WriteU8(0xD0).WriteU32(1);
+  for (int i = 0; i < 9; ++i) huge_attributes.WriteString("");
+  huge_attributes.WriteU8(0xFF).WriteU32(0).WriteU8(0).WriteU32(0x40000000u);
+  EXPECT_EQ(ParseBody(huge_attributes.Bytes(), list), TileSetParseResult::kDamaged);
 }
 
 TEST_F(TileSetFileTest, LoadingThroughTheDataFolder) {

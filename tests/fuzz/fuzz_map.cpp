@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "game/data/data_file_buffer.h"
 #include "game/data/data_reader.h"
+#include "game/data/data_writer.h"
 #include "game/data/map_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -2,10 +2,8 @@
 // written from the stored format: a 10-byte header (keys at 0, 3, 9,
 // checksum at 2), byte 0x8F, u32 count, the events, byte 0x8F. An event:
 // byte tag, i32 number, byte start, i32 condition variable, i32 compare
-// value, 2 option bytes, text name, u32 command count and the commands (byte
-// number count + i32s, byte indent, byte text count + texts, byte route flag
-// + one route: 6 setting bytes with the move type fourth, u32 count, per
-// command byte code, byte k + k i32, byte L + L bytes), u32 n extra bytes,
+// value, 2 option bytes, text name, u32 command count and the commands (put
+// by the game's own command encoder, WriteEventCommand), u32 n extra bytes,
 // the note (only when n >= 1), then byte 0x8E (end) or 0x8F followed by the
 // argument block (u32 + names, u32 + setting bytes, u32 + text lists, u32 +
 // number lists, u32 + default values) and byte 0x8F.
@@ -52,9 +50,8 @@ struct CommonEventFileContents {
   std::optional<uint32_t> count_override;
 };
 
-// The stored form of one event command (shared with tests of other files).
-void AppendEventCommandBytes(std::vector<uint8_t>& out, const EventCommand& command);
-
+// The body (after the header) and the whole file; no bytes at all when a
+// command does not fit the stored form.
 std::vector<uint8_t> BuildCommonEventBody(const CommonEventFileContents& contents);
 std::vector<uint8_t> BuildCommonEventFile(const CommonEventFileContents& contents);
 

@@ -2,79 +2,65 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
+#include "game/data/data_writer.h"
+#include "game/data/database_file.h"
 #include "tools/writers/data_file_writer.h"
 
 namespace writers {
 
 namespace {
 
-void WriteTypeBlock(ByteWriter& out, const DataBaseTypeData& type) {
-  const int32_t count = static_cast<int32_t>(type.descriptors.size());
-  if (type.header_value >= 0) {
-    out.I32(count);
-  } else if (type.header_value == -1) {
-    out.I32(-1).I32(count);
-  } else {
-    out.I32(type.header_value).I32(type.naming_setting).I32(count);
-  }
-  for (int32_t descriptor : type.descriptors) out.I32(descriptor);
-  out.U32(static_cast<uint32_t>(type.rows.size()));
-  for (const DataBaseEntry& row : type.rows) {
-    for (int32_t number : row.numbers) out.I32(number);
-    for (const std::string& text : row.texts) out.Text(text);
-  }
+void WriteTexts(DataWriter& out, const std::vector<std::string>& texts) {
+  out.WriteU32(static_cast<uint32_t>(texts.size()));
+  for (const std::string& text : texts) out.WriteString(text);
 }
 
-void WriteTexts(ByteWriter& out, const std::vector<std::string>& texts) {
-  out.U32(static_cast<uint32_t>(texts.size()));
-  for (const std::string& text : texts) out.Text(text);
-}
-
-void WriteDefinition(ByteWriter& out, const DataBaseType& definition, bool short_form) {
-  out.Text(definition.type_name);
+void WriteDefinition(DataWriter& out, const DataBaseType& definition, bool short_form) {
+  out.WriteString(definition.type_name);
   WriteTexts(out, definition.content_names);
   WriteTexts(out, definition.data_names);
-  out.Text(definition.memo);
+  out.WriteString(definition.memo);
   if (short_form) return;
   const size_t settings = std::min<size_t>(definition.content_names.size(), definition.content_settings.size());
-  out.U32(static_cast<uint32_t>(settings));
-  out.Bytes(definition.content_settings.data(), settings);
+  out.WriteU32(static_cast<uint32_t>(settings));
+  out.WriteBytes(definition.content_settings.data(), settings);
   WriteTexts(out, definition.content_texts);
-  out.U32(static_cast<uint32_t>(definition.content_text_lists.size()));
+  out.WriteU32(static_cast<uint32_t>(definition.content_text_lists.size()));
   for (const auto& list : definition.content_text_lists) WriteTexts(out, list);
-  out.U32(static_cast<uint32_t>(definition.content_number_lists.size()));
+  out.WriteU32(static_cast<uint32_t>(definition.content_number_lists.size()));
   for (const auto& list : definition.content_number_lists) {
-    out.U32(static_cast<uint32_t>(list.size()));
-    for (int32_t number : list) out.I32(number);
+    out.WriteU32(static_cast<uint32_t>(list.size()));
+    for (int32_t number : list) out.WriteI32(number);
   }
-  out.U32(static_cast<uint32_t>(definition.default_values.size()));
-  for (int32_t value : definition.default_values) out.I32(value);
+  out.WriteU32(static_cast<uint32_t>(definition.default_values.size()));
+  for (int32_t value : definition.default_values) out.WriteI32(value);
 }
 
 }  // namespace
 
 std::vector<uint8_t> BuildDataBaseDatBody(const DataBase& database, const DataBaseDatOptions& options) {
-  ByteWriter body;
-  body.U8(options.version);
-  body.U32(static_cast<uint32_t>(database.type_data.size()));
-  for (const DataBaseTypeData& type : database.type_data) WriteTypeBlock(body, type);
-  body.U8(options.closing_version);
-  return body.Data();
+  DataWriter body;
+  body.WriteU8(options.version);
+  body.WriteU32(static_cast<uint32_t>(database.type_data.size()));
+  for (const DataBaseTypeData& type : database.type_data) WriteTypeData(body, type);
+  body.WriteU8(options.closing_version);
+  return std::move(body.Bytes());
 }
 
 std::vector<uint8_t> BuildDataBaseDat(const DataBase& database, const DataBaseDatOptions& options) {
   std::vector<uint8_t> body = BuildDataBaseDatBody(database, options);
   const size_t parsed = body.size();
   body.insert(body.end(), options.trailing.begin(), options.trailing.end());
-  return ScrambleFile(body, kDatabaseDatLayout, options.keys, parsed);
+  return ScrambleFile(body, kDatabaseDatHeader, options.keys, parsed);
 }
 
 std::vector<uint8_t> BuildDataBaseProject(const DataBase& database, bool short_form) {
-  ByteWriter out;
-  out.U32(static_cast<uint32_t>(database.types.size()));
+  DataWriter out;
+  out.WriteU32(static_cast<uint32_t>(database.types.size()));
   for (const DataBaseType& definition : database.types) WriteDefinition(out, definition, short_form);
-  return out.Data();
+  return std::move(out.Bytes());
 }
 
 bool WriteDataBaseFiles(const std::string& game_folder, const std::string& stem, const DataBase& database,

@@ -4,10 +4,10 @@
 // type: name, content names, data names, memo and, in the long form,
 // setting bytes, content texts, text lists, number lists, default values).
 //
-// A type block's header form follows its header_value: >= 0 writes only the
-// content count, -1 writes -1 and the count, <= -2 writes the value, the
-// naming setting and the count. Rows are written as held: every number,
-// then every text.
+// Type blocks are put by the game's own encoder (WriteTypeData), in the
+// header form each type's header_value gives. The version bytes, the keys
+// and bytes after the closing version byte can be chosen to make unusual or
+// damaged files.
 #pragma once
 
 #include <array>

@@ -1,35 +1,38 @@
 #include "tools/writers/tileset_writer.h"
 
+#include <utility>
+
+#include "game/data/data_writer.h"
 #include "tools/writers/data_file_writer.h"
 
 namespace writers {
 
 std::vector<uint8_t> BuildTileSetBody(const TileSetFileContents& contents) {
-  ByteWriter out;
-  out.U8(contents.version);
-  out.U32(contents.count_override.value_or(static_cast<uint32_t>(contents.tile_sets.size())));
+  DataWriter out;
+  out.WriteU8(contents.version);
+  out.WriteU32(contents.count_override.value_or(static_cast<uint32_t>(contents.tile_sets.size())));
   for (const TileSetEntry& tile_set : contents.tile_sets) {
-    out.Text(tile_set.name);
-    for (const std::string& image : tile_set.image_names) out.Text(image);
-    out.U8(tile_set.marker);
-    out.U32(static_cast<uint32_t>(tile_set.tags.size()));
-    out.Bytes(tile_set.tags.data(), tile_set.tags.size());
-    out.U8(tile_set.unused_byte);
-    out.U32(static_cast<uint32_t>(tile_set.attributes.size()));
+    out.WriteString(tile_set.name);
+    for (const std::string& image : tile_set.image_names) out.WriteString(image);
+    out.WriteU8(tile_set.marker);
+    out.WriteU32(static_cast<uint32_t>(tile_set.tags.size()));
+    out.WriteBytes(tile_set.tags.data(), tile_set.tags.size());
+    out.WriteU8(tile_set.unused_byte);
+    out.WriteU32(static_cast<uint32_t>(tile_set.attributes.size()));
     for (int32_t attribute : tile_set.attributes) {
       if (contents.version == 0xCF) {
-        out.U8(static_cast<uint8_t>(attribute & 0xFF));
+        out.WriteU8(static_cast<uint8_t>(attribute & 0xFF));
       } else {
-        out.I32(attribute);
+        out.WriteI32(attribute);
       }
     }
   }
-  out.U8(contents.end_byte);
-  return out.Data();
+  out.WriteU8(contents.end_byte);
+  return std::move(out.Bytes());
 }
 
 std::vector<uint8_t> BuildTileSetFile(const TileSetFileContents& contents) {
-  return ScrambleFile(BuildTileSetBody(contents), kBasicDataLayout, contents.keys);
+  return ScrambleFile(BuildTileSetBody(contents), kBasicDataFileHeader, contents.keys);
 }
 
 TileSetEntry SampleTileSet(const std::string& name, int tile_count) {
