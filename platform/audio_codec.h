@@ -57,8 +57,9 @@ class AudioDecoder {
   // The next Decode starts at output frame `frame`; a frame at or past the
   // end leaves the decoder at the end. Clears an earlier end by damage.
   virtual void Seek(uint64_t frame) = 0;
-  // Output bytes of the whole data, counted from the data present (block
-  // codecs exactly; MPEG from a scan of every frame header).
+  // Output bytes of the whole data, counted from the data present by the
+  // block codecs and frame converters; 0 for MPEG, whose length the caller
+  // counts from the frame headers.
   virtual uint64_t OutputBytes() = 0;
   // Source bytes read so far (how much decoding work was done).
   virtual uint64_t SourceBytesRead() const = 0;

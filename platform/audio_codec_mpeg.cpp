@@ -4,6 +4,9 @@
 // and an info frame is decoded as the audio frame it is, so the output is
 // exactly frames x samples per frame. Frames are decoded without waiting for
 // the next header to confirm them, so a file of one frame gives its sound.
+// A change of version, layer, rate or channels ends the data: the output
+// format stays that of the first frame, and streams stitched together take
+// decoder paths that untrusted files should not reach.
 #include <mpg123.h>
 #include <sys/types.h>
 
@@ -36,7 +39,7 @@ class MpegDecoder final : public AudioDecoder {
     int error = MPG123_OK;
     handle_ = mpg123_new(nullptr, &error);
     if (handle_ == nullptr) return false;
-    if (mpg123_param(handle_, MPG123_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME | MPG123_NO_READAHEAD, 0) != MPG123_OK) return false;
+    if (mpg123_param(handle_, MPG123_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME | MPG123_NO_READAHEAD | MPG123_NO_FRANKENSTEIN, 0) != MPG123_OK) return false;
     if (mpg123_format_none(handle_) != MPG123_OK) return false;
     const int channels = output_.channels == 1 ? MPG123_MONO : MPG123_STEREO;
     if (mpg123_format(handle_, static_cast<long>(output_.rate), channels, MPG123_ENC_SIGNED_16) != MPG123_OK)
@@ -72,16 +75,8 @@ class MpegDecoder final : public AudioDecoder {
     if (mpg123_seek(handle_, target, SEEK_SET) < 0) ended_ = true;
   }
 
-  uint64_t OutputBytes() override {
-    if (!length_known_) {
-      length_known_ = true;
-      if (mpg123_scan(handle_) == MPG123_OK) {
-        const off_t samples = mpg123_length(handle_);
-        if (samples > 0) length_ = static_cast<uint64_t>(samples);
-      }
-    }
-    return length_ * output_.BlockAlign();
-  }
+  // Not known before decoding: the caller counts the frame headers.
+  uint64_t OutputBytes() override { return 0; }
 
   uint64_t SourceBytesRead() const override { return read_; }
 
@@ -113,8 +108,6 @@ class MpegDecoder final : public AudioDecoder {
   uint64_t read_ = 0;
   mpg123_handle* handle_ = nullptr;
   bool ended_ = false;
-  bool length_known_ = false;
-  uint64_t length_ = 0;
 };
 
 }  // namespace

@@ -254,12 +254,24 @@ TEST(AudioCodecTest, MpegInWaveDecodesEveryFrame) {
   OpenSound sound(WaveFile(fmt, frames));
   ASSERT_EQ(sound.Open(), 0);
   EXPECT_EQ(sound->kind, kSoundConvertAcm);
-  EXPECT_EQ(sound->total_samples, -1);
+  EXPECT_EQ(sound->total_samples, 40 * 1152);
   EXPECT_EQ(sound->data_position, 20 + 30 + 8);
   EXPECT_EQ(GetSoundConvertSize(sound.get()), 40 * 1152 * 4);
   const std::vector<uint8_t> pcm = sound.ReadAll();
   EXPECT_EQ(pcm.size(), 40u * 1152 * 4);
   EXPECT_EQ(std::count(pcm.begin(), pcm.end(), 0), static_cast<long>(pcm.size()));
+
+  // A format block that disagrees with the frames: the MPEG reader takes the
+  // file, at the frames' own rate and channels.
+  fmt.rate = 22050;
+  fmt.channels = 1;
+  OpenSound disagreeing(WaveFile(fmt, frames));
+  ASSERT_EQ(disagreeing.Open(), 0);
+  EXPECT_EQ(disagreeing->kind, kSoundConvertAcm);
+  EXPECT_EQ(disagreeing->data_position, 20 + 30 + 8);
+  EXPECT_EQ(disagreeing->format.samples_per_sec, 44100u);
+  EXPECT_EQ(disagreeing->format.channels, 2);
+  EXPECT_EQ(disagreeing.ReadAll().size(), 40u * 1152 * 4);
 }
 
 // ---- refused formats --------------------------------------------------------------

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -104,6 +107,22 @@ TEST(SoundConvertTest, WholeConversionGrowsPastItsFirstBlock) {
     EXPECT_EQ(value, platform::DecodeMuLawSample(codes[i])) << i;
   }
   TrackedFree(pcm);
+}
+
+// The fuzz target's seeds (made by vesk-make-sound-seeds) are sound files
+// of every kind; each must open and give sound, or it seeds nothing.
+TEST(SoundConvertTest, EveryFuzzSeedDecodes) {
+  const std::filesystem::path folder = std::filesystem::path(VESK_SOURCE_DIR) / "tests/fuzz/seeds/fuzz_sound_convert";
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    SCOPED_TRACE(entry.path().filename().string());
+    std::ifstream in(entry.path(), std::ios::binary);
+    OpenSound sound(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}));
+    ASSERT_EQ(sound.Open(), 0);
+    EXPECT_GT(ConvertWhole(sound.get()).size(), 0u);
+    ++count;
+  }
+  EXPECT_GE(count, 10);
 }
 
 TEST(SoundConvertTest, WaveImageLayout) {

@@ -54,6 +54,7 @@ std::vector<uint8_t> SilentMp3(const MpegFrameSpec& spec, int count, bool info_f
   const std::vector<uint8_t> header = MpegLayer3Header(spec);
   const size_t length = static_cast<size_t>(MpegLayer3FrameLength(spec));
   const size_t side_info = spec.mpeg1 ? (spec.mono ? 17 : 32) : (spec.mono ? 9 : 17);
+  if (info_frame && 4 + side_info + 12 > length) throw std::invalid_argument("frame too short for an info tag");
   std::vector<uint8_t> out;
   for (int i = 0; i < count; ++i) {
     std::vector<uint8_t> frame(length, 0);

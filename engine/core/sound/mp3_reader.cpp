@@ -62,6 +62,32 @@ int ParseMp3FrameHeader(const uint8_t header[4], Mp3FrameHeader* out) {
   return 0;
 }
 
+Mp3FrameWalk WalkMp3Frames(const uint8_t* bytes, int64_t size) {
+  // Search for a sync byte by byte; from each header found, skip the whole
+  // frame by its length.
+  Mp3FrameWalk walk;
+  int64_t i = 0;
+  while (i + 1 < size) {
+    if (bytes[i] != 0xFF || (bytes[i + 1] & 0xF0) != 0xF0) {
+      ++i;
+      continue;
+    }
+    if (i + 4 > size) break;
+    Mp3FrameHeader h;
+    if (ParseMp3FrameHeader(bytes + i, &h) != 0) {
+      walk.bad_header = true;
+      break;
+    }
+    if (walk.first < 0) walk.first = i;
+    walk.samples += h.samples;
+    const int64_t frame_end = i + h.length;
+    walk.end = std::min(frame_end, size);
+    if (frame_end >= size) break;
+    i = frame_end;
+  }
+  return walk;
+}
+
 int64_t Mp3ScanStart(const uint8_t* head, size_t size) {
   if (size < 10 || std::memcmp(head, "ID3", 3) != 0) return 0;
   const int version = head[3];
@@ -94,26 +120,9 @@ int OpenMp3Acm(SoundConvert* c) {
   if (!block || !ReadSoundStreamAt(c, start, block.get(), region)) return -1;
   const uint8_t* bytes = block.get();
 
-  // Search for a sync byte by byte; from each header found, skip the whole
-  // frame by its length. A header that does not parse fails the file.
-  int64_t first = -1, data_end = 0, samples = 0;
-  int64_t i = 0;
-  while (i + 1 < region) {
-    if (bytes[i] != 0xFF || (bytes[i + 1] & 0xF0) != 0xF0) {
-      ++i;
-      continue;
-    }
-    if (i + 4 > region) break;
-    Mp3FrameHeader h;
-    if (ParseMp3FrameHeader(bytes + i, &h) != 0) return -1;
-    if (first < 0) first = i;
-    samples += h.samples;
-    const int64_t frame_end = i + h.length;
-    data_end = std::min(frame_end, region);
-    if (frame_end >= region) break;
-    i = frame_end;
-  }
-  if (first < 0) return -1;
+  const Mp3FrameWalk walk = WalkMp3Frames(bytes, region);
+  if (walk.bad_header || walk.first < 0) return -1;
+  const int64_t first = walk.first, data_end = walk.end, samples = walk.samples;
 
   Mp3FrameHeader h;
   ParseMp3FrameHeader(bytes + first, &h);

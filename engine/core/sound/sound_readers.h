@@ -49,6 +49,18 @@ struct Mp3FrameHeader {
 // 0; -1 for an invalid field; -2 when the sync (0xFF, then a byte whose top
 // four bits are set) is missing.
 int ParseMp3FrameHeader(const uint8_t header[4], Mp3FrameHeader* out);
+// The frames of a block: from the first sync (0xFF, then a byte whose top
+// four bits are set, searched byte by byte) each frame is skipped whole by
+// its header's length, and the search goes on after it. The walk stops at
+// the first header that does not parse. A frame cut by the end of the block
+// ends the data there and still counts its samples.
+struct Mp3FrameWalk {
+  int64_t first = -1;   // offset of the first frame, -1 when none
+  int64_t end = 0;      // end of the last frame (at most the block's size)
+  int64_t samples = 0;  // samples per channel of every frame walked
+  bool bad_header = false;
+};
+Mp3FrameWalk WalkMp3Frames(const uint8_t* bytes, int64_t size);
 // Where the MPEG frames may start: after an ID3v2 tag (10 bytes, the
 // synchsafe size, and 10 more for a version-4 footer) when the first bytes
 // hold one, else 0. head holds the first `size` bytes of the file.

@@ -151,6 +151,21 @@ int OpenWaveAcm(SoundConvert* c) {
     return -1;
   }
   c->ops.seek(c->stream, 0, 0);
+  // MPEG data is counted by its frame headers (the other codecs count
+  // exactly from their blocks). Its first frame must agree with the format
+  // block: the decoder's output is fixed by it, and a file that disagrees
+  // is left to the MPEG reader, which takes the frames as they are.
+  int64_t mpeg_samples = -1;
+  if (Le16(wave.format.data()) == platform::kWaveTagMpegLayer3) {
+    const Mp3FrameWalk walk = WalkMp3Frames(c->source_data.get(), wave.data_size);
+    Mp3FrameHeader first;
+    if (walk.first < 0 || ParseMp3FrameHeader(c->source_data.get() + walk.first, &first) != 0 ||
+        first.channels != pcm->channels || static_cast<uint32_t>(first.rate) != pcm->rate) {
+      c->source_data.reset();
+      return -1;
+    }
+    mpeg_samples = walk.samples;
+  }
   c->decoder = platform::OpenAudioDecoder(wave.format.data(), wave.format.size(), c->source_data.get(),
                                           static_cast<size_t>(wave.data_size));
   if (!c->decoder) {
@@ -172,7 +187,7 @@ int OpenWaveAcm(SoundConvert* c) {
   c->format_size = wave.format_size;
   c->data_position = wave.data_position;
   c->data_size = wave.data_size;
-  c->total_samples = -1;
+  c->total_samples = mpeg_samples;
   c->buffer_size = SoundBufferSize(f.avg_bytes_per_sec, f.block_align);
   c->kind = kSoundConvertAcm;
   return 0;
