@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   const AdpcmFile ms = EncodeMsAdpcm(mono, 1, 22050, 256);
   Save(folder, "msadpcm_mono.wav", WaveFile(ms.fmt, ms.data));
 
-  MpegFrameSpec small;
+  MpegFrameParams small;
   small.mpeg1 = false;
   small.bitrate_kbps = 16;
   small.rate = 24000;

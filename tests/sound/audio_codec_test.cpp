@@ -247,8 +247,8 @@ TEST(AudioCodecTest, DamagedAdpcmBlockEndsTheDataThere) {
 // ---- MPEG in a WAVE file -----------------------------------------------------------
 
 TEST(AudioCodecTest, MpegInWaveDecodesEveryFrame) {
-  const writers::MpegFrameSpec spec;  // MPEG-1 layer III, 128 kbit/s, 44.1 kHz stereo
-  const std::vector<uint8_t> frames = writers::SilentMp3(spec, 40);
+  const writers::MpegFrameParams params;  // MPEG-1 layer III, 128 kbit/s, 44.1 kHz stereo
+  const std::vector<uint8_t> frames = writers::SilentMp3(params, 40);
   WaveFmt fmt = Fmt(0x55, 2, 0, 1, {1, 0, 2, 0, 0, 0, 0xA1, 0x01, 1, 0, 0x71, 0x05});
   fmt.rate = 44100;
   OpenSound sound(WaveFile(fmt, frames));

@@ -11,7 +11,7 @@
 namespace {
 
 using soundtest::OpenSound;
-using writers::MpegFrameSpec;
+using writers::MpegFrameParams;
 using writers::SilentMp3;
 
 std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
@@ -64,35 +64,35 @@ TEST(Mp3ReaderTest, Id3TagSetsWhereFramesStart) {
 // Silent frames decode to exactly frames x samples per frame of silence,
 // the info frame included.
 TEST(Mp3ReaderTest, SilentFilesGiveExactlyTheirFrames) {
-  MpegFrameSpec mono;
+  MpegFrameParams mono;
   mono.mono = true;
-  MpegFrameSpec padded;
+  MpegFrameParams padded;
   padded.padding = true;
-  MpegFrameSpec mpeg2;
+  MpegFrameParams mpeg2;
   mpeg2.mpeg1 = false;
   mpeg2.bitrate_kbps = 64;
   mpeg2.rate = 16000;
-  MpegFrameSpec mpeg2_mono = mpeg2;
+  MpegFrameParams mpeg2_mono = mpeg2;
   mpeg2_mono.mono = true;
   const struct {
     const char* name;
-    MpegFrameSpec spec;
+    MpegFrameParams params;
     int frames;
     bool info;
     int samples_per_frame, channels;
   } cases[] = {
-      {"stereo", MpegFrameSpec{}, 50, false, 1152, 2}, {"mono", mono, 33, false, 1152, 1},
-      {"padded", padded, 20, false, 1152, 2},          {"info frame", MpegFrameSpec{}, 30, true, 1152, 2},
+      {"stereo", MpegFrameParams{}, 50, false, 1152, 2}, {"mono", mono, 33, false, 1152, 1},
+      {"padded", padded, 20, false, 1152, 2},          {"info frame", MpegFrameParams{}, 30, true, 1152, 2},
       {"MPEG-2", mpeg2, 41, false, 576, 2},            {"MPEG-2 mono", mpeg2_mono, 7, true, 576, 1},
-      {"one frame", MpegFrameSpec{}, 1, false, 1152, 2},
+      {"one frame", MpegFrameParams{}, 1, false, 1152, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    OpenSound sound(SilentMp3(c.spec, c.frames, c.info));
+    OpenSound sound(SilentMp3(c.params, c.frames, c.info));
     ASSERT_EQ(sound.Open(), 0);
     EXPECT_EQ(sound->kind, kSoundConvertAcm);
     EXPECT_EQ(sound->format.channels, c.channels);
-    EXPECT_EQ(sound->format.samples_per_sec, static_cast<uint32_t>(c.spec.rate));
+    EXPECT_EQ(sound->format.samples_per_sec, static_cast<uint32_t>(c.params.rate));
     EXPECT_EQ(sound->total_samples, int64_t{c.frames} * c.samples_per_frame);
     const int64_t bytes = int64_t{c.frames} * c.samples_per_frame * c.channels * 2;
     EXPECT_EQ(GetSoundConvertSize(sound.get()), bytes);
@@ -105,7 +105,7 @@ TEST(Mp3ReaderTest, SilentFilesGiveExactlyTheirFrames) {
 }
 
 TEST(Mp3ReaderTest, TagsAroundTheFramesAreLeftOut) {
-  const std::vector<uint8_t> frames = SilentMp3(MpegFrameSpec{}, 12);
+  const std::vector<uint8_t> frames = SilentMp3(MpegFrameParams{}, 12);
   // A footer of an ID3v2.4 tag, and a trailing tag whose text holds bytes
   // that would fail as a frame header if they were scanned.
   std::vector<uint8_t> footer = {'3', 'D', 'I', 4, 0, 0x10, 0, 0, 2, 1};
@@ -121,7 +121,7 @@ TEST(Mp3ReaderTest, TagsAroundTheFramesAreLeftOut) {
 }
 
 TEST(Mp3ReaderTest, JunkBeforeAndBetweenFramesIsSkippedByTheScan) {
-  const std::vector<uint8_t> frame = SilentMp3(MpegFrameSpec{}, 1);
+  const std::vector<uint8_t> frame = SilentMp3(MpegFrameParams{}, 1);
   const std::vector<uint8_t> junk = {1, 2, 3, 0xFF, 0x00, 7};
   OpenSound sound(Concat({junk, frame, frame, junk, frame}));
   ASSERT_EQ(sound.Open(), 0);
@@ -131,14 +131,14 @@ TEST(Mp3ReaderTest, JunkBeforeAndBetweenFramesIsSkippedByTheScan) {
 }
 
 TEST(Mp3ReaderTest, OneBadHeaderFailsTheFile) {
-  std::vector<uint8_t> file = SilentMp3(MpegFrameSpec{}, 10);
+  std::vector<uint8_t> file = SilentMp3(MpegFrameParams{}, 10);
   file[5 * 417 + 2] = 0xF0;  // bit-rate index 15 in the sixth frame
   OpenSound sound(file);
   EXPECT_EQ(sound.Open(), -1);
 }
 
 TEST(Mp3ReaderTest, CutLastFrameIsCountedAndDataEndsAtTheFile) {
-  std::vector<uint8_t> file = SilentMp3(MpegFrameSpec{}, 10);
+  std::vector<uint8_t> file = SilentMp3(MpegFrameParams{}, 10);
   file.resize(file.size() - 200);
   OpenSound sound(file);
   ASSERT_EQ(sound.Open(), 0);
@@ -180,7 +180,7 @@ TEST(Mp3ReaderTest, SeeksLandOnTheSamplesOfAPlainDecode) {
 // A loop back to a point near the end decodes from near that point, not
 // from the first frame.
 TEST(Mp3ReaderTest, SeekingBackDoesNotDecodeFromTheStart) {
-  const std::vector<uint8_t> files[] = {writers::ToneMpegLayer1(3000, 4), SilentMp3(MpegFrameSpec{}, 1000)};
+  const std::vector<uint8_t> files[] = {writers::ToneMpegLayer1(3000, 4), SilentMp3(MpegFrameParams{}, 1000)};
   for (const auto& file : files) {
     OpenSound sound(file);
     ASSERT_EQ(sound.Open(), 0);
@@ -201,12 +201,12 @@ TEST(Mp3ReaderTest, NothingThatLooksLikeAFrameFails) {
   EXPECT_EQ(plain.Open(), -1);
   OpenSound tag_only(Concat({writers::Id3v2Tag(3, 0, 100), writers::Id3v1Tag()}));
   EXPECT_EQ(tag_only.Open(), -1);
-  OpenSound tag_then_frame(Concat({writers::Id3v2Tag(3, 0, 10), SilentMp3(MpegFrameSpec{}, 1)}));
+  OpenSound tag_then_frame(Concat({writers::Id3v2Tag(3, 0, 10), SilentMp3(MpegFrameParams{}, 1)}));
   EXPECT_EQ(tag_then_frame.Open(), 0);
   // The tag claims more than the file holds.
   std::vector<uint8_t> claimed = writers::Id3v2Tag(3, 0, 0);
   claimed[6] = 0x7F;
-  OpenSound huge_tag(Concat({claimed, SilentMp3(MpegFrameSpec{}, 3)}));
+  OpenSound huge_tag(Concat({claimed, SilentMp3(MpegFrameParams{}, 3)}));
   EXPECT_EQ(huge_tag.Open(), -1);
 }
 

@@ -43,7 +43,7 @@ std::vector<KindCase> KindCases() {
   std::vector<uint8_t> alaw;
   for (int16_t s : signal) alaw.push_back(writers::EncodeALaw(s));
   std::vector<uint8_t> mp3 = writers::Id3v2Tag(3, 0, 20);
-  const std::vector<uint8_t> frames = writers::SilentMp3(writers::MpegFrameSpec{}, 5);
+  const std::vector<uint8_t> frames = writers::SilentMp3(writers::MpegFrameParams{}, 5);
   mp3.insert(mp3.end(), frames.begin(), frames.end());
   return {
       {"PCM", WaveFile(Mono8k(1, 16, 2), writers::Pcm16Bytes(signal)), kSoundConvertWavePcm, 46},

@@ -13,17 +13,17 @@ namespace {
 const int kLayer3Mpeg1[15] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
 const int kLayer3Mpeg2[15] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
 
-int BitrateIndex(const MpegFrameSpec& spec) {
-  const int* table = spec.mpeg1 ? kLayer3Mpeg1 : kLayer3Mpeg2;
+int BitrateIndex(const MpegFrameParams& params) {
+  const int* table = params.mpeg1 ? kLayer3Mpeg1 : kLayer3Mpeg2;
   for (int i = 1; i < 15; ++i)
-    if (table[i] == spec.bitrate_kbps) return i;
+    if (table[i] == params.bitrate_kbps) return i;
   throw std::invalid_argument("no such Layer III bit rate");
 }
 
-int RateIndex(const MpegFrameSpec& spec) {
+int RateIndex(const MpegFrameParams& params) {
   const int rates[2][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}};
   for (int i = 0; i < 3; ++i)
-    if (rates[spec.mpeg1 ? 1 : 0][i] == spec.rate) return i;
+    if (rates[params.mpeg1 ? 1 : 0][i] == params.rate) return i;
   throw std::invalid_argument("no such MPEG sample rate");
 }
 
@@ -39,21 +39,21 @@ struct BitWriter {
 
 }  // namespace
 
-std::vector<uint8_t> MpegLayer3Header(const MpegFrameSpec& spec) {
-  const uint8_t b1 = spec.mpeg1 ? 0xFB : 0xF3;  // sync, version, layer III, no CRC
-  const uint8_t b2 = static_cast<uint8_t>((BitrateIndex(spec) << 4) | (RateIndex(spec) << 2) | (spec.padding ? 2 : 0));
-  const uint8_t b3 = spec.mono ? 0xC4 : 0x04;    // mode, "original" bit
+std::vector<uint8_t> MpegLayer3Header(const MpegFrameParams& params) {
+  const uint8_t b1 = params.mpeg1 ? 0xFB : 0xF3;  // sync, version, layer III, no CRC
+  const uint8_t b2 = static_cast<uint8_t>((BitrateIndex(params) << 4) | (RateIndex(params) << 2) | (params.padding ? 2 : 0));
+  const uint8_t b3 = params.mono ? 0xC4 : 0x04;    // mode, "original" bit
   return {0xFF, b1, b2, b3};
 }
 
-int MpegLayer3FrameLength(const MpegFrameSpec& spec) {
-  return (spec.mpeg1 ? 144000 : 72000) * spec.bitrate_kbps / spec.rate + (spec.padding ? 1 : 0);
+int MpegLayer3FrameLength(const MpegFrameParams& params) {
+  return (params.mpeg1 ? 144000 : 72000) * params.bitrate_kbps / params.rate + (params.padding ? 1 : 0);
 }
 
-std::vector<uint8_t> SilentMp3(const MpegFrameSpec& spec, int count, bool info_frame) {
-  const std::vector<uint8_t> header = MpegLayer3Header(spec);
-  const size_t length = static_cast<size_t>(MpegLayer3FrameLength(spec));
-  const size_t side_info = spec.mpeg1 ? (spec.mono ? 17 : 32) : (spec.mono ? 9 : 17);
+std::vector<uint8_t> SilentMp3(const MpegFrameParams& params, int count, bool info_frame) {
+  const std::vector<uint8_t> header = MpegLayer3Header(params);
+  const size_t length = static_cast<size_t>(MpegLayer3FrameLength(params));
+  const size_t side_info = params.mpeg1 ? (params.mono ? 17 : 32) : (params.mono ? 9 : 17);
   if (info_frame && 4 + side_info + 12 > length) throw std::invalid_argument("frame too short for an info tag");
   std::vector<uint8_t> out;
   for (int i = 0; i < count; ++i) {

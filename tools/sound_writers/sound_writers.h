@@ -67,7 +67,7 @@ AdpcmFile EncodeMsAdpcm(const std::vector<int16_t>& samples, int channels, uint3
 
 // ---- MPEG audio -------------------------------------------------------------
 
-struct MpegFrameSpec {
+struct MpegFrameParams {
   bool mpeg1 = true;
   int bitrate_kbps = 128;
   int rate = 44100;
@@ -75,12 +75,12 @@ struct MpegFrameSpec {
   bool mono = false;
 };
 // Header bytes of a Layer III frame and its length in bytes.
-std::vector<uint8_t> MpegLayer3Header(const MpegFrameSpec& spec);
-int MpegLayer3FrameLength(const MpegFrameSpec& spec);
+std::vector<uint8_t> MpegLayer3Header(const MpegFrameParams& params);
+int MpegLayer3FrameLength(const MpegFrameParams& params);
 // count Layer III frames, all side information and main data zero (they
 // decode to silence). With info_frame the first frame carries an "Info"
 // tag naming the frame count.
-std::vector<uint8_t> SilentMp3(const MpegFrameSpec& spec, int count, bool info_frame = false);
+std::vector<uint8_t> SilentMp3(const MpegFrameParams& params, int count, bool info_frame = false);
 // count MPEG-1 Layer I frames, mono, 44.1 kHz at 128 kbit/s (136 bytes,
 // 384 samples each), whose four lowest sub-bands carry values that change
 // from frame to frame, so every frame decodes to different sound.
