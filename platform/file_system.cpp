@@ -1,11 +1,14 @@
 // Windows path semantics over POSIX files: Shift-JIS engine paths are split
 // into elements (a 0x5C trail byte stays inside its character), "." and ".."
-// are applied lexically, and every element is matched case-insensitively
-// against the names in its folder. The engine's current folder lives here as
-// a list of native (UTF-8) elements.
+// are applied lexically below the path's drive, and every element below the
+// drive's folder is matched case-insensitively against the names in its
+// folder (platform/directory_cache.h). The drive table and the engine's
+// current folder (a drive and the exact native names below its folder) live
+// here.
 #include "platform/file_system.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +19,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include "platform/directory_cache.h"
 #include "platform/text_encoding.h"
 
 namespace platform {
@@ -29,9 +33,15 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-// A path split into its parts. drive_relative covers "C:name" (relative to
-// the current folder, since there is only one drive).
+char UpperDrive(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+constexpr char kRootDrive = 'C';
+// Drives handed out to folders the engine could not otherwise name.
+constexpr std::string_view kAliasDrives = "ZYXWVUTSRQPONMLKJIHFED";
+
+// A path split into its parts.
 struct SplitPath {
+  char drive = 0;  // upper-case letter, 0 when the path names none
   bool absolute = false;
   bool trailing_separator = false;
   std::vector<std::string> elements;  // Shift-JIS, empty elements dropped
@@ -41,7 +51,10 @@ std::optional<SplitPath> SplitEnginePath(std::string_view path) {
   if (path.empty() || path.find('\0') != std::string_view::npos) return std::nullopt;
   SplitPath split;
   size_t pos = 0;
-  if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') pos = 2;
+  if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') {
+    split.drive = UpperDrive(path[0]);
+    pos = 2;
+  }
   if (pos < path.size() && IsSeparator(path[pos])) split.absolute = true;
   std::string current;
   bool last_was_separator = false;
@@ -88,190 +101,229 @@ std::vector<std::string> SplitNative(std::string_view native) {
   return parts;
 }
 
-std::string JoinNative(const std::vector<NativeElement>& elements) {
-  if (elements.empty()) return "/";
-  std::string joined;
-  for (const NativeElement& element : elements) {
-    joined.push_back('/');
-    joined += element.name;
-  }
-  return joined;
-}
-
 std::string JoinNative(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
-// The engine's current folder.
-std::mutex g_folder_mutex;
-bool g_folder_known = false;
-std::vector<std::string> g_folder_elements;
-
-std::vector<std::string> CurrentFolderElements() {
-  std::lock_guard<std::mutex> lock(g_folder_mutex);
-  if (!g_folder_known) {
-    std::vector<char> buffer(4096);
-    while (getcwd(buffer.data(), buffer.size()) == nullptr && errno == ERANGE) {
-      buffer.resize(buffer.size() * 2);
-    }
-    buffer.back() = '\0';
-    g_folder_elements = SplitNative(buffer.data());
-    g_folder_known = true;
+std::string JoinElements(const std::vector<std::string>& elements, size_t count) {
+  if (count == 0) return "/";
+  std::string joined;
+  for (size_t i = 0; i < count; ++i) {
+    joined.push_back('/');
+    joined += elements[i];
   }
-  return g_folder_elements;
+  return joined;
 }
 
-// The lexical native form of a path: current folder (for relative paths)
-// followed by the path's elements, "." dropped and ".." removing one level.
-std::optional<std::vector<NativeElement>> LexicalElements(std::string_view path,
-                                                          bool* trailing_separator = nullptr) {
+// The drive table and the engine's current folder.
+struct FolderState {
+  std::mutex mutex;
+  // Native folder of each drive (split into elements); unset drives stand
+  // for nothing.
+  std::array<std::optional<std::vector<std::string>>, 26> drives;
+  bool current_known = false;
+  char current_drive = kRootDrive;
+  std::vector<std::string> current_below;  // exact native names below the drive's folder
+  std::string current_engine;              // the same in drive form
+};
+
+FolderState& Folders() {
+  static FolderState* state = [] {
+    auto* s = new FolderState;  // never destroyed, as threads may resolve paths at exit
+    s->drives[kRootDrive - 'A'] = std::vector<std::string>{};
+    return s;
+  }();
+  return *state;
+}
+
+const std::vector<std::string>& DriveFolder(FolderState& s, char drive) {
+  return *s.drives[static_cast<size_t>(drive - 'A')];
+}
+
+bool DriveMapped(FolderState& s, char drive) {
+  return drive >= 'A' && drive <= 'Z' && s.drives[static_cast<size_t>(drive - 'A')].has_value();
+}
+
+// A native name the engine can spell: it converts to code page 932 and back
+// unchanged, and holds no separator of the engine's paths.
+bool Spellable(const std::string& name) {
+  const std::string sjis = Utf8ToSjis(name);
+  if (SjisToUtf8(sjis) != name) return false;
+  for (size_t pos = 0; pos < sjis.size(); ++pos) {
+    const unsigned char byte = static_cast<unsigned char>(sjis[pos]);
+    if (IsLead(byte) && pos + 1 < sjis.size()) {
+      ++pos;
+      continue;
+    }
+    if (IsSeparator(sjis[pos])) return false;
+  }
+  return true;
+}
+
+// The drive standing for exactly this native folder, giving it a new one
+// when it has none; 0 when every drive is taken.
+char DriveFor(FolderState& s, const std::vector<std::string>& folder) {
+  for (char drive : kAliasDrives) {
+    const auto& mapped = s.drives[static_cast<size_t>(drive - 'A')];
+    if (mapped && *mapped == folder) return drive;
+  }
+  for (char drive : kAliasDrives) {
+    auto& mapped = s.drives[static_cast<size_t>(drive - 'A')];
+    if (!mapped) {
+      mapped = folder;
+      return drive;
+    }
+  }
+  return 0;
+}
+
+std::string Compose(char drive, const std::vector<std::string>& below) {
+  std::string engine{drive, ':', '\\'};
+  for (size_t i = 0; i < below.size(); ++i) {
+    if (i > 0) engine.push_back('\\');
+    engine += Utf8ToSjis(below[i]);
+  }
+  return engine;
+}
+
+// How the engine sees a native absolute path.
+struct Presented {
+  char drive = 0;
+  std::vector<std::string> below;  // native names below the drive's folder
+  std::string engine;
+};
+
+std::optional<Presented> Present(FolderState& s, const std::vector<std::string>& native) {
+  // The drive whose folder is the deepest one holding the path; the game's
+  // drive before others of the same depth, the root drive last.
+  Presented p;
+  size_t depth = 0;
+  for (char drive = 'A'; drive <= 'Z'; ++drive) {
+    const auto& folder = s.drives[static_cast<size_t>(drive - 'A')];
+    if (!folder || folder->size() > native.size()) continue;
+    if (!std::equal(folder->begin(), folder->end(), native.begin())) continue;
+    const bool deeper = p.drive == 0 || folder->size() > depth;
+    const bool preferred = folder->size() == depth &&
+                           (drive == kGameFolderDrive || (p.drive == kRootDrive && drive != kRootDrive));
+    if (deeper || preferred) {
+      p.drive = drive;
+      depth = folder->size();
+    }
+  }
+  if (p.drive == 0) return std::nullopt;
+  // The folder through the last name the engine cannot spell gets a drive.
+  size_t unspellable = native.size();
+  for (size_t i = depth; i < native.size(); ++i) {
+    if (!Spellable(native[i])) unspellable = i;
+  }
+  if (unspellable < native.size()) {
+    p.drive = DriveFor(s, std::vector<std::string>(native.begin(), native.begin() + static_cast<ptrdiff_t>(unspellable) + 1));
+    if (p.drive == 0) return std::nullopt;
+    depth = unspellable + 1;
+  }
+  p.below.assign(native.begin() + static_cast<ptrdiff_t>(depth), native.end());
+  p.engine = Compose(p.drive, p.below);
+  // Too long: the parent folder gets a drive.
+  if (p.engine.size() > kMaxPresentedPathLength && p.below.size() >= 2) {
+    p.drive = DriveFor(s, std::vector<std::string>(native.begin(), native.end() - 1));
+    if (p.drive == 0) return std::nullopt;
+    p.below = {native.back()};
+    p.engine = Compose(p.drive, p.below);
+  }
+  return p;
+}
+
+bool SetCurrentNative(FolderState& s, const std::vector<std::string>& native) {
+  std::optional<Presented> p = Present(s, native);
+  if (!p) return false;
+  s.current_drive = p->drive;
+  s.current_below = std::move(p->below);
+  s.current_engine = std::move(p->engine);
+  // A drive's own folder ends in a separator; deeper folders do not.
+  if (!s.current_below.empty() && s.current_engine.back() == '\\') s.current_engine.pop_back();
+  s.current_known = true;
+  return true;
+}
+
+void EnsureCurrentFolder(FolderState& s) {
+  if (s.current_known) return;
+  std::vector<char> buffer(4096);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr && errno == ERANGE) {
+    buffer.resize(buffer.size() * 2);
+  }
+  buffer.back() = '\0';
+  if (!SetCurrentNative(s, SplitNative(buffer.data()))) {
+    s.current_drive = kRootDrive;
+    s.current_below.clear();
+    s.current_engine = "C:\\";
+    s.current_known = true;
+  }
+}
+
+// A path in native form before its elements are matched: the drive's folder
+// (exact) and the elements below it.
+struct LexicalPath {
+  std::string root;
+  std::vector<NativeElement> elements;
+  bool trailing_separator = false;
+};
+
+// The current folder applies to a relative path, and to "X:name" when X is
+// the current folder's drive (other drives' current folder is their own);
+// "." is dropped and ".." removes one level, never the drive's folder.
+std::optional<LexicalPath> Lexical(std::string_view path) {
   std::optional<SplitPath> split = SplitEnginePath(path);
   if (!split) return std::nullopt;
-  std::vector<NativeElement> elements;
-  if (!split->absolute) {
-    for (std::string& name : CurrentFolderElements()) elements.push_back({std::move(name), true});
+  LexicalPath lexical;
+  lexical.trailing_separator = split->trailing_separator;
+  {
+    FolderState& s = Folders();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    EnsureCurrentFolder(s);
+    const char drive = split->drive != 0 ? split->drive : s.current_drive;
+    if (!DriveMapped(s, drive)) return std::nullopt;
+    const std::vector<std::string>& folder = DriveFolder(s, drive);
+    lexical.root = JoinElements(folder, folder.size());
+    if (!split->absolute && drive == s.current_drive) {
+      for (const std::string& name : s.current_below) lexical.elements.push_back({name, true});
+    }
   }
   for (const std::string& element : split->elements) {
     if (element == ".") continue;
     if (element == "..") {
-      if (!elements.empty()) elements.pop_back();
+      if (!lexical.elements.empty()) lexical.elements.pop_back();
       continue;
     }
-    elements.push_back({SjisToUtf8(element), false});
+    lexical.elements.push_back({SjisToUtf8(element), false});
   }
-  if (trailing_separator != nullptr) *trailing_separator = split->trailing_separator;
-  return elements;
+  return lexical;
 }
 
-// Appends the UTF-8 encoding of a code point.
-void AppendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
+std::string JoinLexical(const LexicalPath& lexical) {
+  std::string native = lexical.root;
+  for (const NativeElement& element : lexical.elements) native = JoinNative(native, element.name);
+  return native;
 }
 
-// Lower-case fold of the letters that code page 932 can name: ASCII,
-// full-width Latin, Greek and Cyrillic.
-char32_t FoldCodePoint(char32_t code) {
-  if (code >= 'A' && code <= 'Z') return code + 0x20;
-  if (code >= 0xFF21 && code <= 0xFF3A) return code + 0x20;
-  if (code >= 0x0391 && code <= 0x03A9 && code != 0x03A2) return code + 0x20;
-  if (code >= 0x0410 && code <= 0x042F) return code + 0x20;
-  if (code >= 0x0400 && code <= 0x040F) return code + 0x50;
-  return code;
-}
-
-// Case-folded copy of a UTF-8 name; bytes outside well-formed sequences are
-// kept as they are.
-std::string FoldName(std::string_view name) {
-  std::string folded;
-  folded.reserve(name.size());
-  size_t pos = 0;
-  while (pos < name.size()) {
-    unsigned char lead = static_cast<unsigned char>(name[pos]);
-    size_t length = 0;
-    if (lead < 0x80) length = 1;
-    else if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-    bool well_formed = length > 0 && pos + length <= name.size();
-    for (size_t i = 1; well_formed && i < length; ++i) {
-      well_formed = (static_cast<unsigned char>(name[pos + i]) & 0xC0) == 0x80;
-    }
-    if (!well_formed) {
-      folded.push_back(name[pos]);
-      ++pos;
+// Matches the elements against the disk; the last one may be missing when
+// allow_missing_last is set (its folder must exist).
+std::optional<std::string> ResolveLexical(const LexicalPath& lexical, bool allow_missing_last) {
+  std::string native = lexical.root;
+  DirectoryLookup lookup;
+  for (size_t i = 0; i < lexical.elements.size(); ++i) {
+    const NativeElement& element = lexical.elements[i];
+    if (element.resolved) {
+      native = JoinNative(native, element.name);
       continue;
     }
-    char32_t code = length == 1 ? lead : (lead & (0xFF >> (length + 1)));
-    for (size_t i = 1; i < length; ++i) {
-      code = (code << 6) | (static_cast<unsigned char>(name[pos + i]) & 0x3F);
+    DirectoryLookup::Match match = lookup.Find(native, element.name);
+    if (match.name) {
+      native = JoinNative(native, *match.name);
+    } else if (allow_missing_last && i + 1 == lexical.elements.size() && match.folder_listed) {
+      native = JoinNative(native, element.name);
+    } else {
+      return std::nullopt;
     }
-    AppendUtf8(folded, FoldCodePoint(code));
-    pos += length;
-  }
-  return folded;
-}
-
-// True when candidate folds to wanted (the fold of name). Names of ASCII
-// alone are compared in place, without building the folded copy.
-bool SameFolded(std::string_view candidate, std::string_view name, const std::string& wanted) {
-  bool ascii = true;
-  for (size_t i = 0; i < candidate.size() && ascii; ++i) {
-    unsigned char a = static_cast<unsigned char>(candidate[i]);
-    unsigned char b = static_cast<unsigned char>(name[i]);
-    if (a >= 0x80 || b >= 0x80) {
-      ascii = false;
-    } else if (a != b) {
-      if (a >= 'A' && a <= 'Z') a = static_cast<unsigned char>(a + 0x20);
-      if (b >= 'A' && b <= 'Z') b = static_cast<unsigned char>(b + 0x20);
-      if (a != b) return false;
-    }
-  }
-  return ascii || FoldName(candidate) == wanted;
-}
-
-// The name on disk in folder that matches name: the exact name when it
-// exists, else the first (in byte order) whose case fold is equal.
-std::optional<std::string> MatchInFolder(const std::string& folder, const std::string& name) {
-  struct stat info {};
-  if (lstat(JoinNative(folder, name).c_str(), &info) == 0) return name;
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return std::nullopt;
-  std::string wanted = FoldName(name);
-  std::optional<std::string> best;
-  while (dirent* entry = readdir(dir)) {
-    std::string_view candidate = entry->d_name;
-    if (candidate == "." || candidate == "..") continue;
-    // Folding keeps the byte length of every letter it changes, so names of
-    // another length never match.
-    if (candidate.size() != name.size()) continue;
-    if (SameFolded(candidate, name, wanted) && (!best || candidate < *best)) {
-      best = std::string(candidate);
-    }
-  }
-  closedir(dir);
-  return best;
-}
-
-// Resolves elements against the disk; the last one may be missing when
-// allow_missing_last is set.
-std::optional<std::string> ResolveElements(const std::vector<NativeElement>& elements,
-                                           bool allow_missing_last) {
-  // Most paths are written with the names' own case: when the literal path
-  // exists, every element matches exactly, which is what the walk below
-  // would pick as well.
-  std::string literal = JoinNative(elements);
-  struct stat literal_info {};
-  if (lstat(literal.c_str(), &literal_info) == 0) return literal;
-  std::string native = "/";
-  for (size_t i = 0; i < elements.size(); ++i) {
-    const NativeElement& element = elements[i];
-    std::string name = element.name;
-    if (!element.resolved) {
-      std::optional<std::string> match = MatchInFolder(native, name);
-      if (!match) {
-        if (!(allow_missing_last && i + 1 == elements.size())) return std::nullopt;
-        // The parent must be a folder for the new entry to be made there.
-        struct stat info {};
-        if (stat(native.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
-      } else {
-        name = *match;
-      }
-    }
-    native = JoinNative(native, name);
   }
   return native;
 }
@@ -389,10 +441,10 @@ bool MatchTokens(const std::vector<uint16_t>& pattern, size_t pattern_size,
 }  // namespace
 
 std::string GetCurrentFolder() {
-  std::vector<std::string> elements = CurrentFolderElements();
-  std::string native;
-  for (const std::string& element : elements) native += "/" + element;
-  return NativeToEnginePath(native.empty() ? "/" : native);
+  FolderState& s = Folders();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  EnsureCurrentFolder(s);
+  return s.current_engine;
 }
 
 bool SetCurrentFolder(std::string_view path) {
@@ -400,37 +452,46 @@ bool SetCurrentFolder(std::string_view path) {
   if (!native) return false;
   struct stat info {};
   if (!StatNative(*native, info) || !S_ISDIR(info.st_mode)) return false;
-  std::vector<std::string> elements = SplitNative(*native);
-  std::lock_guard<std::mutex> lock(g_folder_mutex);
-  g_folder_elements = std::move(elements);
-  g_folder_known = true;
+  FolderState& s = Folders();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return SetCurrentNative(s, SplitNative(*native));
+}
+
+bool SetGameFolder(std::string_view native_folder) {
+  if (native_folder.empty() || native_folder[0] != '/') return false;
+  FolderState& s = Folders();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.drives[kGameFolderDrive - 'A'] = SplitNative(native_folder);
   return true;
 }
 
 std::string NativeToEnginePath(std::string_view native_utf8) {
-  bool absolute = !native_utf8.empty() && native_utf8[0] == '/';
-  std::string engine = absolute ? "C:" : "";
   std::vector<std::string> parts = SplitNative(native_utf8);
-  if (parts.empty()) return absolute ? "C:\\" : "";
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (absolute || i > 0) engine.push_back('\\');
-    engine += Utf8ToSjis(parts[i]);
+  if (native_utf8.empty() || native_utf8[0] != '/') {
+    std::string engine;
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (i > 0) engine.push_back('\\');
+      engine += Utf8ToSjis(parts[i]);
+    }
+    return engine;
   }
-  return engine;
+  FolderState& s = Folders();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  std::optional<Presented> p = Present(s, parts);
+  return p ? p->engine : std::string();
 }
 
 std::string EngineToNativeLexical(std::string_view engine_path) {
-  std::optional<std::vector<NativeElement>> elements = LexicalElements(engine_path);
-  if (!elements) return std::string();
-  return JoinNative(*elements);
+  std::optional<LexicalPath> lexical = Lexical(engine_path);
+  if (!lexical) return std::string();
+  return JoinLexical(*lexical);
 }
 
 std::optional<std::string> ResolveExisting(std::string_view path) {
-  bool trailing = false;
-  std::optional<std::vector<NativeElement>> elements = LexicalElements(path, &trailing);
-  if (!elements) return std::nullopt;
-  std::optional<std::string> native = ResolveElements(*elements, false);
-  if (native && trailing) {
+  std::optional<LexicalPath> lexical = Lexical(path);
+  if (!lexical) return std::nullopt;
+  std::optional<std::string> native = ResolveLexical(*lexical, false);
+  if (native && lexical->trailing_separator) {
     struct stat info {};
     if (!StatNative(*native, info) || !S_ISDIR(info.st_mode)) return std::nullopt;
   }
@@ -438,18 +499,20 @@ std::optional<std::string> ResolveExisting(std::string_view path) {
 }
 
 std::optional<std::string> ResolveForCreate(std::string_view path) {
-  std::optional<std::vector<NativeElement>> elements = LexicalElements(path);
-  if (!elements) return std::nullopt;
-  return ResolveElements(*elements, true);
+  std::optional<LexicalPath> lexical = Lexical(path);
+  if (!lexical) return std::nullopt;
+  return ResolveLexical(*lexical, true);
 }
 
 std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
-  bool creating = mode == OpenMode::kCreate || mode == OpenMode::kCreateNew ||
-                  mode == OpenMode::kOpenAlways;
-  bool trailing = false;
-  if (!LexicalElements(path, &trailing) || trailing) return nullptr;
-  std::optional<std::string> native = creating ? ResolveForCreate(path) : ResolveExisting(path);
+  const bool creating = mode == OpenMode::kCreate || mode == OpenMode::kCreateNew ||
+                        mode == OpenMode::kOpenAlways;
+  std::optional<LexicalPath> lexical = Lexical(path);
+  if (!lexical || lexical->trailing_separator) return nullptr;
+  std::optional<std::string> native = ResolveLexical(*lexical, creating);
   if (!native) return nullptr;
+  // Not blocking on a pipe or device met by mistake; regular files ignore
+  // the flag, so it stays.
   int flags = O_CLOEXEC | O_NONBLOCK;
   switch (mode) {
     case OpenMode::kRead: flags |= O_RDONLY; break;
@@ -461,14 +524,12 @@ std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
   int fd = open(native->c_str(), flags, 0666);
   if (fd < 0) return nullptr;
   // Only regular files: a folder, pipe or device in a game folder is not a
-  // data file (and a pipe would block every later read).
+  // data file.
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
     return nullptr;
   }
-  int status = fcntl(fd, F_GETFL);
-  if (status >= 0) fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
   return std::make_unique<PosixFile>(fd);
 }
 

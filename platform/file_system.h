@@ -2,16 +2,26 @@
 //
 // Engine paths are Shift-JIS byte strings. '\' and '/' both separate path
 // elements (a 0x5C trail byte of a double-byte character is part of that
-// character, never a separator). Each element is matched case-insensitively
-// against the names on disk (ASCII letters and full-width letters alike
-// through case folding of the converted name). A path is relative to the
-// engine's current folder, or absolute in drive form: "C:\" stands for the
-// native root "/", so native "/work/game" is "C:\work\game" to the engine.
+// character, never a separator). A path is relative to the engine's current
+// folder, or absolute in drive form ("X:\a\b"). Drives stand for native
+// folders and are matched exactly as the system names them; below a
+// drive's folder each element is matched case-insensitively against the
+// names on disk (ASCII and full-width letters alike, through case folding of
+// the converted name), and ".." never climbs above the drive's folder.
+//   C:  the native root "/", so native "/work/x" is "C:\work\x".
+//   G:  the game's folder, once SetGameFolder has named it.
+//   others: folders the engine could not otherwise name. A native path is
+//       presented below the drive of the deepest folder that contains it;
+//       when an element's name cannot be spelt in code page 932 (so it
+//       would not map back), the folder through that element gets a drive
+//       of its own, and so does the parent of a path longer than
+//       kMaxPresentedPathLength bytes. Such drives stay for the whole run,
+//       so every path the engine holds maps back to the same native path.
 // The engine's current folder is kept here; it starts as the process's
-// current folder (the game's folder) and changing it never changes the
-// process's own.
+// current folder and changing it never changes the process's own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,12 +31,26 @@
 
 namespace platform {
 
-// Current folder in drive form, without a trailing separator ("C:\work\game").
+// Presented paths longer than this many bytes are shortened by giving
+// their parent folder a drive.
+inline constexpr size_t kMaxPresentedPathLength = 160;
+// The drive of the game's folder.
+inline constexpr char kGameFolderDrive = 'G';
+
+// Current folder in drive form, without a trailing separator
+// ("C:\work\game"); a drive's own folder ends in one ("G:\").
 std::string GetCurrentFolder();
 // Changes the engine's current folder; false when the folder does not exist.
 bool SetCurrentFolder(std::string_view path);
 
-// Drive form of a native absolute path, and back.
+// Names the game's folder (a native absolute path): drive G stands for it
+// from now on. False for a path that is not absolute.
+bool SetGameFolder(std::string_view native_folder);
+
+// Drive form of a native path (absolute paths as above; a relative path is
+// only converted), and back. NativeToEnginePath gives "" when no drive is
+// left for a folder that needs one; EngineToNativeLexical gives "" for an
+// unusable path or a drive that stands for nothing.
 std::string NativeToEnginePath(std::string_view native_utf8);
 std::string EngineToNativeLexical(std::string_view engine_path);
 

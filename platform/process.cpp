@@ -82,8 +82,13 @@ bool SetLaunchArguments(int argc, char** argv) {
   }
   g_game_folder_native = folder;
   g_command_line = Utf8ToSjis(words);
-  // The engine's own current folder starts at the game's folder.
-  SetCurrentFolder(NativeToEnginePath(folder));
+  // The engine sees the game's folder as a drive of its own and starts there.
+  SetGameFolder(folder);
+  const std::string game_drive{kGameFolderDrive, ':', '\\'};
+  if (!SetCurrentFolder(game_drive)) {
+    std::fprintf(stderr, "cannot use the game's folder %s\n", folder.c_str());
+    return false;
+  }
   return true;
 }
 

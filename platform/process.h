@@ -19,7 +19,8 @@ void SetExitHook(ExitHook hook);
 
 // Parses the launcher's options out of argv: "--game DIR" (also
 // "--game=DIR") selects the game's folder and changes the process's current
-// folder to it. The remaining words, joined by single spaces, form the
+// folder to it. The engine sees that folder as drive G (file_system.h) and
+// its current folder starts there ("G:\"). The remaining words, joined by single spaces, form the
 // command line the engine sees. Returns false (with a message on stderr) for
 // an unusable option.
 bool SetLaunchArguments(int argc, char** argv);

@@ -2,11 +2,15 @@
 // the names the tests use, and some hold kanji whose trail byte is 0x5C.
 #include "platform/file_system.h"
 
+#include "platform/directory_cache.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -307,6 +311,102 @@ TEST(TempFileTest, CreatesAnEmptyFileInTheTemporaryFolder) {
   EXPECT_NE(path, second);
   EXPECT_TRUE(DeleteFile(path));
   EXPECT_TRUE(DeleteFile(second));
+}
+
+// Drives: the game's folder is G:, matched exactly as the system names it
+// (a sibling differing only in case is never taken for it), and ".." stays
+// below a drive's folder.
+TEST_F(FileSystemTest, GameFolderDriveIsExactAndClosed) {
+  const std::string parent = root_ + "/games";
+  MakeFolder("games");
+  MakeFolder("games/game");
+  MakeFolder("games/GAME");  // an empty sibling, exact match of the upper-cased path
+  MakeFolder("games/game/Data");
+  MakeFile("games/game/Data.vesk", "archive");
+  MakeFile("games/game/Data/A.bin", "a");
+  ASSERT_TRUE(SetGameFolder(parent + "/game"));
+  ASSERT_TRUE(SetCurrentFolder("G:\\"));
+  EXPECT_EQ(GetCurrentFolder(), "G:\\");
+  EXPECT_EQ(NativeToEnginePath(parent + "/game/Data/A.bin"), "G:\\Data\\A.bin");
+  struct Case {
+    std::string path;
+    std::string content;
+  };
+  const std::vector<Case> cases = {
+      {"G:\\DATA.VESK", "archive"},
+      {"DATA\\A.BIN", "a"},
+      {"\\data\\a.bin", "a"},             // the current drive's folder
+      {"G:data\\a.bin", "a"},             // the current folder of the current drive
+      {"G:\\..\\..\\DATA\\A.BIN", "a"},   // ".." never leaves the drive
+      {"..\\game\\Data\\A.bin", "<missing>"},
+      {"Q:\\Data\\A.bin", "<missing>"},   // a drive that stands for nothing
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadAll(c.path), c.content) << c.path;
+  EXPECT_EQ(EngineToNativeLexical("G:\\Data\\..\\..\\x"), parent + "/game/x");
+  ASSERT_TRUE(SetCurrentFolder("data"));
+  EXPECT_EQ(GetCurrentFolder(), "G:\\Data");
+  EXPECT_EQ(ReadAll("G:..\\Data.vesk"), "archive");
+}
+
+// Folders whose names code page 932 cannot spell, and folders too deep to
+// fit the engine's path buffers, are presented under a drive of their own
+// and map back to the very same native path.
+TEST_F(FileSystemTest, UnspellableAndLongFoldersGetDrivesThatMapBack) {
+  const std::string long_name(100, 'n');
+  const std::vector<std::string> folders = {
+      U8(u8"caf\u00e9"),
+      U8(u8"pad\U0001F3AE"),
+      U8(u8"caf\u00e9/inner/") + U8(u8"\u00e9t\u00e9"),
+      long_name + "/" + long_name + "/" + long_name,
+  };
+  for (const std::string& relative : folders) {
+    SCOPED_TRACE(relative);
+    ASSERT_TRUE(std::filesystem::create_directories(root_ + "/" + relative));
+    MakeFile(relative + "/Game.dat", "inside");
+    const std::string native = root_ + "/" + relative;
+    const std::string engine = NativeToEnginePath(native);
+    ASSERT_FALSE(engine.empty());
+    EXPECT_LE(engine.size(), kMaxPresentedPathLength);
+    EXPECT_EQ(engine.find('?'), std::string::npos) << engine;
+    EXPECT_EQ(EngineToNativeLexical(engine), native);
+    EXPECT_EQ(NativeToEnginePath(native), engine) << "the same drive every time";
+    ASSERT_TRUE(SetCurrentFolder(engine));
+    EXPECT_EQ(EngineToNativeLexical(GetCurrentFolder()), native);
+    EXPECT_EQ(ReadAll("GAME.DAT"), "inside");
+    EXPECT_EQ(ReadAll(engine + "\\game.dat"), "inside");
+    ASSERT_TRUE(SetCurrentFolder(saved_folder_));
+  }
+}
+
+// Listings are kept between look-ups and dropped when their folder changes,
+// whoever changed it.
+TEST_F(FileSystemTest, FolderListingsFollowChangesMadeOutsideTheProgram) {
+  EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "basic");
+  const uint64_t reads = DirectoryReadCount();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadAll("DATA\\BASICDATA\\GAME.DAT"), "basic");
+  EXPECT_EQ(DirectoryReadCount(), reads) << "known folders are not read again";
+
+  EXPECT_EQ(ReadAll("data\\basicdata\\new.dat"), "<missing>");
+  MakeFile("Data/BasicData/New.DAT", "new");
+  EXPECT_EQ(ReadAll("data\\basicdata\\new.dat"), "new");
+  ASSERT_EQ(std::rename((root_ + "/Data/BasicData/New.DAT").c_str(),
+                        (root_ + "/Data/BasicData/Renamed.dat").c_str()), 0);
+  EXPECT_EQ(ReadAll("data\\basicdata\\new.dat"), "<missing>");
+  EXPECT_EQ(ReadAll("data\\basicdata\\RENAMED.DAT"), "new");
+  ASSERT_EQ(unlink((root_ + "/Data/BasicData/Renamed.dat").c_str()), 0);
+  EXPECT_EQ(ReadAll("data\\basicdata\\renamed.dat"), "<missing>");
+  // A spelling that matches exactly wins once it appears.
+  MakeFile("Data/BasicData/game.dat", "exact");
+  EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "exact");
+  EXPECT_EQ(ReadAll("DATA\\BASICDATA\\GAME.dat"), "basic");
+  // A listed folder renamed away, and another put in its place.
+  ASSERT_EQ(std::rename((root_ + "/Data").c_str(), (root_ + "/Old").c_str()), 0);
+  EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "<missing>");
+  EXPECT_EQ(ReadAll("old\\basicdata\\GAME.DAT"), "basic");
+  MakeFolder("DATA");
+  MakeFolder("DATA/basicdata");
+  MakeFile("DATA/basicdata/GAME.DAT", "replaced");
+  EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "replaced");
 }
 
 TEST(FileSystemPaths, NulInsidePathIsRefused) {
