@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/base/tracked_memory.h"
 #include "engine/core/files/file_stream_table.h"
 #include "engine/core/files/ora_archive_directory.h"
 #include "engine/core/files/ora_archive_key.h"
@@ -149,6 +150,25 @@ class ArchiveFolder : public ::testing::Test {
   fs::path root_;
   std::string saved_folder_;
 };
+
+// The archive's slot and each stream's slot are tracked blocks, so streams
+// left open appear in the shutdown dump; closing and the shutdown's archive
+// sweep give every block back.
+TEST_F(ArchiveFolder, ArchiveAndStreamSlotsAreTrackedBlocks) {
+  writers::ArchiveTreeNode data;
+  data.is_folder = true;
+  data.AddFile("a.bin", PseudoRandomBytes(100, 1));
+  WriteArchive("Data.vesk", data);
+  const int32_t count = TrackedAllocCount();
+  const StreamHandle h = StreamOpen("Data\\a.bin", 0, 1, 0);
+  ASSERT_NE(h, 0);
+  // The stream's slot; the archive's slot with its file stream and worker.
+  EXPECT_EQ(TrackedAllocCount(), count + 4);
+  EXPECT_EQ(StreamClose(h), 0);
+  EXPECT_EQ(TrackedAllocCount(), count + 3) << "the unused archive stays open";
+  TerminateArchives();
+  EXPECT_EQ(TrackedAllocCount(), count);
+}
 
 TEST_F(ArchiveFolder, LookupTable) {
   const Bytes a_png = PseudoRandomBytes(5000, 1), kanji = PseudoRandomBytes(77, 2), map = Compressible(9000, 3),

@@ -3,12 +3,14 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/core/base/tracked_memory.h"
 #include "engine/core/files/file_stream.h"
 #include "engine/core/files/file_stream_table.h"
 #include "engine/core/files/ora_archive_streams.h"
@@ -256,10 +258,86 @@ TEST_F(StreamFolder, ArchiveSwitchKeepsACallersTable) {
 
   // Only the idle-check slot may differ.
   custom = ArchiveStreamFunctions();
-  custom.idle_check = PlainStreamIdleCheck;
+  custom.idle_check = PlainStreamFunctions().idle_check;
   SetStreamFunctions(&custom);
   EXPECT_EQ(IsBuiltinStreamFunctions(), 1);
   SetStreamFunctions(nullptr);
+}
+
+// Plain-set handles are slots of the set's own table: never 0, never with a
+// bit of the archive-set flag, refused once closed (also after the slot was
+// reused) and by the archive-aware set.
+TEST_F(StreamFolder, PlainHandlesAreSlotsThatCarryNoArchiveFlag) {
+  SetUseArchive(0);
+  Write("a.bin", Pattern(8));
+  std::vector<StreamHandle> handles;
+  for (int i = 0; i < kMaxPlainStreams; ++i) {
+    const StreamHandle h = StreamOpen("a.bin", 0, 1, 0);
+    ASSERT_NE(h, 0) << i;
+    EXPECT_EQ(h & ~StreamHandle{0x07FFFFFF}, 0) << std::hex << h;
+    handles.push_back(h);
+  }
+  EXPECT_EQ(StreamOpen("a.bin", 0, 1, 0), 0) << "the table is full";
+  EXPECT_EQ(OpenPlainStreamCount(), kMaxPlainStreams);
+  const StreamHandle closed = handles[7];
+  EXPECT_EQ(StreamClose(closed), 0);
+  const StreamHandle reused = StreamOpen("a.bin", 0, 1, 0);
+  ASSERT_NE(reused, 0);
+  EXPECT_EQ(reused & 0xFFFF, closed & 0xFFFF) << "the freed slot is taken again";
+  handles[7] = reused;
+  const StreamHandle bad[] = {closed, 0, -1, handles[0] | kArchiveStreamHandleFlag, kMaxPlainStreams + 1,
+                              handles[1] ^ (StreamHandle{1} << 16)};
+  for (StreamHandle h : bad) {
+    EXPECT_EQ(StreamTell(h), -1) << std::hex << h;
+    EXPECT_EQ(StreamSeek(h, 0, 0), -1) << std::hex << h;
+    EXPECT_EQ(StreamEof(h), -1) << std::hex << h;
+    EXPECT_EQ(StreamIdleCheck(h), -1) << std::hex << h;
+    uint8_t byte = 0;
+    EXPECT_EQ(StreamRead(&byte, 1, 1, h), -1) << std::hex << h;
+    EXPECT_EQ(StreamClose(h), -1) << std::hex << h;
+  }
+  EXPECT_EQ(ArchiveStreamFunctions().tell(handles[0]), -1);
+  for (StreamHandle h : handles) EXPECT_EQ(StreamClose(h), 0);
+  EXPECT_EQ(OpenPlainStreamCount(), 0);
+}
+
+// Stream records live in tracked blocks: the shutdown dump lists the
+// streams left open, and closing gives every block back.
+TEST_F(StreamFolder, StreamRecordsAreTrackedBlocks) {
+  Write("t.bin", Pattern(100));
+  std::vector<uint8_t> memory(10);
+  struct Case {
+    const char* what;
+    std::function<StreamHandle()> open;
+    std::function<void(StreamHandle)> close;
+    int32_t blocks;
+    int32_t at_least_bytes;
+  };
+  const std::vector<Case> cases = {
+      {"direct file",
+       [] { return reinterpret_cast<StreamHandle>(OpenFileStream("t.bin", 0, 1, 0)); },
+       [](StreamHandle h) { CloseFileStream(reinterpret_cast<FileStream*>(h)); }, 1, 1},
+      {"threaded file with its cache",
+       [] { return reinterpret_cast<StreamHandle>(OpenFileStream("t.bin", 1, 1, 1)); },
+       [](StreamHandle h) { CloseFileStream(reinterpret_cast<FileStream*>(h)); }, 3,
+       static_cast<int32_t>(kFileReadCacheSize)},
+      {"memory stream", [&] { return MemoryStreamHandle(OpenMemoryStream(memory.data(), 10)); },
+       [](StreamHandle h) { CloseMemoryStream(h); }, 1, static_cast<int32_t>(sizeof(MemoryStream))},
+      {"plain file through the archive-aware set", [] { return StreamOpen("t.bin", 0, 1, 0); },
+       [](StreamHandle h) { StreamClose(h); }, 2, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int32_t count = TrackedAllocCount();
+    const int32_t bytes = TrackedAllocTotalSize();
+    const StreamHandle h = c.open();
+    ASSERT_NE(h, 0);
+    EXPECT_EQ(TrackedAllocCount(), count + c.blocks);
+    EXPECT_GE(TrackedAllocTotalSize() - bytes, c.at_least_bytes);
+    c.close(h);
+    EXPECT_EQ(TrackedAllocCount(), count);
+    EXPECT_EQ(TrackedAllocTotalSize(), bytes);
+  }
 }
 
 TEST_F(StreamFolder, TableStreamOpsReadPlainFiles) {

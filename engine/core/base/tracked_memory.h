@@ -8,6 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 
 struct alignas(16) AllocHeader {
   char file_tail[16];  // NUL-terminated; the last 15 characters of a longer name
@@ -38,3 +41,49 @@ void LogAllocBlock(const AllocHeader* header);
 AllocHeader* TrackedAllocHeader(void* pointer);
 int32_t TrackedAllocTotalSize();
 int32_t TrackedAllocCount();
+
+// Library records in tracked blocks. Every library allocation passes an empty
+// source-file name and line 0.
+
+// A T built in a tracked block; null when there is no memory.
+template <typename T, typename... Args>
+T* TrackedNew(Args&&... args) {
+  static_assert(alignof(T) <= 16, "tracked blocks are 16-byte aligned");
+  void* block = TrackedAlloc(sizeof(T), "", 0);
+  if (block == nullptr) return nullptr;
+  try {
+    return new (block) T(std::forward<Args>(args)...);
+  } catch (...) {
+    TrackedFree(block);
+    throw;
+  }
+}
+
+// Destroys a T of TrackedNew and frees its block; null is ignored.
+template <typename T>
+void TrackedDelete(T* object) {
+  if (object == nullptr) return;
+  object->~T();
+  TrackedFree(object);
+}
+
+template <typename T>
+struct TrackedDeleter {
+  void operator()(T* object) const { TrackedDelete(object); }
+};
+template <typename T>
+using TrackedPtr = std::unique_ptr<T, TrackedDeleter<T>>;
+
+template <typename T, typename... Args>
+TrackedPtr<T> MakeTracked(Args&&... args) {
+  return TrackedPtr<T>(TrackedNew<T>(std::forward<Args>(args)...));
+}
+
+// A zero-filled byte buffer in a tracked block.
+struct TrackedBufferDeleter {
+  void operator()(uint8_t* bytes) const { TrackedFree(bytes); }
+};
+using TrackedBuffer = std::unique_ptr<uint8_t[], TrackedBufferDeleter>;
+inline TrackedBuffer MakeTrackedBuffer(size_t size) {
+  return TrackedBuffer(static_cast<uint8_t*>(TrackedCalloc(size, "", 0)));
+}

@@ -33,7 +33,7 @@ bool ReadAhead(FileAccessThreadState& s) {
   const int64_t room = kFileReadCacheSize - s.cache_valid;
   if (room <= 0 || !s.file) return false;
   if (s.file->Seek(s.cache_start + s.cache_valid, 0) < 0) return false;
-  const int64_t got = s.file->Read(s.cache.data() + s.cache_valid, room);
+  const int64_t got = s.file->Read(s.cache.get() + s.cache_valid, room);
   if (got <= 0) return false;
   s.cache_valid += got;
   return true;
@@ -44,17 +44,17 @@ void ServeRead(FileAccessThreadState& s) {
   int64_t position = s.read_position;
   int64_t wanted = s.read_length;
   int64_t done = 0;
-  const bool has_cache = !s.cache.empty();
+  const bool has_cache = s.cache != nullptr;
   if (has_cache && s.cache_valid > 0 && s.cache_start == position) {
     const int64_t take = std::min(wanted, s.cache_valid);
-    std::memcpy(destination, s.cache.data(), static_cast<size_t>(take));
+    std::memcpy(destination, s.cache.get(), static_cast<size_t>(take));
     destination += take;
     position += take;
     wanted -= take;
     done += take;
     s.cache_start += take;
     s.cache_valid -= take;
-    std::memmove(s.cache.data(), s.cache.data() + take, static_cast<size_t>(s.cache_valid));
+    std::memmove(s.cache.get(), s.cache.get() + take, static_cast<size_t>(s.cache_valid));
   }
   if (wanted > 0) {
     int64_t got = 0;
@@ -79,7 +79,7 @@ void FileAccessThread(FileAccessThreadState* state) {
   for (;;) {
     // With a cache, idle time is spent reading ahead until the cache is
     // full or the file has no more bytes.
-    if (!s.cache.empty() && !s.cache_at_file_end && !s.request_event.IsSet() &&
+    if (s.cache != nullptr && !s.cache_at_file_end && !s.request_event.IsSet() &&
         s.file && s.cache_valid < kFileReadCacheSize) {
       if (!ReadAhead(s)) s.cache_at_file_end = true;
       continue;

@@ -13,8 +13,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
+#include "engine/core/base/tracked_memory.h"
 #include "platform/file_system.h"
 
 // A manual-reset event: stays signalled until reset.
@@ -62,8 +62,9 @@ struct FileAccessThreadState {
   int64_t read_length = 0;
   // Seek request.
   int64_t seek_position = 0;
-  // Read-ahead cache (empty when the stream has none).
-  std::vector<uint8_t> cache;
+  // Read-ahead cache of kFileReadCacheSize bytes (null when the stream has
+  // none).
+  TrackedBuffer cache;
   int64_t cache_start = 0;
   int64_t cache_valid = 0;
   bool cache_at_file_end = false;  // the last read-ahead found no more bytes

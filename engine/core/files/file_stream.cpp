@@ -36,7 +36,7 @@ void WaitForThreadEnd(FileAccessThreadState& access) {
 
 FileStream* OpenFileStream(const char* name, int cache, int /*ignored*/, int async) {
   if (name == nullptr) return nullptr;
-  auto* stream = new (std::nothrow) FileStream;
+  FileStream* stream = TrackedNew<FileStream>();
   if (stream == nullptr) return nullptr;
   stream->cache = cache != 0;
   stream->async = async != 0;
@@ -46,7 +46,7 @@ FileStream* OpenFileStream(const char* name, int cache, int /*ignored*/, int asy
     stream->file = platform::OpenFile(name, platform::OpenMode::kRead);
     const int32_t size = stream->file ? OpenedFileSize(*stream->file) : -1;
     if (size < 0) {
-      delete stream;
+      TrackedDelete(stream);
       return nullptr;
     }
     stream->size = size;
@@ -57,23 +57,22 @@ FileStream* OpenFileStream(const char* name, int cache, int /*ignored*/, int asy
     auto probe = platform::OpenFile(name, platform::OpenMode::kRead);
     const int32_t size = probe ? OpenedFileSize(*probe) : -1;
     if (size < 0) {
-      delete stream;
+      TrackedDelete(stream);
       return nullptr;
     }
     stream->size = size;
   }
-  stream->access.reset(new (std::nothrow) FileAccessThreadState);
+  stream->access.reset(TrackedNew<FileAccessThreadState>());
   if (!stream->access) {
-    delete stream;
+    TrackedDelete(stream);
     return nullptr;
   }
   FileAccessThreadState& access = *stream->access;
   if (stream->cache) {
-    try {
-      access.cache.assign(static_cast<size_t>(kFileReadCacheSize), 0);
-    } catch (const std::bad_alloc&) {
+    access.cache = MakeTrackedBuffer(static_cast<size_t>(kFileReadCacheSize));
+    if (!access.cache) {
       WriteLog("ファイル読み込みキャッシュ用メモリの確保に失敗しました\n");
-      delete stream;
+      TrackedDelete(stream);
       return nullptr;
     }
   }
@@ -81,7 +80,7 @@ FileStream* OpenFileStream(const char* name, int cache, int /*ignored*/, int asy
     access.thread = std::thread(FileAccessThread, &access);
   } catch (const std::exception&) {
     WriteLog("ファイルアクセス専用スレッドの作成に失敗しました\n");
-    delete stream;
+    TrackedDelete(stream);
     return nullptr;
   }
   SendFileAccessRequest(access, FileAccessRequest::kOpen,
@@ -90,7 +89,7 @@ FileStream* OpenFileStream(const char* name, int cache, int /*ignored*/, int asy
   if (access.open_failed) {
     WaitForThreadEnd(access);
     WriteLog("ファイルのオープンに失敗しました\n");
-    delete stream;
+    TrackedDelete(stream);
     return nullptr;
   }
   return stream;
@@ -103,10 +102,10 @@ int CloseFileStream(FileStream* stream) {
     SendFileAccessRequest(access, FileAccessRequest::kCloseAndEnd, [](FileAccessThreadState&) {});
     access.done_event.Wait();
     WaitForThreadEnd(access);
-    delete stream;
+    TrackedDelete(stream);
     return 0;
   }
-  delete stream;  // closing a read-only file cannot lose data
+  TrackedDelete(stream);  // closing a read-only file cannot lose data
   return 0;
 }
 
@@ -175,7 +174,7 @@ MemoryStream* AsMemory(StreamHandle stream) { return reinterpret_cast<MemoryStre
 
 MemoryStream* OpenMemoryStream(const void* data, int32_t size) {
   if (size < 0 || (data == nullptr && size > 0)) return nullptr;
-  auto* stream = new (std::nothrow) MemoryStream;
+  MemoryStream* stream = TrackedNew<MemoryStream>();
   if (stream == nullptr) return nullptr;
   stream->data = static_cast<const uint8_t*>(data);
   stream->size = size;
@@ -183,7 +182,7 @@ MemoryStream* OpenMemoryStream(const void* data, int32_t size) {
 }
 
 int CloseMemoryStream(StreamHandle stream) {
-  delete AsMemory(stream);
+  TrackedDelete(AsMemory(stream));
   return 0;
 }
 

@@ -12,8 +12,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/core/files/stream_handle.h"
+#include "engine/core/base/tracked_memory.h"
 #include "engine/core/files/file_access_thread.h"
+#include "engine/core/files/stream_handle.h"
 #include "platform/file_system.h"
 
 // The six reader operations, in this order. A stream is passed as the
@@ -28,6 +29,9 @@ struct StreamOps {
   int (*close)(StreamHandle stream);
 };
 
+// FileStream, its worker state and MemoryStream live in tracked blocks
+// (engine/core/base/tracked_memory.h), so the shutdown dump lists streams
+// left open.
 struct FileStream {
   std::unique_ptr<platform::File> file;  // direct mode
   bool threaded = false;                 // cache or asynchronous flag given
@@ -36,7 +40,7 @@ struct FileStream {
   bool eof = false;
   int32_t position = 0;
   int32_t size = 0;  // file size at open time
-  std::unique_ptr<FileAccessThreadState> access;  // threaded mode
+  TrackedPtr<FileAccessThreadState> access;  // threaded mode
 };
 
 // Opens a file for reading. cache asks for the 131,072-byte read-ahead

@@ -2,29 +2,27 @@
 // helpers built on the table.
 #include "engine/core/files/file_stream_table.h"
 
+#include <array>
 #include <cstring>
 #include <ctime>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "engine/core/base/library_handle.h"
+#include "engine/core/base/tracked_memory.h"
 #include "engine/core/files/file_stream.h"
 #include "engine/core/files/ora_archive_streams.h"
 #include "platform/clock.h"
 
 namespace {
 
-const StreamFunctionTable kPlainStreamFunctions = {
-    PlainStreamOpen, PlainStreamClose, PlainStreamTell,  PlainStreamSeek,
-    PlainStreamRead, PlainStreamEof,   PlainStreamIdleCheck, PlainChDir,
-    PlainGetDir,     PlainFindFirst,   PlainFindNext,    PlainFindClose};
-
 // The archive-aware set is installed from the start.
 StreamFunctionTable g_installed = ArchiveStreamFunctions();
 bool g_plain_files = false;
 
 const StreamFunctionTable& BuiltinSet(bool plain_files) {
-  return plain_files ? kPlainStreamFunctions : ArchiveStreamFunctions();
+  return plain_files ? PlainStreamFunctions() : ArchiveStreamFunctions();
 }
 
 bool SameSlotsButIdleCheck(const StreamFunctionTable& a, const StreamFunctionTable& b) {
@@ -32,8 +30,6 @@ bool SameSlotsButIdleCheck(const StreamFunctionTable& a, const StreamFunctionTab
          a.read == b.read && a.eof == b.eof && a.chdir == b.chdir && a.getdir == b.getdir &&
          a.findfirst == b.findfirst && a.findnext == b.findnext && a.findclose == b.findclose;
 }
-
-FileStream* AsFileStream(StreamHandle handle) { return reinterpret_cast<FileStream*>(handle); }
 
 bool IsSjisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
@@ -90,30 +86,78 @@ int SetUseArchive(int flag) {
   return 0;
 }
 
-const StreamFunctionTable& PlainStreamFunctions() { return kPlainStreamFunctions; }
-
 // ---- the plain set ----
 
+namespace {
+
+// The plain set's open files: a slot holds its stream and the check value
+// it was opened with.
+struct PlainStreamTable {
+  std::array<FileStream*, kMaxPlainStreams> streams{};
+  std::array<uint32_t, kMaxPlainStreams> checks{};
+  HandleCheckCounter counter;
+  int open_count = 0;
+};
+PlainStreamTable g_plain;
+
+constexpr StreamHandle kPlainSlotMask = 0xFFFF;
+constexpr int kPlainCheckShift = 16;
+
+// The slot a handle names, or -1 for a handle of no open file.
+int PlainSlotOf(StreamHandle handle) {
+  if (handle <= 0 || handle > static_cast<StreamHandle>(kHandleSlotMask | kHandleCheckMask)) return -1;
+  const int slot = static_cast<int>(handle & kPlainSlotMask) - 1;
+  if (slot < 0 || slot >= kMaxPlainStreams || g_plain.streams[static_cast<size_t>(slot)] == nullptr) return -1;
+  const uint32_t check = static_cast<uint32_t>(handle >> kPlainCheckShift);
+  return check == g_plain.checks[static_cast<size_t>(slot)] ? slot : -1;
+}
+
+FileStream* PlainStreamOf(StreamHandle handle) {
+  const int slot = PlainSlotOf(handle);
+  return slot < 0 ? nullptr : g_plain.streams[static_cast<size_t>(slot)];
+}
+
 StreamHandle PlainStreamOpen(const char* name, int cache, int ignored, int async) {
-  return reinterpret_cast<StreamHandle>(OpenFileStream(name, cache, ignored, async));
+  int slot = 0;
+  while (slot < kMaxPlainStreams && g_plain.streams[static_cast<size_t>(slot)] != nullptr) ++slot;
+  if (slot >= kMaxPlainStreams) return 0;
+  FileStream* stream = OpenFileStream(name, cache, ignored, async);
+  if (stream == nullptr) return 0;
+  const uint32_t check = g_plain.counter.Take();
+  g_plain.streams[static_cast<size_t>(slot)] = stream;
+  g_plain.checks[static_cast<size_t>(slot)] = check;
+  ++g_plain.open_count;
+  return static_cast<StreamHandle>(slot + 1) | (static_cast<StreamHandle>(check) << kPlainCheckShift);
 }
+
 int PlainStreamClose(StreamHandle handle) {
-  return handle == 0 ? -1 : CloseFileStream(AsFileStream(handle));
+  const int slot = PlainSlotOf(handle);
+  if (slot < 0) return -1;
+  FileStream* stream = g_plain.streams[static_cast<size_t>(slot)];
+  g_plain.streams[static_cast<size_t>(slot)] = nullptr;
+  --g_plain.open_count;
+  return CloseFileStream(stream);
 }
+
 int32_t PlainStreamTell(StreamHandle handle) {
-  return handle == 0 ? -1 : TellFileStream(AsFileStream(handle));
+  FileStream* stream = PlainStreamOf(handle);
+  return stream == nullptr ? -1 : TellFileStream(stream);
 }
 int PlainStreamSeek(StreamHandle handle, int32_t offset, int origin) {
-  return handle == 0 ? -1 : SeekFileStream(AsFileStream(handle), offset, origin);
+  FileStream* stream = PlainStreamOf(handle);
+  return stream == nullptr ? -1 : SeekFileStream(stream, offset, origin);
 }
 int64_t PlainStreamRead(void* buffer, size_t element_size, size_t count, StreamHandle handle) {
-  return handle == 0 ? -1 : ReadFileStream(buffer, element_size, count, AsFileStream(handle));
+  FileStream* stream = PlainStreamOf(handle);
+  return stream == nullptr ? -1 : ReadFileStream(buffer, element_size, count, stream);
 }
 int PlainStreamEof(StreamHandle handle) {
-  return handle == 0 ? -1 : EofFileStream(AsFileStream(handle));
+  FileStream* stream = PlainStreamOf(handle);
+  return stream == nullptr ? -1 : EofFileStream(stream);
 }
 int PlainStreamIdleCheck(StreamHandle handle) {
-  return handle == 0 ? -1 : IdleCheckFileStream(AsFileStream(handle));
+  FileStream* stream = PlainStreamOf(handle);
+  return stream == nullptr ? -1 : IdleCheckFileStream(stream);
 }
 
 int PlainChDir(const char* path) {
@@ -126,8 +170,6 @@ int PlainGetDir(char* buffer) {
   return static_cast<int>(folder.size());
 }
 
-namespace {
-
 // A search of the plain file system: the entries found, the next one to
 // hand out.
 struct PlainSearch {
@@ -135,7 +177,43 @@ struct PlainSearch {
   size_t next = 0;
 };
 
+FindHandle PlainFindFirst(const char* pattern, FindEntry* entry) {
+  if (pattern == nullptr) return -1;
+  TrackedPtr<PlainSearch> search = MakeTracked<PlainSearch>();
+  if (!search) return -1;
+  search->entries = platform::FindFiles(pattern);
+  if (search->entries.empty()) return -1;
+  if (entry != nullptr) FillFindEntry(search->entries[0], entry);
+  search->next = 1;
+  return reinterpret_cast<FindHandle>(search.release());
+}
+
+int PlainFindNext(FindHandle handle, FindEntry* entry) {
+  if (handle == -1 || handle == 0) return -1;
+  auto* search = reinterpret_cast<PlainSearch*>(handle);
+  if (search->next >= search->entries.size()) return -1;
+  if (entry != nullptr) FillFindEntry(search->entries[search->next], entry);
+  ++search->next;
+  return 0;
+}
+
+int PlainFindClose(FindHandle handle) {
+  if (handle == -1 || handle == 0) return -1;
+  TrackedDelete(reinterpret_cast<PlainSearch*>(handle));
+  return 0;
+}
+
 }  // namespace
+
+const StreamFunctionTable& PlainStreamFunctions() {
+  static const StreamFunctionTable kSet = {
+      PlainStreamOpen, PlainStreamClose, PlainStreamTell,      PlainStreamSeek,
+      PlainStreamRead, PlainStreamEof,   PlainStreamIdleCheck, PlainChDir,
+      PlainGetDir,     PlainFindFirst,   PlainFindNext,        PlainFindClose};
+  return kSet;
+}
+
+int OpenPlainStreamCount() { return g_plain.open_count; }
 
 DateTimeRecord CalendarSecondsToDateTime(int64_t seconds) {
   DateTimeRecord out;
@@ -161,35 +239,6 @@ void FillFindEntry(const platform::FindEntry& found, FindEntry* entry) {
   // The file system keeps no creation time; the last write stands in for it.
   entry->creation_time = CalendarSecondsToDateTime(found.write_time);
   entry->last_write_time = entry->creation_time;
-}
-
-FindHandle PlainFindFirst(const char* pattern, FindEntry* entry) {
-  if (pattern == nullptr) return -1;
-  auto* search = new (std::nothrow) PlainSearch;
-  if (search == nullptr) return -1;
-  search->entries = platform::FindFiles(pattern);
-  if (search->entries.empty()) {
-    delete search;
-    return -1;
-  }
-  if (entry != nullptr) FillFindEntry(search->entries[0], entry);
-  search->next = 1;
-  return reinterpret_cast<FindHandle>(search);
-}
-
-int PlainFindNext(FindHandle handle, FindEntry* entry) {
-  if (handle == -1 || handle == 0) return -1;
-  auto* search = reinterpret_cast<PlainSearch*>(handle);
-  if (search->next >= search->entries.size()) return -1;
-  if (entry != nullptr) FillFindEntry(search->entries[search->next], entry);
-  ++search->next;
-  return 0;
-}
-
-int PlainFindClose(FindHandle handle) {
-  if (handle == -1 || handle == 0) return -1;
-  delete reinterpret_cast<PlainSearch*>(handle);
-  return 0;
 }
 
 // ---- helpers on the installed table ----

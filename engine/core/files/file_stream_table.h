@@ -1,10 +1,13 @@
 // The StreamFunctionTable: the twelve replaceable file operations through
 // which the library reads every file, and the calls that go through the
 // installed table. Two built-in sets exist: the plain set (files of the file
-// system; a handle is the address of a FileStream) and the archive-aware set
-// (ora_archive_streams.h), which is installed from the start. Also here: the
-// line reader behind ReadDataFileLine, the end test, temporary files, the
-// full-path builder and find-first/next.
+// system) and the archive-aware set (ora_archive_streams.h), which is
+// installed from the start. Each set hands out handles of its own open-file
+// table: the plain set (slot + 1) | (check << 16), never 0 and never with a
+// bit above 26 set, so that it is never taken for an archive-set handle; a
+// stale or foreign handle is refused with -1. Also here: the line reader
+// behind ReadDataFileLine, the end test, temporary files, the full-path
+// builder and find-first/next.
 // Paths are Shift-JIS; '\' and '/' both separate elements.
 #pragma once
 
@@ -72,21 +75,11 @@ int IsBuiltinStreamFunctions();
 // installed by a caller is left alone. Returns 0.
 int SetUseArchive(int flag);
 
+// The plain set. At most kMaxPlainStreams of its files are open at once.
+inline constexpr int kMaxPlainStreams = 512;
 const StreamFunctionTable& PlainStreamFunctions();
-
-// The plain set.
-StreamHandle PlainStreamOpen(const char* name, int cache, int ignored, int async);
-int PlainStreamClose(StreamHandle handle);
-int32_t PlainStreamTell(StreamHandle handle);
-int PlainStreamSeek(StreamHandle handle, int32_t offset, int origin);
-int64_t PlainStreamRead(void* buffer, size_t element_size, size_t count, StreamHandle handle);
-int PlainStreamEof(StreamHandle handle);
-int PlainStreamIdleCheck(StreamHandle handle);
-int PlainChDir(const char* path);
-int PlainGetDir(char* buffer);
-FindHandle PlainFindFirst(const char* pattern, FindEntry* entry);
-int PlainFindNext(FindHandle search, FindEntry* entry);
-int PlainFindClose(FindHandle search);
+// Files the plain set has open (tests).
+int OpenPlainStreamCount();
 
 // Seconds since 1970 as local calendar time.
 DateTimeRecord CalendarSecondsToDateTime(int64_t seconds);

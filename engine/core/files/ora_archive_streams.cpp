@@ -8,8 +8,9 @@
 #include <new>
 #include <string>
 
-#include "engine/core/files/file_stream.h"
 #include "engine/core/base/log.h"
+#include "engine/core/base/tracked_memory.h"
+#include "engine/core/files/file_stream.h"
 #include "engine/core/files/ora_archive.h"
 #include "platform/file_system.h"
 
@@ -45,7 +46,7 @@ struct ArchiveSlot {
   std::string path;  // normalised
 };
 
-std::array<std::unique_ptr<ArchiveSlot>, kMaxOpenArchives> g_archives;
+std::array<TrackedPtr<ArchiveSlot>, kMaxOpenArchives> g_archives;
 int g_archive_count = 0;
 
 // The last hit of the look-up.
@@ -66,7 +67,7 @@ struct ArchiveFileSlot {
   ArchiveMemberStream stream;
 };
 
-std::array<std::unique_ptr<ArchiveFileSlot>, kMaxArchiveStreams> g_files;
+std::array<TrackedPtr<ArchiveFileSlot>, kMaxArchiveStreams> g_files;
 int g_file_count = 0;
 
 void ReleaseArchiveReference(int slot) {
@@ -113,7 +114,7 @@ int OpenArchiveCached(int last_slot, const std::string& archive_path) {
     }
   }
   if (free_slot < 0) return -1;
-  std::unique_ptr<ArchiveSlot> slot(new (std::nothrow) ArchiveSlot);
+  TrackedPtr<ArchiveSlot> slot = MakeTracked<ArchiveSlot>();
   if (!slot) return -1;
   if (OpenArchiveStreaming(&slot->record, archive_path.c_str(),
                            g_key_set ? g_key_text.c_str() : nullptr) != 0)
@@ -237,6 +238,8 @@ std::string NormalizeFullPath(const char* path) {
 
 // ---- the archive-aware set ----
 
+namespace {
+
 StreamHandle ArchiveStreamOpen(const char* name, int cache, int /*ignored*/, int async) {
   if (name == nullptr) return 0;
   if (g_file_count >= kMaxArchiveStreams) {
@@ -246,7 +249,7 @@ StreamHandle ArchiveStreamOpen(const char* name, int cache, int /*ignored*/, int
   int index = 0;
   while (index < kMaxArchiveStreams && g_files[index]) ++index;
   if (index >= kMaxArchiveStreams) return 0;
-  std::unique_ptr<ArchiveFileSlot> slot(new (std::nothrow) ArchiveFileSlot);
+  TrackedPtr<ArchiveFileSlot> slot = MakeTracked<ArchiveFileSlot>();
   if (!slot) {
     WriteLog("ファイルの情報を格納するメモリの確保に失敗しました\n");
     return 0;
@@ -324,12 +327,17 @@ int ArchiveStreamChDir(const char* path) {
 }
 
 int ArchiveStreamGetDir(char* buffer) {
+  constexpr size_t kGetDirBufferSize = 256;
   const std::string folder = platform::GetCurrentFolder();
-  const size_t n = std::min<size_t>(folder.size(), 255);
-  std::memcpy(buffer, folder.data(), n);
-  buffer[n] = '\0';
+  if (folder.empty() || folder.size() >= kGetDirBufferSize) {
+    buffer[0] = '\0';
+    return -1;
+  }
+  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
   return 0;
 }
+
+}  // namespace
 
 // ---- file search ----
 
@@ -431,16 +439,15 @@ bool NextArchiveItem(ArchiveSearch& search, FindEntry* entry) {
   }
 }
 
-}  // namespace
 
 FindHandle ArchiveStreamFindFirst(const char* pattern, FindEntry* entry) {
   if (pattern == nullptr) return -1;
-  std::unique_ptr<ArchiveSearch> search(new (std::nothrow) ArchiveSearch);
+  TrackedPtr<ArchiveSearch> search = MakeTracked<ArchiveSearch>();
   if (!search) return -1;
   std::string inside;
   const int archive = FindArchiveForPath(pattern, &inside);
   if (archive < 0) {
-    search->plain = PlainFindFirst(pattern, entry);
+    search->plain = PlainStreamFunctions().findfirst(pattern, entry);
     if (search->plain == -1) return -1;
     return reinterpret_cast<FindHandle>(search.release());
   }
@@ -469,7 +476,7 @@ FindHandle ArchiveStreamFindFirst(const char* pattern, FindEntry* entry) {
 int ArchiveStreamFindNext(FindHandle handle, FindEntry* entry) {
   if (handle == -1 || handle == 0) return -1;
   auto* search = reinterpret_cast<ArchiveSearch*>(handle);
-  if (search->archive_slot < 0) return PlainFindNext(search->plain, entry);
+  if (search->archive_slot < 0) return PlainStreamFunctions().findnext(search->plain, entry);
   if (!g_archives[search->archive_slot]) return -1;
   return NextArchiveItem(*search, entry) ? 0 : -1;
 }
@@ -477,11 +484,13 @@ int ArchiveStreamFindNext(FindHandle handle, FindEntry* entry) {
 int ArchiveStreamFindClose(FindHandle handle) {
   if (handle == -1 || handle == 0) return -1;
   auto* search = reinterpret_cast<ArchiveSearch*>(handle);
-  if (search->archive_slot < 0) PlainFindClose(search->plain);
+  if (search->archive_slot < 0) PlainStreamFunctions().findclose(search->plain);
   else ReleaseArchiveReference(search->archive_slot);
-  delete search;
+  TrackedDelete(search);
   return 0;
 }
+
+}  // namespace
 
 const StreamFunctionTable& ArchiveStreamFunctions() {
   static const StreamFunctionTable kSet = {

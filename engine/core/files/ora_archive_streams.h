@@ -22,21 +22,11 @@ inline constexpr StreamHandle kArchiveStreamHandleFlag = 0xF0000000;
 inline constexpr size_t kArchiveExtensionMax = 63;
 inline constexpr const char* kDefaultArchiveExtension = "ORA";
 
+// The set. Open, tell, seek, read, eof and idle-check of a plain file go to
+// the FileStream operations; reads of a member return bytes, of a plain file
+// whole elements. getdir writes an empty text (and returns -1) when the
+// current folder does not fit its 256 bytes: a path is never cut.
 const StreamFunctionTable& ArchiveStreamFunctions();
-
-StreamHandle ArchiveStreamOpen(const char* name, int cache, int ignored, int async);
-int ArchiveStreamClose(StreamHandle handle);
-int32_t ArchiveStreamTell(StreamHandle handle);
-int ArchiveStreamSeek(StreamHandle handle, int32_t offset, int origin);
-// Members: bytes read; plain files: whole elements.
-int64_t ArchiveStreamRead(void* buffer, size_t element_size, size_t count, StreamHandle handle);
-int ArchiveStreamEof(StreamHandle handle);
-int ArchiveStreamIdleCheck(StreamHandle handle);
-int ArchiveStreamChDir(const char* path);
-int ArchiveStreamGetDir(char* buffer);
-FindHandle ArchiveStreamFindFirst(const char* pattern, FindEntry* entry);
-int ArchiveStreamFindNext(FindHandle search, FindEntry* entry);
-int ArchiveStreamFindClose(FindHandle search);
 
 // Setters (public entries ChangeArchiveExtension, ChangeArchiveKey); 0.
 // An extension of 1 to 63 characters is kept, anything else restores the
