@@ -10,6 +10,7 @@
 #include "engine/core/base/start_directory.h"
 #include "engine/core/base/tracked_memory.h"
 #include "platform/clock.h"
+#include "platform/message_box.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -224,7 +225,16 @@ int InitializeLibrary() {
   }
   CallLibraryHook(s.files.clear_archive_tables, d.files.clear_archive_tables);
   CallLibraryHook(s.files.install_stream_functions, d.files.install_stream_functions);
-  SetStartDirectory(CallLibraryHook(s.files.get_current_directory, d.files.get_current_directory));
+  const std::string start_directory =
+      CallLibraryHook(s.files.get_current_directory, d.files.get_current_directory);
+  if (start_directory.empty()) {
+    // The current folder cannot be named in full: the log and the way back
+    // at shutdown would go to a folder that does not exist.
+    platform::ShowMessageBox("エラー", "ゲームのフォルダの場所を取得できないため、起動できません");
+    SetStartupFlag(0);
+    return -1;
+  }
+  SetStartDirectory(start_directory);
   CreateLogFile();
 
   if (RefusesColorDepth()) {

@@ -40,8 +40,11 @@ int WinMain(const std::string& command_line) {
   DebugLog("Main 初期化開始\n");
 
   // The game's folder stands for the program folder; the current folder
-  // stays there for the whole run.
-  ProgramFolder = platform::GetCurrentFolder() + "\\";
+  // stays there for the whole run. A drive's own folder ("G:\") already
+  // ends in the separator.
+  ProgramFolder = platform::GetCurrentFolder();
+  const bool drive_folder = ProgramFolder.size() == 3 && ProgramFolder[1] == ':';
+  if (!drive_folder) ProgramFolder += "\\";
   DataFolder = ProgramFolder + "Data\\";
   SetGameDataFolder(DataFolder);
 

@@ -12,6 +12,8 @@
 #include "engine/core/base/api_lock.h"
 #include "engine/core/base/library_state.h"
 #include "engine/core/base/log.h"
+#include "engine/core/base/start_directory.h"
+#include "platform/message_box.h"
 #include "tests/api/library_test_fixture.h"
 
 namespace {
@@ -146,6 +148,21 @@ TEST_F(LibraryStartupTest, RefusesTwentyFourBitColour) {
     }
     EXPECT_EQ(GetStartupFlag(), 0);
   }
+}
+
+// A current folder that cannot be named in full is refused with a message
+// box before anything starts; no cut path is ever used for the log.
+TEST_F(LibraryStartupTest, UnnamedStartDirectoryIsRefused) {
+  std::vector<std::string> boxes;
+  platform::SetMessageBoxRecorder([&](std::string_view, std::string_view text) { boxes.emplace_back(text); });
+  start_dir_.clear();
+  EXPECT_EQ(StartLibrary(), -1);
+  platform::SetMessageBoxRecorder({});
+  EXPECT_EQ(Recorded(), (Steps{"clear_archive_tables", "install_stream_functions", "get_current_directory"}));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(Contains(boxes[0], "起動できません"));
+  EXPECT_STREQ(GetStartDirectory(), "");
+  EXPECT_EQ(GetStartupFlag(), 0);
 }
 
 TEST_F(LibraryStartupTest, DoNotUseDirect3DSelectsSoftwareRendering) {
