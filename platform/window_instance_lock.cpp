@@ -1,15 +1,15 @@
-// The single-instance lock on a file in the game's folder (flock).
+// The single-instance lock on a file in the user's run-time folder (flock).
 #include "platform/window_instance_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
-
-#include "platform/process.h"
 
 namespace platform {
 namespace {
@@ -27,18 +27,45 @@ uint64_t HashName(std::string_view name) {
   return hash;
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && path[0] == '/' && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The user's private folder below the temporary folder, made when missing;
+// empty when it is not a real folder of the user's own.
+std::string PrivateTemporaryFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string base = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  const std::string folder = base + "/vesk-" + std::to_string(getuid());
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::string();
+  struct stat info {};
+  if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) {
+    return std::string();
+  }
+  if ((info.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0) return std::string();
+  return folder;
+}
+
+std::string LockFolder() {
+  {
+    std::lock_guard<std::mutex> lock(g_folder_mutex);
+    if (!g_folder_override.empty()) return g_folder_override;
+  }
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && IsFolder(runtime)) return runtime;
+  return PrivateTemporaryFolder();
+}
+
 }  // namespace
 
 std::string InstanceLockPath(std::string_view class_name_sjis) {
-  std::string folder;
-  {
-    std::lock_guard<std::mutex> lock(g_folder_mutex);
-    folder = g_folder_override;
-  }
-  if (folder.empty()) folder = GameFolderNative();
-  if (folder.empty()) folder.push_back('.');
+  std::string folder = LockFolder();
+  if (folder.empty()) return folder;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   char name[64];
-  std::snprintf(name, sizeof(name), "/.vesk-instance-%016llx.lock",
+  std::snprintf(name, sizeof(name), "/vesk-instance-%016llx.lock",
                 static_cast<unsigned long long>(HashName(class_name_sjis)));
   return folder + name;
 }
@@ -53,7 +80,8 @@ InstanceLock::~InstanceLock() { Release(); }
 InstanceLock::Result InstanceLock::TryAcquire(std::string_view class_name_sjis) {
   Release();
   const std::string path = InstanceLockPath(class_name_sjis);
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (path.empty()) return Result::kUnavailable;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return Result::kUnavailable;
   int rc;
   do {

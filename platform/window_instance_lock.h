@@ -1,7 +1,12 @@
 // Refusal of a second copy of the same game: an advisory lock (flock) on a
-// file named after the game's window class, kept in the game's folder, held
-// for as long as the window lives. A second process (or a second attempt in
-// the same process) finds the lock taken.
+// file named after the game's window class (its title), held for as long as
+// the window lives. A second process (or a second attempt in the same
+// process) finds the lock taken, wherever its copy of the game lives. The
+// lock files are kept in the user's run-time folder, never in the game's
+// folder:
+//   $XDG_RUNTIME_DIR when it names a folder, else
+//   "vesk-<uid>" below the temporary folder ($TMPDIR, else /tmp), made with
+//   mode 0700 and used only when it is a real folder of the user's own.
 #pragma once
 
 #include <string>
@@ -17,8 +22,8 @@ class InstanceLock {
   InstanceLock& operator=(const InstanceLock&) = delete;
 
   enum class Result { kAcquired, kAlreadyRunning, kUnavailable };
-  // kUnavailable: the lock file cannot be made (read-only folder, say); the
-  // caller may go on without the check.
+  // kUnavailable: the lock file cannot be made (no usable run-time folder,
+  // say); the caller may go on without the check.
   Result TryAcquire(std::string_view class_name_sjis);
   void Release();
   bool held() const { return fd_ >= 0; }
@@ -27,10 +32,11 @@ class InstanceLock {
   int fd_ = -1;
 };
 
-// The file the lock of a class name lives in (native path).
+// The file the lock of a class name lives in (native path); empty when no
+// folder is usable.
 std::string InstanceLockPath(std::string_view class_name_sjis);
 // Tests: the folder lock files are made in (native); empty restores the
-// game's folder.
+// run-time folder.
 void SetInstanceLockFolder(std::string_view native_folder);
 
 }  // namespace platform

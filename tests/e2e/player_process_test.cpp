@@ -39,6 +39,9 @@ class PlayerProcessTest : public ::testing::Test {
               ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::remove_all(folder_);
     fs::create_directories(folder_);
+    runtime_ = fs::path(VESK_BINARY_DIR) / "e2e_runtime" /
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::create_directories(runtime_);
   }
 
   writers::FixtureGame WriteGame(bool pack) {
@@ -73,6 +76,9 @@ class PlayerProcessTest : public ::testing::Test {
         setenv("DISPLAY", x_display.c_str(), 1);
       }
       setenv("SDL_AUDIODRIVER", "dummy", 1);
+      // Each test's player keeps its single-instance lock apart from the
+      // others running at the same time with the same game title.
+      setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
       // System libraries under SDL keep allocations until the process ends.
       setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
       if (command_line.empty()) {
@@ -108,6 +114,7 @@ class PlayerProcessTest : public ::testing::Test {
   }
 
   fs::path folder_;
+  fs::path runtime_;
 };
 
 // The title step is logged only after the databases and common events

@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <filesystem>
 #include <vector>
 #include <string>
@@ -126,6 +129,95 @@ TEST_F(PlatformWindowTest, UnwritableFolderLeavesTheCheckOut) {
   platform::InstanceLock lock;
   EXPECT_EQ(lock.TryAcquire("Game"), platform::InstanceLock::Result::kUnavailable);
   EXPECT_FALSE(lock.held());
+}
+
+// Restores an environment variable when it goes.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr) ::setenv(name, value, 1);
+    else ::unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (old_) ::setenv(name_, old_->c_str(), 1);
+    else ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// The lock lives in the user's run-time folder, keyed by the title alone: a
+// copy of the game started from another folder is refused too, and no game
+// folder gets a file.
+TEST_F(PlatformWindowTest, CopyInAnotherFolderIsRefusedAndGameFoldersStayUntouched) {
+  namespace fs = std::filesystem;
+  const fs::path runtime = folder_ / "runtime", first_copy = folder_ / "first", second_copy = folder_ / "second";
+  for (const fs::path& p : {runtime, first_copy, second_copy}) fs::create_directories(p);
+  ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.c_str());
+  platform::SetInstanceLockFolder("");
+  char saved_cwd[4096];
+  ASSERT_NE(::getcwd(saved_cwd, sizeof saved_cwd), nullptr);
+  ASSERT_EQ(::chdir(first_copy.c_str()), 0);
+  platform::InstanceLock first;
+  ASSERT_EQ(first.TryAcquire("Game"), platform::InstanceLock::Result::kAcquired);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::chdir(second_copy.c_str()) != 0) ::_exit(2);
+    platform::InstanceLock mine;
+    ::_exit(mine.TryAcquire("Game") == platform::InstanceLock::Result::kAlreadyRunning ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(::chdir(saved_cwd), 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the copy in another folder must be refused";
+  EXPECT_TRUE(fs::is_empty(first_copy));
+  EXPECT_TRUE(fs::is_empty(second_copy));
+  EXPECT_EQ(fs::path(platform::InstanceLockPath("Game")).parent_path(), runtime);
+}
+
+// Without a run-time folder the lock goes to a private folder of the user's
+// own below the temporary folder, never to one someone else could swap.
+TEST_F(PlatformWindowTest, LockFolderWithoutARuntimeFolder) {
+  namespace fs = std::filesystem;
+  platform::SetInstanceLockFolder("");
+  const fs::path tmp = folder_ / "tmp";
+  fs::create_directories(tmp);
+  ScopedEnv tmpdir("TMPDIR", tmp.c_str());
+  const fs::path private_folder = tmp / ("vesk-" + std::to_string(::getuid()));
+  struct Case {
+    const char* what;
+    const char* runtime;
+    std::function<void()> prepare;
+    bool usable;
+  };
+  const std::vector<Case> cases = {
+      {"no run-time folder", nullptr, [] {}, true},
+      {"a run-time folder that does not exist", "/nonexistent/vesk-runtime", [] {}, true},
+      {"a private folder left open to others",
+       nullptr, [&] { fs::create_directories(private_folder); fs::permissions(private_folder, fs::perms::all); }, true},
+      {"a link in place of the private folder",
+       nullptr, [&] { fs::create_directory_symlink(folder_, private_folder); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::error_code ignored;
+    fs::remove_all(private_folder, ignored);
+    c.prepare();
+    ScopedEnv xdg("XDG_RUNTIME_DIR", c.runtime);
+    platform::InstanceLock lock;
+    if (!c.usable) {
+      EXPECT_EQ(lock.TryAcquire("Game"), platform::InstanceLock::Result::kUnavailable);
+      continue;
+    }
+    EXPECT_EQ(lock.TryAcquire("Game"), platform::InstanceLock::Result::kAcquired);
+    EXPECT_EQ(fs::path(platform::InstanceLockPath("Game")).parent_path(), private_folder);
+    EXPECT_EQ(fs::status(private_folder).permissions() & fs::perms::all, fs::perms::owner_all);
+  }
 }
 
 TEST_F(PlatformWindowTest, FakePadAxisPropertiesAreChecked) {
