@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/display_connection.h"
 #include "platform/sdl_main_window.h"
 #include "platform/text_encoding.h"
 
@@ -86,6 +87,7 @@ bool OpenMainWindow(std::string_view title_sjis, int32_t x, int32_t y,
   g_window = SDL_CreateWindow(title.c_str(), x, y, client_width, client_height, flags);
   if (g_window == nullptr) return false;
   SDL_ShowWindow(g_window);
+  WatchMainWindowDisplay();
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/display_connection.h"
 #include "platform/input_devices.h"
 #include "platform/scan_codes.h"
 #include "platform/sdl_main_window.h"
@@ -188,9 +189,14 @@ bool PollWindowEvent(WindowEvent* event) {
       return true;
     }
   }
-  if (g_translated.empty() && SDL_WasInit(SDL_INIT_EVENTS) != 0) {
+  // A lost display is a close request, reported once; nothing more is read
+  // from it.
+  if (g_translated.empty() && !DisplayConnectionLost() && SDL_WasInit(SDL_INIT_EVENTS) != 0) {
     SDL_Event e;
-    while (g_translated.empty() && SDL_PollEvent(&e) != 0) Translate(e);
+    while (g_translated.empty() && !DisplayConnectionLost() && SDL_PollEvent(&e) != 0) Translate(e);
+  }
+  if (g_translated.empty() && TakeDisplayLossReport()) {
+    g_translated.push_back(MakeEvent(WindowEventKind::kCloseRequested));
   }
   if (g_translated.empty()) {
     if (MainWindowHook hook = g_drained_hook.load(); hook != nullptr) hook();

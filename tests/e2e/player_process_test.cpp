@@ -48,6 +48,7 @@ class PlayerProcessTest : public ::testing::Test {
     writers::FixtureGame game = writers::SmallFixtureGame();
     game.game_dat.key_text = "e2e key";
     game.game_ini = {{"Start", "0"}, {"SoftModeFlag", "0"}, {"WindowModeFlag", "1"}};
+    fs::create_directories(folder_);
     EXPECT_TRUE(writers::WriteFixtureGame(game, folder_.string()));
     if (pack) {
       writers::ArchiveWriteOptions options;
@@ -137,6 +138,46 @@ TEST_F(PlayerProcessTest, StartsLoadsTheGameAndEndsWhenClosed) {
   }
 }
 
+std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+// A packed game in folders whose path code page 932 cannot spell, longer
+// than the engine's path buffers, or beside a sibling that differs only in
+// case: the archive is found, the log is written and the run ends cleanly.
+TEST_F(PlayerProcessTest, GameFoldersOfAnyPathRunFromTheirArchives) {
+  const fs::path base = folder_;
+  const std::string long_element(60, 'L');
+  struct Case {
+    const char* what;
+    fs::path folder;
+    fs::path sibling;  // made empty beside the game, when not empty
+  };
+  const std::vector<Case> cases = {
+      {"accented letter", base / U8(u8"caf\u00e9") / "game", {}},
+      {"emoji", base / U8(u8"\U0001F3AE games"), {}},
+      {"300-byte path", base / long_element / long_element / long_element / long_element / long_element, {}},
+      {"case-variant sibling", base / "siblings" / "game", base / "siblings" / "GAME"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    folder_ = c.folder;
+    if (!c.sibling.empty()) fs::create_directories(c.sibling);
+    WriteGame(true);
+    if (std::string(c.what) == "300-byte path") {
+      ASSERT_GE(folder_.string().size(), 300u);
+    }
+    const pid_t pid = Launch("Test_Of_Main");
+    ASSERT_GT(pid, 0);
+    const bool reached_title = WaitForLog("タイトル処理開始", 60);
+    kill(pid, SIGINT);
+    EXPECT_TRUE(reached_title) << ReadWholeFile(folder_ / "Log.txt");
+    EXPECT_EQ(WaitForExit(pid, 60), 0);
+    EXPECT_NE(ReadWholeFile(folder_ / "Log.txt").find("Alloc memory dump"), std::string::npos);
+    if (!c.sibling.empty()) {
+      EXPECT_TRUE(fs::is_empty(c.sibling));
+    }
+  }
+}
+
 // Starts a virtual X server that picks its own display number; the display
 // name (":N"), or empty when Xvfb is not installed or does not start.
 std::string StartXvfb(pid_t& server) {
@@ -180,6 +221,34 @@ TEST_F(PlayerProcessTest, OpensItsWindowOnAnXDisplay) {
   EXPECT_EQ(WaitForExit(pid, 60), 0);
   kill(server, SIGTERM);
   waitpid(server, nullptr, 0);
+  EXPECT_NE(ReadWholeFile(folder_ / "Log.txt").find("Alloc memory dump"), std::string::npos);
+}
+
+// Losing the display (its X server ends under the player) is a close: the
+// quit road runs, Game.ini is written on the way out and the process ends
+// with 0.
+TEST_F(PlayerProcessTest, LosingTheDisplayClosesTheGame) {
+  pid_t server = -1;
+  const std::string display = StartXvfb(server);
+  if (display.empty()) {
+    if (server > 0) {
+      kill(server, SIGTERM);
+      waitpid(server, nullptr, 0);
+    }
+    GTEST_SKIP() << "Xvfb is not available";
+  }
+  WriteGame(false);
+  const pid_t pid = Launch("Test_Of_Main", display);
+  ASSERT_GT(pid, 0);
+  const bool reached_title = WaitForLog("タイトル処理開始", 60);
+  // Game.ini was written at start-up; the way out writes it again.
+  fs::remove(folder_ / "Game.ini");
+  kill(server, SIGKILL);
+  waitpid(server, nullptr, 0);
+  EXPECT_TRUE(reached_title) << ReadWholeFile(folder_ / "Log.txt");
+  EXPECT_EQ(WaitForExit(pid, 60), 0);
+  const std::string ini = ReadWholeFile(folder_ / "Game.ini");
+  EXPECT_EQ(ini.rfind("Start=0\r\nSoftModeFlag=0\r\nWindowModeFlag=1\r\n", 0), 0u) << ini;
   EXPECT_NE(ReadWholeFile(folder_ / "Log.txt").find("Alloc memory dump"), std::string::npos);
 }
 
