@@ -7,9 +7,11 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/api/file_entry_points.h"
+#include "engine/core/base/api_lock.h"
 #include "engine/core/files/file_stream_table.h"
 #include "engine/core/files/ora_archive_streams.h"
 #include "platform/file_system.h"
@@ -144,6 +146,34 @@ TEST_F(GameFolders, PackedDataReadsTheSameAsThePlainFolder) {
     EXPECT_EQ(View("Game.ini").whole, Text("[Game]"));
     EXPECT_EQ(GetDataFileSize("Data\\Missing.txt"), -1);
   }
+}
+
+// Every way GetDataFileSize can fail gives -1 and leaves the lock free: a
+// second thread takes it at once.
+TEST_F(GameFolders, FailedSizeLeavesTheLockFree) {
+  Write(base_ / "Data" / "BasicData" / "Game.dat", PseudoRandomBytes(10, 1));
+  Pack(base_, "");
+  Write(base_ / "Plain" / "there.bin", PseudoRandomBytes(10, 2));
+  Enter(base_);
+  const char* const names[] = {"nothing.bin", "Plain\\nothing.bin", "Data\\BasicData\\nothing.dat",
+                               "Data\\BasicData\\", "", nullptr};
+  for (const char* name : names) {
+    SCOPED_TRACE(name == nullptr ? "(null)" : name);
+    EXPECT_EQ(GetDataFileSize(name), -1);
+    const ApiLockState state = GetApiLockState();
+    EXPECT_FALSE(state.held);
+    EXPECT_EQ(state.depth, 0);
+    bool taken = false;
+    std::thread other([&] {
+      ApiLockGuard lock;
+      taken = true;
+    });
+    other.join();
+    EXPECT_TRUE(taken);
+  }
+  EXPECT_EQ(GetDataFileSize("Plain\\THERE.BIN"), 10);
+  EXPECT_EQ(GetDataFileSize("data\\basicdata\\game.dat"), 10);
+  EXPECT_FALSE(GetApiLockState().held);
 }
 
 TEST_F(GameFolders, EntryPointEdgeCases) {
