@@ -33,6 +33,9 @@ struct CacheState {
   std::unordered_map<int, std::vector<std::string>> watched;  // watch -> folders
   Listing uncached;  // the listing of a folder that could not be watched
   uint64_t folder_reads = 0;
+  // Grows whenever a listing is dropped or a folder is read without being
+  // kept: what was found under an older value may no longer hold.
+  uint64_t generation = 0;
 };
 
 // Never destroyed: file-access threads may still resolve paths while the
@@ -80,6 +83,7 @@ void CloseNotifications(CacheState& s) {
   if (s.notify_fd >= 0) close(s.notify_fd);  // removes every watch
   s.notify_fd = -1;
   s.listings.clear();
+  ++s.generation;
   s.watched.clear();
 }
 
@@ -91,6 +95,7 @@ void DropFolderAndBelow(CacheState& s, const std::string& folder) {
                        (folder == "/" || path[folder.size()] == '/');
     if (path == folder || below) {
       it = s.listings.erase(it);
+      ++s.generation;
     } else {
       ++it;
     }
@@ -106,7 +111,7 @@ void HandleChange(CacheState& s, const inotify_event& event) {
   auto found = s.watched.find(event.wd);
   if (found == s.watched.end()) return;
   for (const std::string& folder : found->second) {
-    s.listings.erase(folder);
+    if (s.listings.erase(folder) != 0) ++s.generation;
     if ((event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) != 0) {
       DropFolderAndBelow(s, folder);
     } else if (event.len > 0) {
@@ -174,6 +179,7 @@ const Listing* ListingOf(CacheState& s, const std::string& folder) {
   // Watched before it is read, so a change in between is not missed.
   const int watch = Watch(s, folder);
   if (watch < 0) {
+    ++s.generation;  // nothing found in this folder can be kept
     return ReadListing(s, folder, s.uncached) ? &s.uncached : nullptr;
   }
   Listing listing;
@@ -217,7 +223,28 @@ std::string FoldFileName(std::string_view name) {
   return folded;
 }
 
-DirectoryLookup::DirectoryLookup() : lock_(State().mutex) { ReadWaitingChanges(State()); }
+namespace {
+
+thread_local int t_batch_depth = 0;
+thread_local bool t_batch_read_changes = false;
+
+}  // namespace
+
+DirectoryLookup::DirectoryLookup() : lock_(State().mutex) {
+  if (t_batch_depth > 0 && t_batch_read_changes) return;
+  ReadWaitingChanges(State());
+  t_batch_read_changes = t_batch_depth > 0;
+}
+
+uint64_t DirectoryLookup::Generation() const { return State().generation; }
+
+void BeginLookupBatch() {
+  if (t_batch_depth++ == 0) t_batch_read_changes = false;
+}
+
+void EndLookupBatch() {
+  if (t_batch_depth > 0) --t_batch_depth;
+}
 
 DirectoryLookup::~DirectoryLookup() = default;
 
@@ -233,6 +260,14 @@ DirectoryLookup::Match DirectoryLookup::Find(const std::string& folder, std::str
   auto exact = std::find(names.begin(), names.end(), name);
   match.name = exact != names.end() ? *exact : names.front();
   return match;
+}
+
+void NoteFolderEntryChanged(const std::string& folder, std::string_view name) {
+  CacheState& s = State();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.listings.erase(folder);
+  ++s.generation;
+  DropFolderAndBelow(s, JoinFolder(folder, name));
 }
 
 void DropDirectoryListings() {

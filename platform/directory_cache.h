@@ -41,9 +41,24 @@ class DirectoryLookup {
   // The entry of folder (a native absolute path) whose name matches name.
   Match Find(const std::string& folder, std::string_view name);
 
+  // Changes whenever something found before may no longer hold (a listing
+  // was dropped, or a folder could not be kept); equal values mean every
+  // match found in between still stands.
+  uint64_t Generation() const;
+
  private:
   std::unique_lock<std::mutex> lock_;
 };
+
+// The program changed the entry name of folder (made, deleted or renamed
+// it): the folder's listing, and those below that entry, are dropped at once,
+// without waiting for the change notification.
+void NoteFolderEntryChanged(const std::string& folder, std::string_view name);
+
+// Within the lifetime of a FileLookupBatch (file_system.h) on this thread,
+// only the first look-up reads the waiting change notifications.
+void BeginLookupBatch();
+void EndLookupBatch();
 
 // Forgets every listing (tests and benchmarks measuring the first look-up).
 void DropDirectoryListings();

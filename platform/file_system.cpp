@@ -121,6 +121,7 @@ struct FolderState {
   // Native folder of each drive (split into elements); unset drives stand
   // for nothing.
   std::array<std::optional<std::vector<std::string>>, 26> drives;
+  std::array<std::string, 26> drive_paths;  // the same folders as native paths
   bool current_known = false;
   char current_drive = kRootDrive;
   std::vector<std::string> current_below;  // exact native names below the drive's folder
@@ -131,13 +132,16 @@ FolderState& Folders() {
   static FolderState* state = [] {
     auto* s = new FolderState;  // never destroyed, as threads may resolve paths at exit
     s->drives[kRootDrive - 'A'] = std::vector<std::string>{};
+    s->drive_paths[kRootDrive - 'A'].assign(1, '/');
     return s;
   }();
   return *state;
 }
 
-const std::vector<std::string>& DriveFolder(FolderState& s, char drive) {
-  return *s.drives[static_cast<size_t>(drive - 'A')];
+void MapDrive(FolderState& s, char drive, std::vector<std::string> folder) {
+  const size_t index = static_cast<size_t>(drive - 'A');
+  s.drive_paths[index] = JoinElements(folder, folder.size());
+  s.drives[index] = std::move(folder);
 }
 
 bool DriveMapped(FolderState& s, char drive) {
@@ -168,9 +172,8 @@ char DriveFor(FolderState& s, const std::vector<std::string>& folder) {
     if (mapped && *mapped == folder) return drive;
   }
   for (char drive : kAliasDrives) {
-    auto& mapped = s.drives[static_cast<size_t>(drive - 'A')];
-    if (!mapped) {
-      mapped = folder;
+    if (!s.drives[static_cast<size_t>(drive - 'A')]) {
+      MapDrive(s, drive, folder);
       return drive;
     }
   }
@@ -282,8 +285,7 @@ std::optional<LexicalPath> Lexical(std::string_view path) {
     EnsureCurrentFolder(s);
     const char drive = split->drive != 0 ? split->drive : s.current_drive;
     if (!DriveMapped(s, drive)) return std::nullopt;
-    const std::vector<std::string>& folder = DriveFolder(s, drive);
-    lexical.root = JoinElements(folder, folder.size());
+    lexical.root = s.drive_paths[static_cast<size_t>(drive - 'A')];
     if (!split->absolute && drive == s.current_drive) {
       for (const std::string& name : s.current_below) lexical.elements.push_back({name, true});
     }
@@ -305,36 +307,82 @@ std::string JoinLexical(const LexicalPath& lexical) {
   return native;
 }
 
+// The last resolution on this thread: the drive's folder, the elements asked
+// for and the native path after each one found. Runs of look-ups share long
+// prefixes (the archive search tries every folder level of a path, then the
+// file itself opens), so the next one starts where they part. It stands only
+// while the listings it came from do.
+struct ResolveMemo {
+  uint64_t generation = 0;
+  std::string root;
+  std::vector<NativeElement> asked;
+  std::vector<std::string> paths;  // native path after asked[i]
+};
+thread_local ResolveMemo t_memo;
+
 // Matches the elements against the disk; the last one may be missing when
 // allow_missing_last is set (its folder must exist).
 std::optional<std::string> ResolveLexical(const LexicalPath& lexical, bool allow_missing_last) {
-  std::string native = lexical.root;
   DirectoryLookup lookup;
-  for (size_t i = 0; i < lexical.elements.size(); ++i) {
+  const uint64_t generation = lookup.Generation();
+  ResolveMemo& memo = t_memo;
+  size_t reused = 0;
+  if (memo.generation == generation && memo.root == lexical.root) {
+    while (reused < lexical.elements.size() && reused < memo.asked.size() &&
+           lexical.elements[reused].resolved == memo.asked[reused].resolved &&
+           lexical.elements[reused].name == memo.asked[reused].name) {
+      ++reused;
+    }
+  } else {
+    memo.asked.clear();
+    memo.paths.clear();
+    memo.root = lexical.root;
+  }
+  memo.asked.resize(reused);
+  memo.paths.resize(reused);
+  std::string native = reused > 0 ? memo.paths[reused - 1] : lexical.root;
+  std::optional<std::string> result;
+  for (size_t i = reused;; ++i) {
+    if (i == lexical.elements.size()) {
+      result = native;
+      break;
+    }
     const NativeElement& element = lexical.elements[i];
     if (element.resolved) {
       native = JoinNative(native, element.name);
-      continue;
-    }
-    DirectoryLookup::Match match = lookup.Find(native, element.name);
-    if (match.name) {
-      native = JoinNative(native, *match.name);
-    } else if (allow_missing_last && i + 1 == lexical.elements.size() && match.folder_listed) {
-      native = JoinNative(native, element.name);
     } else {
-      return std::nullopt;
+      DirectoryLookup::Match match = lookup.Find(native, element.name);
+      if (match.name) {
+        native = JoinNative(native, *match.name);
+      } else {
+        if (allow_missing_last && i + 1 == lexical.elements.size() && match.folder_listed) {
+          result = JoinNative(native, element.name);
+        }
+        break;
+      }
     }
+    memo.asked.push_back(element);
+    memo.paths.push_back(native);
   }
-  return native;
+  // A folder that could not be kept was read on the way: nothing is kept.
+  memo.generation = lookup.Generation() == generation ? generation : ~uint64_t{0};
+  return result;
 }
 
 bool StatNative(const std::string& native, struct stat& info) {
   return stat(native.c_str(), &info) == 0;
 }
 
+// Tells the listings that the program changed the entry at native.
+void NoteChanged(const std::string& native) {
+  const size_t cut = native.rfind('/');
+  if (cut == std::string::npos) return;
+  NoteFolderEntryChanged(cut == 0 ? std::string("/") : native.substr(0, cut), std::string_view(native).substr(cut + 1));
+}
+
 class PosixFile final : public File {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  PosixFile(int fd, int64_t size_at_open) : fd_(fd), size_at_open_(size_at_open) {}
   ~PosixFile() override { close(fd_); }
   PosixFile(const PosixFile&) = delete;
   PosixFile& operator=(const PosixFile&) = delete;
@@ -346,6 +394,23 @@ class PosixFile final : public File {
     while (done < size) {
       size_t chunk = static_cast<size_t>(std::min<int64_t>(size - done, 1 << 30));
       ssize_t got = read(fd_, out + done, chunk);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return done > 0 ? done : -1;
+      }
+      if (got == 0) break;
+      done += got;
+    }
+    return done;
+  }
+
+  int64_t ReadAt(void* buffer, int64_t size, int64_t offset) override {
+    if (size < 0 || offset < 0 || (buffer == nullptr && size > 0)) return -1;
+    int64_t done = 0;
+    char* out = static_cast<char*>(buffer);
+    while (done < size) {
+      size_t chunk = static_cast<size_t>(std::min<int64_t>(size - done, 1 << 30));
+      ssize_t got = pread(fd_, out + done, chunk, static_cast<off_t>(offset + done));
       if (got < 0) {
         if (errno == EINTR) continue;
         return done > 0 ? done : -1;
@@ -391,8 +456,11 @@ class PosixFile final : public File {
     return static_cast<int64_t>(info.st_size);
   }
 
+  int64_t SizeAtOpen() const override { return size_at_open_; }
+
  private:
   int fd_;
+  int64_t size_at_open_;
 };
 
 // One comparable unit of a Shift-JIS name: a byte, or a lead and trail byte
@@ -440,6 +508,9 @@ bool MatchTokens(const std::vector<uint16_t>& pattern, size_t pattern_size,
 
 }  // namespace
 
+FileLookupBatch::FileLookupBatch() { BeginLookupBatch(); }
+FileLookupBatch::~FileLookupBatch() { EndLookupBatch(); }
+
 std::string GetCurrentFolder() {
   FolderState& s = Folders();
   std::lock_guard<std::mutex> lock(s.mutex);
@@ -461,7 +532,7 @@ bool SetGameFolder(std::string_view native_folder) {
   if (native_folder.empty() || native_folder[0] != '/') return false;
   FolderState& s = Folders();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.drives[kGameFolderDrive - 'A'] = SplitNative(native_folder);
+  MapDrive(s, kGameFolderDrive, SplitNative(native_folder));
   return true;
 }
 
@@ -523,6 +594,7 @@ std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
   }
   int fd = open(native->c_str(), flags, 0666);
   if (fd < 0) return nullptr;
+  if (creating) NoteChanged(*native);
   // Only regular files: a folder, pipe or device in a game folder is not a
   // data file.
   struct stat info {};
@@ -530,7 +602,7 @@ std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
     close(fd);
     return nullptr;
   }
-  return std::make_unique<PosixFile>(fd);
+  return std::make_unique<PosixFile>(fd, static_cast<int64_t>(info.st_size));
 }
 
 bool FileExists(std::string_view path) {
@@ -556,7 +628,9 @@ bool DeleteFile(std::string_view path) {
   std::optional<std::string> native = ResolveExisting(path);
   struct stat info {};
   if (!native || lstat(native->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
-  return unlink(native->c_str()) == 0;
+  if (unlink(native->c_str()) != 0) return false;
+  NoteChanged(*native);
+  return true;
 }
 
 bool RenameFile(std::string_view from, std::string_view to) {
@@ -564,13 +638,18 @@ bool RenameFile(std::string_view from, std::string_view to) {
   if (!source) return false;
   std::optional<std::string> target = ResolveForCreate(to);
   if (!target) return false;
-  return rename(source->c_str(), target->c_str()) == 0;
+  if (rename(source->c_str(), target->c_str()) != 0) return false;
+  NoteChanged(*source);
+  NoteChanged(*target);
+  return true;
 }
 
 bool CreateFolder(std::string_view path) {
   std::optional<std::string> native = ResolveForCreate(path);
   if (!native) return false;
-  return mkdir(native->c_str(), 0777) == 0;
+  if (mkdir(native->c_str(), 0777) != 0) return false;
+  NoteChanged(*native);
+  return true;
 }
 
 std::optional<uint64_t> FreeDiskSpace(std::string_view path) {
@@ -658,6 +737,7 @@ std::string CreateTempFile(std::string_view prefix) {
   int fd = mkstemps(buffer.data(), 4);
   if (fd < 0) return std::string();
   close(fd);
+  NoteChanged(buffer.data());
   return NativeToEnginePath(buffer.data());
 }
 

@@ -62,6 +62,19 @@ std::optional<std::string> ResolveExisting(std::string_view path);
 // is missing.
 std::optional<std::string> ResolveForCreate(std::string_view path);
 
+// Look-ups made on this thread while a batch lives share one view of the
+// folders: changes made by others after the batch's first look-up may go
+// unseen until it ends (the program's own changes are seen at once). For a
+// run of look-ups that changes nothing, such as an archive search and the
+// open that follows it. Batches nest.
+class FileLookupBatch {
+ public:
+  FileLookupBatch();
+  ~FileLookupBatch();
+  FileLookupBatch(const FileLookupBatch&) = delete;
+  FileLookupBatch& operator=(const FileLookupBatch&) = delete;
+};
+
 enum class OpenMode {
   kRead,          // existing file, read only
   kReadWrite,     // existing file
@@ -76,10 +89,14 @@ class File {
   // Bytes actually read / written; -1 on error.
   virtual int64_t Read(void* buffer, int64_t size) = 0;
   virtual int64_t Write(const void* buffer, int64_t size) = 0;
+  // Bytes read from offset without moving the position; -1 on error.
+  virtual int64_t ReadAt(void* buffer, int64_t size, int64_t offset) = 0;
   // origin: 0 begin, 1 current, 2 end. New position, or -1.
   virtual int64_t Seek(int64_t offset, int origin) = 0;
   virtual int64_t Tell() = 0;
   virtual int64_t Size() = 0;
+  // The size the file had when it was opened.
+  virtual int64_t SizeAtOpen() const = 0;
 };
 
 std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode);

@@ -32,8 +32,7 @@ namespace {
 bool ReadAhead(FileAccessThreadState& s) {
   const int64_t room = kFileReadCacheSize - s.cache_valid;
   if (room <= 0 || !s.file) return false;
-  if (s.file->Seek(s.cache_start + s.cache_valid, 0) < 0) return false;
-  const int64_t got = s.file->Read(s.cache.get() + s.cache_valid, room);
+  const int64_t got = s.file->ReadAt(s.cache.get() + s.cache_valid, room, s.cache_start + s.cache_valid);
   if (got <= 0) return false;
   s.cache_valid += got;
   return true;
@@ -58,8 +57,8 @@ void ServeRead(FileAccessThreadState& s) {
   }
   if (wanted > 0) {
     int64_t got = 0;
-    if (s.file && s.file->Seek(position, 0) >= 0) {
-      got = s.file->Read(destination, wanted);
+    if (s.file) {
+      got = s.file->ReadAt(destination, wanted, position);
       if (got < 0) got = 0;
     }
     done += got;
@@ -110,7 +109,6 @@ void FileAccessThread(FileAccessThreadState* state) {
         s.done_event.Set();
         break;
       case FileAccessRequest::kSeek:
-        if (s.file) s.file->Seek(s.seek_position, 0);
         s.cache_start = s.seek_position;
         s.cache_valid = 0;
         s.cache_at_file_end = false;

@@ -13,8 +13,8 @@
 namespace {
 
 // Size of an open file, or -1 when it is not usable as an int32 stream.
-int32_t OpenedFileSize(platform::File& file) {
-  const int64_t size = file.Size();
+int32_t OpenedFileSize(const platform::File& file) {
+  const int64_t size = file.SizeAtOpen();
   if (size < 0 || size > INT32_MAX) return -1;
   return static_cast<int32_t>(size);
 }
@@ -36,32 +36,23 @@ void WaitForThreadEnd(FileAccessThreadState& access) {
 
 FileStream* OpenFileStream(const char* name, int cache, int /*ignored*/, int async) {
   if (name == nullptr) return nullptr;
+  // The file is opened before anything is allocated: most failed opens are
+  // look-ups of files that do not exist. A threaded stream opens it only to
+  // read its size; its thread opens it again.
+  std::unique_ptr<platform::File> file = platform::OpenFile(name, platform::OpenMode::kRead);
+  const int32_t size = file ? OpenedFileSize(*file) : -1;
+  if (size < 0) return nullptr;
   FileStream* stream = TrackedNew<FileStream>();
   if (stream == nullptr) return nullptr;
   stream->cache = cache != 0;
   stream->async = async != 0;
   stream->threaded = stream->cache || stream->async;
-
+  stream->size = size;
   if (!stream->threaded) {
-    stream->file = platform::OpenFile(name, platform::OpenMode::kRead);
-    const int32_t size = stream->file ? OpenedFileSize(*stream->file) : -1;
-    if (size < 0) {
-      TrackedDelete(stream);
-      return nullptr;
-    }
-    stream->size = size;
+    stream->file = std::move(file);
     return stream;
   }
-
-  {
-    auto probe = platform::OpenFile(name, platform::OpenMode::kRead);
-    const int32_t size = probe ? OpenedFileSize(*probe) : -1;
-    if (size < 0) {
-      TrackedDelete(stream);
-      return nullptr;
-    }
-    stream->size = size;
-  }
+  file.reset();
   stream->access.reset(TrackedNew<FileAccessThreadState>());
   if (!stream->access) {
     TrackedDelete(stream);
@@ -114,11 +105,11 @@ int32_t TellFileStream(FileStream* stream) { return stream->position; }
 int SeekFileStream(FileStream* stream, int32_t offset, int origin) {
   const int64_t target = SeekTarget(stream->position, stream->size, offset, origin);
   if (target < 0) return -1;
+  // A direct stream reads at its position (ReadAt), so its file needs no
+  // seek of its own.
   if (stream->threaded) {
     SendFileAccessRequest(*stream->access, FileAccessRequest::kSeek,
                           [target](FileAccessThreadState& s) { s.seek_position = target; });
-  } else if (stream->file->Seek(target, 0) < 0) {
-    return -1;
   }
   stream->position = static_cast<int32_t>(target);
   stream->eof = false;
@@ -151,8 +142,7 @@ int64_t ReadFileStream(void* buffer, size_t element_size, size_t count, FileStre
     if (!stream->async) access.done_event.Wait();
     result = static_cast<int64_t>(n);
   } else {
-    if (stream->file->Seek(stream->position, 0) < 0) return 0;
-    const int64_t got = stream->file->Read(buffer, bytes);
+    const int64_t got = stream->file->ReadAt(buffer, bytes, stream->position);
     result = got < 0 ? -1 : got / static_cast<int64_t>(element_size);
   }
   stream->position = static_cast<int32_t>(stream->position + bytes);

@@ -114,11 +114,17 @@ int OpenArchiveCached(int last_slot, const std::string& archive_path) {
     }
   }
   if (free_slot < 0) return -1;
-  TrackedPtr<ArchiveSlot> slot = MakeTracked<ArchiveSlot>();
-  if (!slot) return -1;
-  if (OpenArchiveStreaming(&slot->record, archive_path.c_str(),
-                           g_key_set ? g_key_text.c_str() : nullptr) != 0)
+  // Opened before the slot's memory is taken: most folders have no archive.
+  ArchiveRecord record;
+  if (OpenArchiveStreaming(&record, archive_path.c_str(), g_key_set ? g_key_text.c_str() : nullptr) != 0) {
     return -1;
+  }
+  TrackedPtr<ArchiveSlot> slot = MakeTracked<ArchiveSlot>();
+  if (!slot) {
+    CloseArchive(&record);
+    return -1;
+  }
+  slot->record = std::move(record);
   slot->reference_count = 1;
   slot->path = archive_path;
   g_archives[free_slot] = std::move(slot);
@@ -254,6 +260,9 @@ StreamHandle ArchiveStreamOpen(const char* name, int cache, int /*ignored*/, int
     WriteLog("ファイルの情報を格納するメモリの確保に失敗しました\n");
     return 0;
   }
+  // The archive search and the open see the folders as they were when the
+  // search began.
+  platform::FileLookupBatch batch;
   std::string inside;
   const int archive = FindArchiveForPath(name, &inside);
   if (archive >= 0) {
