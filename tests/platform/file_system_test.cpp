@@ -409,6 +409,25 @@ TEST_F(FileSystemTest, FolderListingsFollowChangesMadeOutsideTheProgram) {
   EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "replaced");
 }
 
+// Inside a look-up batch change notifications are read once, yet the
+// program's own changes are seen at once.
+TEST_F(FileSystemTest, LookupBatchSeesTheProgramsOwnChanges) {
+  FileLookupBatch batch;
+  EXPECT_FALSE(FileExists("data\\new.bin"));
+  ASSERT_TRUE(OpenFile("DATA\\New.bin", OpenMode::kCreateNew));
+  EXPECT_TRUE(FileExists("data\\NEW.BIN"));
+  EXPECT_TRUE(RenameFile("data\\new.bin", "data\\Moved.bin"));
+  EXPECT_FALSE(FileExists("data\\new.bin"));
+  EXPECT_TRUE(FileExists("data\\MOVED.BIN"));
+  EXPECT_TRUE(DeleteFile("data\\moved.bin"));
+  EXPECT_FALSE(FileExists("data\\moved.bin"));
+  EXPECT_TRUE(CreateFolder("data\\Sub"));
+  EXPECT_TRUE(FolderExists("DATA\\SUB"));
+  EXPECT_TRUE(RenameFile("data\\basicdata\\game.dat", "data\\sub\\Game.dat"));
+  EXPECT_EQ(ReadAll("data\\SUB\\game.dat"), "basic");
+  EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "<missing>");
+}
+
 TEST(FileSystemPaths, NulInsidePathIsRefused) {
   const std::string path("readme\0.txt", 11);
   EXPECT_FALSE(ResolveExisting(path).has_value());
