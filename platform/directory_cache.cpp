@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -38,10 +39,32 @@ struct CacheState {
   uint64_t generation = 0;
 };
 
+CacheState* g_state = nullptr;
+
+// A forked child shares the parent's notification queue: reading it would
+// take changes the parent has to see. The child gives up what it inherited
+// and starts afresh; the cache is held across the fork so that the child
+// never inherits it half changed.
+void BeforeFork() { g_state->mutex.lock(); }
+void AfterForkInParent() { g_state->mutex.unlock(); }
+void AfterForkInChild() {
+  CacheState& s = *g_state;
+  if (s.notify_fd >= 0) close(s.notify_fd);  // the parent's stays open
+  s.notify_fd = -1;
+  s.listings.clear();
+  s.watched.clear();
+  ++s.generation;
+  s.mutex.unlock();
+}
+
 // Never destroyed: file-access threads may still resolve paths while the
 // process's static objects are being torn down.
 CacheState& State() {
-  static CacheState* state = new CacheState;
+  static CacheState* state = [] {
+    g_state = new CacheState;
+    pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild);
+    return g_state;
+  }();
   return *state;
 }
 
@@ -175,7 +198,9 @@ bool ReadListing(CacheState& s, const std::string& folder, Listing& listing) {
 const Listing* ListingOf(CacheState& s, const std::string& folder) {
   auto found = s.listings.find(folder);
   if (found != s.listings.end()) return &found->second;
-  if (s.listings.size() >= kMaxCachedFolders) CloseNotifications(s);
+  if (s.listings.size() >= kMaxCachedFolders || s.watched.size() >= kMaxCachedFolders) {
+    CloseNotifications(s);
+  }
   // Watched before it is read, so a change in between is not missed.
   const int watch = Watch(s, folder);
   if (watch < 0) {

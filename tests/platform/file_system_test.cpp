@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -426,6 +427,25 @@ TEST_F(FileSystemTest, LookupBatchSeesTheProgramsOwnChanges) {
   EXPECT_TRUE(RenameFile("data\\basicdata\\game.dat", "data\\sub\\Game.dat"));
   EXPECT_EQ(ReadAll("data\\SUB\\game.dat"), "basic");
   EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "<missing>");
+}
+
+// A forked child shares the parent's change notifications: it must leave
+// them to the parent, which still sees what the child changed.
+TEST_F(FileSystemTest, ForkedChildLeavesTheParentsNotificationsAlone) {
+  EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "basic");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    bool ok = FileExists("DATA\\BASICDATA\\GAME.DAT");
+    std::ofstream(root_ + "/Data/BasicData/Child.dat") << "child";
+    ok = ok && ReadAll("data\\basicdata\\child.dat") == "child";
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadAll("data\\basicdata\\CHILD.DAT"), "child");
 }
 
 TEST(FileSystemPaths, NulInsidePathIsRefused) {
