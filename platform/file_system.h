@@ -54,12 +54,14 @@ bool SetGameFolder(std::string_view native_folder);
 std::string NativeToEnginePath(std::string_view native_utf8);
 std::string EngineToNativeLexical(std::string_view engine_path);
 
-// The native path of an existing file or folder, every element matched
-// case-insensitively; nullopt when some element does not exist.
+// The native path of an existing file or folder, every element below the
+// drive's folder matched case-insensitively; nullopt when some element does
+// not exist. The folders met are listed once and the listings kept
+// (directory_cache.h), so a look-up reads no folder it has read before.
 std::optional<std::string> ResolveExisting(std::string_view path);
 // The native path to create a file or folder at: existing elements matched
-// as above, missing ones converted as written. nullopt when a parent folder
-// is missing.
+// as above, a missing last one converted as written. nullopt when its
+// folder is missing.
 std::optional<std::string> ResolveForCreate(std::string_view path);
 
 // Look-ups made on this thread while a batch lives share one view of the
