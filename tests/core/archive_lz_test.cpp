@@ -53,16 +53,16 @@ TEST(ArchiveLzTest, DecodesHandBuiltBlocks) {
   };
   {
     Bytes codes = history;
-    codes.insert(codes.end(), {0xFF, 0x01, 0x2B, 0x01});  // distance 300, 2-byte field
+    for (uint8_t b : {0xFF, 0x01, 0x2B, 0x01}) codes.push_back(b);  // distance 300, 2-byte field
     Bytes expected = history;
-    expected.insert(expected.end(), history.begin(), history.begin() + 4);
+    for (size_t i = 0; i < 4; ++i) expected.push_back(history[i]);
     cases.push_back({"two-byte distance", Block(304, 0xFF, codes), expected});
   }
   {
     Bytes codes = far;
-    codes.insert(codes.end(), {0xFF, 0x0A, 0x6F, 0x11, 0x01});  // length 5, distance 70000
+    for (uint8_t b : {0xFF, 0x0A, 0x6F, 0x11, 0x01}) codes.push_back(b);  // length 5, distance 70000
     Bytes expected = far;
-    expected.insert(expected.end(), far.begin(), far.begin() + 5);
+    for (size_t i = 0; i < 5; ++i) expected.push_back(far[i]);
     cases.push_back({"three-byte distance", Block(70005, 0xFF, codes), expected});
   }
   for (const Case& c : cases) {

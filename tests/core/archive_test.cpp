@@ -3,6 +3,7 @@
 // limits. Archives are built by the writer in tools/writers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -563,8 +564,16 @@ TEST_F(ArchiveFolder, FiveHundredTwelveArchives) {
   tree.AddFile("a.bin", PseudoRandomBytes(4, 81));
   const Bytes archive = writers::BuildArchive(tree, {.version = 3, .key_text = std::string("GameKey")});
   // Spread over small folders so that each look-up scans few names.
-  auto folder = [](int i) { return "G" + std::to_string(i / 32) + "/F" + std::to_string(i); };
-  auto member = [](int i) { return "G" + std::to_string(i / 32) + "\\F" + std::to_string(i) + "\\a.bin"; };
+  auto folder = [](int i) {
+    char path[32];
+    std::snprintf(path, sizeof path, "G%d/F%d", i / 32, i);
+    return std::string(path);
+  };
+  auto member = [](int i) {
+    char path[40];
+    std::snprintf(path, sizeof path, "G%d\\F%d\\a.bin", i / 32, i);
+    return std::string(path);
+  };
   for (int i = 0; i <= kMaxOpenArchives; ++i) WriteNative(folder(i) + ".vesk", archive);
   const StreamHandle held = StreamOpen(member(0).c_str(), 0, 1, 0);
   ASSERT_NE(held, 0);
