@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/display_connection.h"
 #include "platform/text_encoding.h"
 
 namespace platform {
@@ -27,6 +28,7 @@ void WriteToStderr(const std::string& title, const std::string& text) {
 }  // namespace
 
 bool HasDisplay() {
+  if (DisplayConnectionLost()) return false;
   const char* driver = std::getenv("SDL_VIDEODRIVER");
   if (driver != nullptr &&
       (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0)) {

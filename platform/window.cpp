@@ -18,6 +18,9 @@ SDL_Window* g_window = nullptr;
 bool g_video_started = false;
 std::atomic<MainWindowHook> g_closing_hook{nullptr};
 
+// A window that can still be talked to: it exists and its display is there.
+bool UsableWindow() { return g_window != nullptr && !DisplayConnectionLost(); }
+
 }  // namespace
 
 SDL_Window* GetSdlMainWindow() { return g_window; }
@@ -38,7 +41,9 @@ bool StartVideo() {
 void StopVideo() {
   if (!g_video_started) return;
   CloseMainWindow();
-  SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  // With the display gone, closing its connection could wait for replies
+  // that never come; the process ends soon and takes it along.
+  if (!DisplayConnectionLost()) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   g_video_started = false;
 }
 
@@ -50,7 +55,7 @@ bool IsHeadlessVideo() {
 }
 
 void SetScreenSaverEnabled(bool enabled) {
-  if (!g_video_started) return;
+  if (!g_video_started || DisplayConnectionLost()) return;
   if (enabled) {
     SDL_EnableScreenSaver();
   } else {
@@ -77,7 +82,7 @@ DesktopMode GetDesktopMode() {
 
 bool OpenMainWindow(std::string_view title_sjis, int32_t x, int32_t y,
                     int32_t client_width, int32_t client_height, bool full_screen) {
-  if (!StartVideo()) return false;
+  if (DisplayConnectionLost() || !StartVideo()) return false;
   CloseMainWindow();
   if (client_width <= 0) client_width = 1;
   if (client_height <= 0) client_height = 1;
@@ -94,20 +99,22 @@ bool OpenMainWindow(std::string_view title_sjis, int32_t x, int32_t y,
 void CloseMainWindow() {
   if (g_window == nullptr) return;
   if (MainWindowHook hook = g_closing_hook.load(); hook != nullptr) hook();
-  SDL_DestroyWindow(g_window);
+  // A window on a lost display went with it; destroying it would wait for
+  // the display's answer for ever.
+  if (!DisplayConnectionLost()) SDL_DestroyWindow(g_window);
   g_window = nullptr;
 }
 
 bool HasMainWindow() { return g_window != nullptr; }
 
 void SetMainWindowTitle(std::string_view title_sjis) {
-  if (g_window == nullptr) return;
+  if (!UsableWindow()) return;
   SDL_SetWindowTitle(g_window, SjisToUtf8(title_sjis).c_str());
 }
 
 void SetMainWindowGeometry(int32_t x, int32_t y, int32_t client_width,
                            int32_t client_height) {
-  if (g_window == nullptr) return;
+  if (!UsableWindow()) return;
   if (client_width <= 0) client_width = 1;
   if (client_height <= 0) client_height = 1;
   SDL_SetWindowSize(g_window, client_width, client_height);
@@ -115,7 +122,7 @@ void SetMainWindowGeometry(int32_t x, int32_t y, int32_t client_width,
 }
 
 void SetMainWindowFullScreen(bool full_screen) {
-  if (g_window == nullptr) return;
+  if (!UsableWindow()) return;
   SDL_SetWindowFullscreen(g_window, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
 }
 
@@ -133,15 +140,15 @@ ClientRect GetMainWindowClientRect() {
 }
 
 void RaiseMainWindow() {
-  if (g_window != nullptr) SDL_RaiseWindow(g_window);
+  if (UsableWindow()) SDL_RaiseWindow(g_window);
 }
 
 void MinimizeMainWindow() {
-  if (g_window != nullptr) SDL_MinimizeWindow(g_window);
+  if (UsableWindow()) SDL_MinimizeWindow(g_window);
 }
 
 void SetCursorVisible(bool visible) {
-  if (!g_video_started) return;
+  if (!g_video_started || DisplayConnectionLost()) return;
   SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
@@ -159,7 +166,7 @@ void GetCursorPosition(int32_t* x, int32_t* y) {
 }
 
 void WarpCursor(int32_t x, int32_t y) {
-  if (g_window == nullptr) return;
+  if (!UsableWindow()) return;
   const ClientRect rect = GetMainWindowClientRect();
   SDL_WarpMouseInWindow(g_window, x - rect.left, y - rect.top);
 }

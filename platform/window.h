@@ -4,7 +4,9 @@
 // and are not counted). Titles are Shift-JIS and converted to UTF-8 here.
 // Every function runs on the thread that opened the window (the main
 // thread). With no display (SDL's dummy driver) the window exists in memory
-// only: it is always active and nothing waits for it.
+// only: it is always active and nothing waits for it. Once the display has
+// gone away, the window counts as closed: the calls that would talk to it do
+// nothing, and no new window opens.
 #pragma once
 
 #include <cstdint>
