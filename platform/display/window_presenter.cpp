@@ -9,6 +9,7 @@
 
 #include "platform/display/display_state.h"
 #include "platform/display/pixel_plane.h"
+#include "platform/display_connection.h"
 #include "platform/sdl_main_window.h"
 #include "platform/window.h"
 
@@ -35,8 +36,12 @@ std::atomic<bool> g_hooks_installed{false};
 
 void DestroyPresenter() {
   Presenter& p = ThePresenter();
-  if (p.texture != nullptr) SDL_DestroyTexture(p.texture);
-  if (p.renderer != nullptr) SDL_DestroyRenderer(p.renderer);
+  // On a lost display the renderer went with the window; releasing it would
+  // wait for the display.
+  if (!platform::DisplayConnectionLost()) {
+    if (p.texture != nullptr) SDL_DestroyTexture(p.texture);
+    if (p.renderer != nullptr) SDL_DestroyRenderer(p.renderer);
+  }
   p.texture = nullptr;
   p.renderer = nullptr;
   p.window = nullptr;
@@ -130,7 +135,7 @@ void EnsurePresenterHooks() {
 }
 
 bool PresentWindowImage(bool force) {
-  if (platform::IsHeadlessVideo()) return false;
+  if (platform::IsHeadlessVideo() || platform::DisplayConnectionLost()) return false;
   SDL_Window* window = platform::GetSdlMainWindow();
   if (window == nullptr) return false;
   DisplayLock lock(DisplayMutex());
@@ -143,7 +148,7 @@ bool PresentWindowImage(bool force) {
 
 bool ReadBackPresentedWindow(std::vector<uint32_t>* pixels, int32_t* width, int32_t* height) {
   if (pixels == nullptr || width == nullptr || height == nullptr) return false;
-  if (platform::IsHeadlessVideo()) return false;
+  if (platform::IsHeadlessVideo() || platform::DisplayConnectionLost()) return false;
   SDL_Window* window = platform::GetSdlMainWindow();
   if (window == nullptr) return false;
   DisplayLock lock(DisplayMutex());

@@ -4,7 +4,7 @@
 // logical size. It runs on the main thread at the end of every sweep of a
 // message pass when the image changed since it was last shown, so a frame
 // reaches the window by the next message pass at the latest. Under SDL's
-// dummy driver nothing is shown.
+// dummy driver, and once the display is lost, nothing is shown.
 #pragma once
 
 #include <cstdint>
