@@ -3,7 +3,9 @@
 // Texts are Shift-JIS bytes: "\x82\xA0" is one double-byte character.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -389,6 +391,41 @@ TEST_F(TextInputRenderTest, CompositionNeedsTheImeOnAndOpen) {
   EXPECT_EQ(DrawImeComposition(0, 0, 5), 0);
   RemoveKeyInput(h);
   EXPECT_EQ(DrawImeComposition(0, 0, 5), -1);
+}
+
+}  // namespace
+
+namespace {
+
+// Random typing over a small alphabet (letters, lead bytes, bytes that are
+// trail bytes in the lead range, edit codes, NUL) never leaves the text
+// longer than its maximum, with a caret off a character boundary, or with a
+// NUL inside it.
+TEST_F(TextInputTest, RandomTypingKeepsTheTextWhole) {
+  const uint8_t alphabet[] = {'a', '1', '-', 0x82, 0x9F, 0xA0, 0xE0, 0, 8, 9, 13, 16, 27, 28, 29};
+  std::mt19937 random(12345);
+  for (int round = 0; round < 300; ++round) {
+    const int maximum = static_cast<int>(random() % 9) - 1;
+    const LibraryHandle h = CreateKeyInput(maximum, static_cast<int>(random() % 2),
+                                           static_cast<int>(random() % 2),
+                                           static_cast<int>(random() % 4 == 0));
+    ASSERT_GE(h, 0);
+    ActivateKeyInput(h);
+    for (int step = 0; step < 60; ++step) {
+      PushInputChar(alphabet[random() % sizeof(alphabet)]);
+      if (random() % 3 == 0) {
+        ASSERT_EQ(UpdateKeyInput(), 0);
+        if (GetKeyInputState(h) != 0) ActivateKeyInput(h);
+        const KeyInputRecord& r = *GetTextInputState().records.Find(h);
+        ASSERT_LE(r.length, std::max(maximum, 0));
+        ASSERT_EQ(static_cast<int>(std::strlen(r.text)), r.length);
+        int pos = 0;
+        while (pos < r.caret) pos += CountCharBytes(r.text + pos, 1);
+        ASSERT_EQ(pos, r.caret) << "caret inside a character, round " << round;
+      }
+    }
+    RemoveKeyInput(h);
+  }
 }
 
 }  // namespace

@@ -83,6 +83,8 @@ void InsertCharacter(KeyInputRecord& r, const uint8_t* bytes, int32_t size) {
 }
 
 void ApplyCharacter(KeyInputRecord& r, const uint8_t* bytes, int32_t size) {
+  // A NUL would cut the text short.
+  if (size == 2 && bytes[1] == 0) return;
   if (size == 1) {
     switch (bytes[0]) {
       case kEditBackspace:
@@ -116,7 +118,6 @@ void ApplyCharacter(KeyInputRecord& r, const uint8_t* bytes, int32_t size) {
       case kEditDown:
         return;
       case 0:
-        // A NUL would cut the text short.
         return;
       default:
         break;
