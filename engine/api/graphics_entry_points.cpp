@@ -1,7 +1,10 @@
 #include "engine/api/graphics_entry_points.h"
 
 #include "engine/core/base/api_lock.h"
+#include "engine/graphics/display_layer.h"
 #include "engine/graphics/draw_state_control.h"
+#include "engine/graphics/draw_target.h"
+#include "engine/graphics/screens.h"
 #include "engine/graphics/graph_handles.h"
 
 namespace {
@@ -43,4 +46,25 @@ int SetTransparentColor(int r, int g, int b) {
 }
 int Enable3DGraphs(int flag) {
   return Locked([=] { return SetUse3DDrawing(flag); });
+}
+int ChangeScreenMode(int width, int height, int bits, int refresh) {
+  return Locked([=] { return SetScreenMode(width, height, bits, refresh); });
+}
+int SetHardwareRendering(int flag) {
+  return Locked([=] { return SetRenderingMode(flag); });
+}
+const void* QueryScreenPixelFormat() {
+  return Locked([] { return static_cast<const void*>(GetScreenPixelFormat()); });
+}
+int EraseScreen() {
+  return Locked([] { return EraseDrawTarget(); });
+}
+int SetTargetScreen(int target) {
+  return Locked([=] { return SetDrawTarget(target); });
+}
+int CaptureScreenToGraph(int x1, int y1, int x2, int y2, int graph, int flag) {
+  return Locked([=] { return ReadBackTargetToGraph(x1, y1, x2, y2, graph, flag); });
+}
+int SetInertRenderOption(int /*value*/) {
+  return Locked([] { return NullGraphicsOperation(); });
 }

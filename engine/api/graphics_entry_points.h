@@ -14,3 +14,20 @@ int SetBlendMode(int mode, int value);
 int SetDrawTint(int r, int g, int b);
 int SetTransparentColor(int r, int g, int b);
 int Enable3DGraphs(int flag);
+
+// Screens and the render mode.
+int ChangeScreenMode(int width, int height, int bits, int refresh);
+int SetHardwareRendering(int flag);
+// Unlocked, the display layer's own operation (display_layer.h): callable
+// before the library starts.
+int AllowHardwareRendering(int flag);
+const void* QueryScreenPixelFormat();
+int EraseScreen();
+int SetTargetScreen(int target);
+int CaptureScreenToGraph(int x1, int y1, int x2, int y2, int graph, int flag);
+int SetInertRenderOption(int value);
+
+struct LibraryServices;
+// Installs the graphics engine's operations as start-up's graphics hooks and
+// the window layer's graphics hooks (graphics_services.cpp).
+void RegisterGraphicsServices(LibraryServices& services);

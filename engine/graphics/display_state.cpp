@@ -17,7 +17,7 @@ int GetScreenSize(int* width, int* height) {
 }
 
 int SetNotUseDirect3D(int flag) {
-  g_display.NotUseDirect3D = (IsHardwareBanned() != 0 || !kDirect3DBackEndBuilt) ? 1 : flag;
+  g_display.NotUseDirect3D = IsHardwareBanned() != 0 ? 1 : flag;
   return 0;
 }
 

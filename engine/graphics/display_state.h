@@ -57,15 +57,17 @@ inline bool DirectDrawMissing() { return IsHardwareBanned() == 0 && !HasDirectDr
 inline bool ScreensInMemory() {
   return IsSoftwareRendering() != 0 && GetScreenColorState().ScreenBits != 8;
 }
-// The depth of the current mode, 16 while unset.
+// The colour depth graphics are made at (GetScreenColorBits): the depth the
+// screen mode asked for, which the memory screens follow; 16 while unset.
 inline int ScreenDepth() {
-  const int bits = GetScreenColorState().ScreenBits;
+  const int bits = GetScreenColorState().RequestedScreenBits;
   return bits == 0 ? 16 : bits;
 }
 int GetScreenSize(int* width, int* height);
 inline int IsGraphicsLost() { return GetDisplayState().GraphicsLost; }
 
-// NotUseDirect3D = 1 while hardware drawing is banned or the build has no 3D
-// back end, else flag. Returns 0.
+// NotUseDirect3D = 1 while hardware drawing is banned, else flag (the
+// setting as asked, which start-up reads). Returns 0.
 int SetNotUseDirect3D(int flag);
+// The setting in effect: always 1 in a build without the 3D back end.
 int GetNotUseDirect3D();

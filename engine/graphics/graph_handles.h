@@ -42,9 +42,9 @@ int AllocGraphHandle(int width, int height, int want3D, GraphRecord** out, int a
 int CreateBlankGraph(int width, int height, int want3D, int alpha, int palette);
 int MakeBlankGraph(int width, int height, int not3D);
 GraphRecord* GetGraphRecord(int handle);
-// The record of a live graphic handle together with its handle check only
-// (no draw targets).
 int GetGraphCount();
+// 1 when the graph table's slot (0-32,767) holds a graphic.
+int IsGraphSlotInUse(int slot);
 int GetGraphDimensions(int handle, int* width, int* height);
 int SetGraphLostFlag(int handle, int32_t* flag);
 int ReleaseGraph(int handle, int logFlag);

@@ -36,3 +36,15 @@ void SetGraphReleasedHook(GraphReleasedHook hook);
 void SetGraphReloader(GraphReloader reloader);
 GraphReloader GetGraphReloader();
 int IsGraphReloaderSet();
+
+// Start and end of the graph manager, run by every screen-mode change (end,
+// then start) and by the display layer's shutdown (end). The start zero-fills
+// the engine's tables and draw state, gives the draw state its start values,
+// starts the 2D-surface layer and makes the front screen the draw target.
+int InitializeGraphManager();
+int TerminateGraphManager();
+
+// Graphics start-up on the main window: the display layer, falling back to
+// software rendering once when it cannot start; the end releases it.
+int InitializeGraphics();
+int TerminateGraphics();

@@ -1,6 +1,7 @@
 // vesk-player: runs the game in the current folder (or the folder named by
 // --game DIR). The launcher's options are taken off the command line; the
 // rest is the engine's command line ("Test_Of_Main" selects test play).
+#include "engine/api/graphics_entry_points.h"
 #include "engine/api/input_entry_points.h"
 #include "engine/api/library_services.h"
 #include "engine/api/window_entry_points.h"
@@ -14,5 +15,6 @@ int main(int argc, char** argv) {
   LibraryServices& services = GetLibraryServices();
   RegisterWindowServices(services);
   RegisterInputServices(services);
+  RegisterGraphicsServices(services);
   return WinMain(platform::CommandLine());
 }

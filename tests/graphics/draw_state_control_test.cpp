@@ -104,8 +104,8 @@ TEST_F(DrawStateControlTest, ClipAreaIsNormalisedIntoTheTarget) {
   }
   EXPECT_EQ(GetRequestedClipArea().left, 0);
 
-  // A released target leaves everything as it was.
-  ReleaseGraph(g, 0);
+  // A stale target handle leaves everything as it was.
+  CurrentDrawState.DrawTarget = g + 0x10000;
   SetClipArea(1, 2, 3, 4);
   EXPECT_EQ(CurrentDrawState.DrawArea.right, 100);
 }
@@ -152,7 +152,7 @@ TEST_F(DrawStateControlTest, CreationRuleColourDepths) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ForceDirect3DUsableForTest(c.direct3d);
-    GetScreenColorState().ScreenBits = c.screenBits;
+    GetScreenColorState().RequestedScreenBits = c.screenBits;
     GetScreenColorState().HardwareBanned = c.banned;
     CurrentDrawState.CreateBitDepth = c.createBits;
     CurrentDrawState.CreateBlendGraph = c.blendFormat;
@@ -200,7 +200,7 @@ TEST_F(DrawStateControlTest, DrawableDefaultClearsAlphaAndSmallSetters) {
   EXPECT_EQ(IsUsing3DDrawing(), 0);
 
   int w = 0, h = 0, bits = 0;
-  GetScreenColorState().ScreenBits = 0;
+  GetScreenColorState().RequestedScreenBits = 0;
   QueryScreenMode(&w, &h, &bits);
   EXPECT_EQ(w, 640);
   EXPECT_EQ(h, 480);

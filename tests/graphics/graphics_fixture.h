@@ -17,11 +17,15 @@
 #include "engine/core/base/log.h"
 #include "engine/core/base/start_directory.h"
 #include "engine/core/window/main_window.h"
+#include "engine/core/window/window_timers.h"
 #include "engine/graphics/display_state.h"
+#include "engine/graphics/draw_target.h"
 #include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/blend_tables.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/screen_color.h"
+#include "engine/graphics/screens.h"
+#include "engine/graphics/software_front.h"
 #include "platform/clock.h"
 #include "platform/display/display_device.h"
 #include "platform/display/test_controls.h"
@@ -36,9 +40,13 @@ class GraphicsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     pd::test::ResetDisplayControls();
+    ResetMainSurfaces();
     ResetDisplayState();
     GetScreenColorState() = ScreenColorState{};
     ResetGraphicsEngineState();
+    ResetDrawTargetState();
+    KillAllWindowTimers();
+    SetReadBackPending(0);
     SetGraphManagerInitialized(1);
     ResetWindowData();
     GetWindowData().active = 1;
@@ -48,6 +56,8 @@ class GraphicsTest : public ::testing::Test {
   }
   void TearDown() override {
     ResetGraphicsEngineState();
+    ResetMainSurfaces();
+    KillAllWindowTimers();
     ResetDisplayState();
     GetScreenColorState() = ScreenColorState{};
     ResetWindowData();
