@@ -96,7 +96,7 @@ void MeasureFrameTime() {
     return;
   }
   const int n = refresh != -1 ? 4 : 20;
-  WriteLogF("スキャンラインの数:%d\n", pd::GetSystemMetric(pd::SystemMetric::kScreenHeight));
+  WriteLogF("スキャンラインの数:%d", pd::GetSystemMetric(pd::SystemMetric::kScreenHeight));
   for (int i = 0; i < 3; ++i) {
     WaitLineWrapOrBlank();
     WaitBlankOver();
