@@ -5,6 +5,7 @@
 #include "engine/api/input_entry_points.h"
 #include "engine/api/library_services.h"
 #include "engine/api/text_input_entry_points.h"
+#include "engine/api/sound_entry_points.h"
 #include "engine/api/window_entry_points.h"
 #include "game/shell/program_startup.h"
 #include "platform/process.h"
@@ -18,5 +19,6 @@ int main(int argc, char** argv) {
   RegisterInputServices(services);
   RegisterTextInputServices(services);
   RegisterGraphicsServices(services);
+  RegisterSoundServices(services);
   return WinMain(platform::CommandLine());
 }
