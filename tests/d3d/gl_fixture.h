@@ -80,6 +80,10 @@ class GlDeviceTest : public ::testing::Test {
     Fill(*t, fill);
     if (device_ == nullptr) {
       EXPECT_EQ(direct3d_->CreateDevice(DeviceKind::kTnLHal, t, &device_), Result::kOk);
+      // Flat shading, as the engine sets it on every device it makes.
+      if (device_ != nullptr) {
+        EXPECT_EQ(device_->SetRenderState(kRsShadeMode, kShadeFlat), Result::kOk);
+      }
     } else {
       EXPECT_EQ(device_->SetRenderTarget(t), Result::kOk);
     }
