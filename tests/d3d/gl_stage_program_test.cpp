@@ -3,6 +3,8 @@
 // channel: random stage programs of the engine's operations and arguments,
 // the blend factor pairs the engine sends, the alpha-test edges, 5-6-5
 // rounding and the spare bits of read-backs.
+#include <cmath>
+#include <cstdio>
 #include <random>
 
 #include "gl_fixture.h"
