@@ -484,6 +484,20 @@ Result Surface::Restore() {
   return Result::kOk;
 }
 
+void Surface::VisitMemoryImpl(MemoryVisitorBase& visitor) const {
+  DisplayLock lock(DisplayMutex());
+  const PixelPlane plane = PlaneLocked();
+  CompanionMemory memory;
+  memory.bounds = plane.bounds;
+  memory.backed = plane.backed;
+  memory.format = format_.format;
+  if (!plane.backed.Empty()) {
+    memory.bits = plane.bits;
+    memory.pitch = plane.pitch;
+  }
+  visitor.Visit(memory);
+}
+
 void Surface::SetCompanion(std::shared_ptr<SurfaceCompanion> companion) {
   DisplayLock lock(DisplayMutex());
   companion_ = std::move(companion);

@@ -31,6 +31,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "platform/display/display_types.h"
@@ -106,9 +107,40 @@ class Surface : public std::enable_shared_from_this<Surface> {
   void SetCompanion(std::shared_ptr<SurfaceCompanion> companion);
   SurfaceCompanion* companion() const { return companion_.get(); }
 
+  // For a companion: the surface's pixels as they stand, handed to visit
+  // with the display lock held and without noting an access (so the
+  // companion's own copies do not come back to it). bits points at
+  // (backed.left, backed.top); only the backed part of bounds has memory.
+  struct CompanionMemory {
+    uint8_t* bits = nullptr;
+    int32_t pitch = 0;
+    Rect bounds;
+    Rect backed;
+    PixelFormat format;
+  };
+  template <class F>
+  void VisitMemory(F&& visit) const {
+    MemoryVisitor<std::remove_reference_t<F>> v(visit);
+    VisitMemoryImpl(v);
+  }
+
  private:
   friend struct SurfaceAccess;
   struct Passkey {};
+
+  struct MemoryVisitorBase {
+    virtual void Visit(const CompanionMemory& memory) = 0;
+
+   protected:
+    ~MemoryVisitorBase() = default;
+  };
+  template <class F>
+  struct MemoryVisitor final : MemoryVisitorBase {
+    explicit MemoryVisitor(F& f) : visit(f) {}
+    void Visit(const CompanionMemory& memory) override { visit(memory); }
+    F& visit;
+  };
+  void VisitMemoryImpl(MemoryVisitorBase& visitor) const;
 
  public:
   explicit Surface(Passkey) {}
