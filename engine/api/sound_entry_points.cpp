@@ -73,10 +73,21 @@ int GetSoundLengthMs(int handle) {
   return GetSoundLengthMsInner(handle);
 }
 
+int SetSoundLoopStartMs(int milliseconds, int handle) {
+  ApiLockGuard lock;
+  return SetSoundLoopStartMsInner(milliseconds, handle);
+}
+
+int SetSoundLoadMode(int mode) {
+  ApiLockGuard lock;
+  return SetSoundLoadModeInner(mode);
+}
+
 void RegisterSoundServices(LibraryServices& services) {
   LibraryServices::Sound& sound = services.sound;
   sound.initialize = [] { return InitializeSound(); };
   sound.terminate = [] { TerminateSound(); };
   SoundHooks& hooks = GetSoundHooks();
   hooks.process_message = [] { return ProcessMessage(); };
+  GetWindowServiceHooks().refill_all_stream_sounds = [] { RefillAllStreamSounds(); };
 }

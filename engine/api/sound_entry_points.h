@@ -26,6 +26,9 @@ int GetSoundFrequency(int handle);
 int SetSoundPositionMs(int milliseconds, int handle);
 int GetSoundPositionMs(int handle);
 int GetSoundLengthMs(int handle);
+int SetSoundLoopStartMs(int milliseconds, int handle);
+// 0 normal sounds; 1..3 stream sounds. -1 (mode kept) for other values.
+int SetSoundLoadMode(int mode);
 
 // Installs sound start-up and shutdown as start-up's sound hooks, the stream
 // refill as the message pass's hook, and the message pass as sound's pump.

@@ -1,87 +1,15 @@
 // Sound start-up, the sound-handle table and normal sounds through the
 // entry points, with the mixer following a virtual clock.
-#include "engine/api/sound_entry_points.h"
-
-#include <gtest/gtest.h>
-#include <stdlib.h>
+#include "tests/api/sound_test_fixture.h"
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
-#include "engine/core/base/api_lock.h"
-#include "engine/core/base/library_state.h"
-#include "engine/core/base/log.h"
-#include "engine/core/base/start_directory.h"
-#include "engine/core/sound/sound_output.h"
-#include "engine/core/sound/stream_sound.h"
-#include "platform/audio_mixer.h"
-#include "platform/clock.h"
-#include "platform/file_system.h"
-#include "platform/text_encoding.h"
-#include "tools/sound_writers/sound_writers.h"
+#include "engine/api/library_services.h"
+#include "engine/core/window/window_procedure_hooks.h"
 
 namespace {
 
-std::vector<uint8_t> Wave(uint16_t channels, uint32_t rate, uint16_t bits, const std::vector<uint8_t>& data) {
-  writers::WaveFmt fmt;
-  fmt.channels = channels;
-  fmt.rate = rate;
-  fmt.bits = bits;
-  fmt.block_align = static_cast<uint16_t>(channels * bits / 8);
-  return writers::WaveFile(fmt, data);
-}
-
-// frames of 16-bit stereo: left = i, right = -i (wrapping at 16 bits).
-std::vector<uint8_t> RampStereo(int frames) {
-  std::vector<int16_t> s;
-  for (int i = 0; i < frames; ++i) {
-    s.push_back(static_cast<int16_t>(i));
-    s.push_back(static_cast<int16_t>(-i));
-  }
-  return writers::Pcm16Bytes(s);
-}
-
-class SoundFixture : public ::testing::Test {
- protected:
-  void SetUp() override {
-    DestroyApiLock();
-    ResetLibraryState();
-    platform::SetClock(&clock_);
-    char pattern[] = "/tmp/vesk_sound_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    SetStartDirectory(platform::NativeToEnginePath(dir_));
-    EnableLogFile(1);
-    CreateLogFile();
-    platform::SetDefaultAudioOutputMode(platform::AudioOutputMode::kClock);
-    GetSoundHooks() = SoundHooks{};
-  }
-  void TearDown() override {
-    TerminateSound();
-    platform::SetDefaultAudioOutputMode(platform::AudioOutputMode::kDevice);
-    GetSoundHooks() = SoundHooks{};
-    DestroyApiLock();
-    ResetLibraryState();
-    SetStartDirectory("");
-    platform::SetClock(nullptr);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  std::string ReadLog() const {
-    std::ifstream in(dir_ + "/Log.txt", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  int Load(const std::vector<uint8_t>& image, int buffers = 1) {
-    return ImportSoundWithBuffers(image.data(), static_cast<int32_t>(image.size()), buffers, -1);
-  }
-
-  platform::VirtualClock clock_{1000000};
-  std::string dir_;
-};
+using namespace soundapi;
 
 TEST_F(SoundFixture, StartUpLogsItsStepsInOrder) {
   ASSERT_EQ(InitializeSound(), 0);
@@ -297,6 +225,19 @@ TEST_F(SoundFixture, DamagedAndUnplayableFilesFailWithoutAHandle) {
   }
   EXPECT_EQ(ImportSoundFromMemory(nullptr, 0, -1), -1);
   EXPECT_EQ(ImportSoundFromMemory(good.data(), -4, -1), -1);
+}
+
+TEST_F(SoundFixture, RegistrationInstallsStartUpThePumpAndTheRefill) {
+  LibraryServices services;
+  RegisterSoundServices(services);
+  ASSERT_TRUE(services.sound.initialize);
+  EXPECT_EQ(services.sound.initialize(), 0);
+  EXPECT_EQ(IsSoundStarted(), 1);
+  EXPECT_TRUE(GetWindowServiceHooks().refill_all_stream_sounds);
+  EXPECT_TRUE(GetSoundHooks().process_message);
+  services.sound.terminate();
+  EXPECT_EQ(IsSoundStarted(), 0);
+  ResetWindowServiceHooks();
 }
 
 TEST_F(SoundFixture, DummyDeviceStartsAndStops) {

@@ -184,7 +184,13 @@ int TerminateSound() {
     StopSoundBuffer(g.silent_loop);
     ReleaseSoundBuffer(&g.silent_loop);
   }
-  // Records whose deletion was still deferred go with the output.
+  // Buffers still shared at shutdown go with their last sharer.
+  for (int slot = 0; slot < g.used_area; ++slot) {
+    SoundRecord* record = g.table.RecordAt(slot);
+    if (record == nullptr) continue;
+    record->share_count = 0;
+    DeleteSound(g.table.HandleAt(slot), 0);
+  }
   g.table.Clear();
   g.used_area = 0;
   CloseSoundOutput();

@@ -22,7 +22,7 @@ struct SoundRecord;
 
 // 0..3; -1 (mode kept) for any other value. Modes 1..3 load stream sounds
 // with image sources (kind 2); 0 loads normal sounds.
-int SetSoundLoadMode(int mode);
+int SetSoundLoadModeInner(int mode);
 int GetSoundLoadMode();
 // Mode 0, as after sound start-up.
 void ResetSoundLoadMode();
