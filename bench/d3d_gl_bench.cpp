@@ -171,6 +171,11 @@ void main() { frag = texture(s, tc); })";
       glBindFramebuffer(GL_FRAMEBUFFER, r->fbo[i]);
       glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, r->target[i], 0);
     }
+    GLint linked = 0;
+    glGetProgramiv(r->program, GL_LINK_STATUS, &linked);
+    if (!linked || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+      std::fprintf(stderr, "raw OpenGL reference cannot be set up\n");
+    }
     return r;
   }();
   return *raw;
@@ -211,6 +216,7 @@ void BM_QuadsRaw(benchmark::State& state) {
     glBindFramebuffer(GL_FRAMEBUFFER, r.fbo[0]);
     glViewport(0, 0, kW, kH);
     glDisable(GL_BLEND);
+    glDisable(GL_SCISSOR_TEST);
     glUseProgram(r.program);
     glUniform2f(r.size_location, kW, kH);
     glActiveTexture(GL_TEXTURE0);
@@ -225,6 +231,7 @@ void BM_QuadsRaw(benchmark::State& state) {
     glBindVertexArray(0);
     glFinish();
   });
+  glEnable(GL_SCISSOR_TEST);  // the device's own state
   Registry().Record("raw quads", ns);
   state.SetItemsProcessed(state.iterations() * kQuads);
   Report(state, "quads");
@@ -259,6 +266,7 @@ void BM_SyncRaw(benchmark::State& state, int bits) {
   const double ns = TimedNs(state, [&] {
     glBindFramebuffer(GL_FRAMEBUFFER, r.fbo[i]);
     glViewport(0, 0, kW, kH);
+    glDisable(GL_SCISSOR_TEST);
     glUseProgram(r.program);
     glUniform2f(r.size_location, kW, kH);
     glBindTexture(GL_TEXTURE_2D, r.texture);
@@ -276,6 +284,7 @@ void BM_SyncRaw(benchmark::State& state, int bits) {
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     benchmark::DoNotOptimize(memory[0]);
   });
+  glEnable(GL_SCISSOR_TEST);
   const std::string name = "sync " + std::to_string(bits);
   Registry().Record("raw " + name, ns);
   state.SetBytesProcessed(state.iterations() * kW * kH * bytes);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -73,38 +74,46 @@ void main() {
 }
 )";
 
+// Joins pieces by appending (GCC 12 misreports chains of operator+ on
+// strings in optimised builds).
+std::string Cat(std::initializer_list<std::string_view> pieces) {
+  std::string out;
+  for (std::string_view p : pieces) out.append(p);
+  return out;
+}
+
 std::string ArgExpr(uint32_t arg, int stage, bool has_texture) {
   std::string v;
   switch (arg & kTaSelectMask) {
     case kTaDiffuse: v = "dif"; break;
     case kTaCurrent: v = "cur"; break;
-    case kTaTexture: v = has_texture ? "t" + std::to_string(stage) : "vec4(1.0)"; break;
+    case kTaTexture: v = has_texture ? Cat({"t", std::to_string(stage)}) : "vec4(1.0)"; break;
     case kTaTFactor: v = "tfactor"; break;
     default: v = "vec4(1.0)"; break;  // specular
   }
-  if ((arg & kTaAlphaReplicate) != 0) v = "vec4((" + v + ").a)";
-  if ((arg & kTaComplement) != 0) v = "(vec4(1.0) - " + v + ")";
+  if ((arg & kTaAlphaReplicate) != 0) v = Cat({"vec4((", v, ").a)"});
+  if ((arg & kTaComplement) != 0) v = Cat({"(vec4(1.0) - ", v, ")"});
   return v;
 }
 
 std::string OpExpr(uint32_t op, const std::string& a, const std::string& b, const std::string& part,
                    int stage, bool has_texture) {
-  const std::string A = "(" + a + ")" + part, B = "(" + b + ")" + part;
-  auto blend = [&](const std::string& alpha) { return "mix(" + B + ", " + A + ", " + alpha + ")"; };
+  const std::string A = Cat({"(", a, ")", part}), B = Cat({"(", b, ")", part});
+  auto blend = [&](const std::string& alpha) { return Cat({"mix(", B, ", ", A, ", ", alpha, ")"}); };
   switch (op) {
     case kTopSelectArg1: return A;
     case kTopSelectArg2: return B;
-    case kTopModulate: return A + " * " + B;
-    case kTopModulate2x: return A + " * " + B + " * 2.0";
-    case kTopModulate4x: return A + " * " + B + " * 4.0";
-    case kTopAdd: return A + " + " + B;
-    case kTopAddSigned: return A + " + " + B + " - 0.5";
-    case kTopAddSigned2x: return "(" + A + " + " + B + " - 0.5) * 2.0";
-    case kTopSubtract: return A + " - " + B;
-    case kTopAddSmooth: return A + " + " + B + " - " + A + " * " + B;
+    case kTopModulate: return Cat({A, " * ", B});
+    case kTopModulate2x: return Cat({A, " * ", B, " * 2.0"});
+    case kTopModulate4x: return Cat({A, " * ", B, " * 4.0"});
+    case kTopAdd: return Cat({A, " + ", B});
+    case kTopAddSigned: return Cat({A, " + ", B, " - 0.5"});
+    case kTopAddSigned2x: return Cat({"(", A, " + ", B, " - 0.5) * 2.0"});
+    case kTopSubtract: return Cat({A, " - ", B});
+    case kTopAddSmooth: return Cat({A, " + ", B, " - ", A, " * ", B});
     case kTopBlendDiffuseAlpha: return blend("dif.a");
     case kTopBlendTextureAlpha:
-      return blend(has_texture ? "t" + std::to_string(stage) + ".a" : "1.0");
+      return blend(has_texture ? Cat({"t", std::to_string(stage), ".a"}) : "1.0");
     case kTopBlendFactorAlpha: return blend("tfactor.a");
     case kTopBlendCurrentAlpha: return blend("cur.a");
     default: return A;
@@ -134,8 +143,8 @@ std::string FragmentSource(const ProgramKey& key) {
     const StageKey& st = key.stages[i];
     if ((st.flags & kHasTexture) == 0) continue;
     const std::string n = std::to_string(i);
-    s += "uniform sampler2D s" + n + ";\n";
-    if ((st.flags & kHasKey) != 0) s += "uniform ivec4 key" + n + ";\nuniform vec4 key_max" + n + ";\n";
+    s += Cat({"uniform sampler2D s", n, ";\n"});
+    if ((st.flags & kHasKey) != 0) s += Cat({"uniform ivec4 key", n, ";\nuniform vec4 key_max", n, ";\n"});
   }
   s += "void main() {\n";
   s += key.gouraud ? "  vec4 dif = smooth_diffuse;\n" : "  vec4 dif = flat_diffuse;\n";
@@ -146,12 +155,12 @@ std::string FragmentSource(const ProgramKey& key) {
     const std::string n = std::to_string(i);
     if (tex) {
       const std::string coord = st.coord_set == 0 ? "tc0" : st.coord_set == 1 ? "tc1" : "vec2(0.0)";
-      s += "  vec4 t" + n + " = texture(s" + n + ", " + coord + ");\n";
+      s += Cat({"  vec4 t", n, " = texture(s", n, ", ", coord, ");\n"});
       if ((st.flags & kHasKey) != 0) {
-        s += "  {\n    ivec2 size = textureSize(s" + n + ", 0);\n" +
-             "    ivec2 p = clamp(ivec2(floor(" + coord + " * vec2(size))), ivec2(0), size - 1);\n" +
-             "    vec4 k = texelFetch(s" + n + ", p, 0);\n" +
-             "    if (all(equal(ivec4(round(k * key_max" + n + ")), key" + n + "))) discard;\n  }\n";
+        s += Cat({"  {\n    ivec2 size = textureSize(s", n, ", 0);\n",
+                  "    ivec2 p = clamp(ivec2(floor(", coord, " * vec2(size))), ivec2(0), size - 1);\n",
+                  "    vec4 k = texelFetch(s", n, ", p, 0);\n",
+                  "    if (all(equal(ivec4(round(k * key_max", n, ")), key", n, "))) discard;\n  }\n"});
       }
     }
     const std::string c = OpExpr(st.color_op, ArgExpr(st.color_arg1, i, tex),
@@ -160,11 +169,11 @@ std::string FragmentSource(const ProgramKey& key) {
                               ? std::string("cur.a")
                               : OpExpr(st.alpha_op, ArgExpr(st.alpha_arg1, i, tex),
                                        ArgExpr(st.alpha_arg2, i, tex), ".a", i, tex);
-    s += "  cur = clamp(vec4(" + c + ", " + a + "), 0.0, 1.0);\n";
+    s += Cat({"  cur = clamp(vec4(", c, ", ", a, "), 0.0, 1.0);\n"});
   }
   if (key.alpha_func != 0 && key.alpha_func != kCmpAlways) {
     s += "  int a = int(round(cur.a * 255.0));\n";
-    s += std::string("  if (!(") + CompareExpr(key.alpha_func) + ")) discard;\n";
+    s += Cat({"  if (!(", CompareExpr(key.alpha_func), ")) discard;\n"});
   }
   s += "  frag = cur;\n}\n";
   return s;
@@ -285,10 +294,10 @@ struct GlPipeline::Impl {
     p.alpha_ref = glGetUniformLocation(p.id, "alpha_ref");
     for (uint32_t i = 0; i < kStageCount; ++i) {
       const std::string n = std::to_string(i);
-      const GLint sampler = glGetUniformLocation(p.id, ("s" + n).c_str());
+      const GLint sampler = glGetUniformLocation(p.id, Cat({"s", n}).c_str());
       if (sampler >= 0) glUniform1i(sampler, static_cast<GLint>(i));
-      p.key[i] = glGetUniformLocation(p.id, ("key" + n).c_str());
-      p.key_max[i] = glGetUniformLocation(p.id, ("key_max" + n).c_str());
+      p.key[i] = glGetUniformLocation(p.id, Cat({"key", n}).c_str());
+      p.key_max[i] = glGetUniformLocation(p.id, Cat({"key_max", n}).c_str());
     }
     return p;
   }

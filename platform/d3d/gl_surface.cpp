@@ -167,6 +167,7 @@ void GlSurface::Upload(display::Surface& surface) {
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   });
   residency_ = Residency::kInSync;
+  spare_filled_ = false;
 }
 
 void GlSurface::ReadBack(display::Surface& surface) {
@@ -182,7 +183,7 @@ void GlSurface::ReadBack(display::Surface& surface) {
     glReadPixels(m.backed.left, m.backed.top, m.backed.Width(), m.backed.Height(), format_.format,
                  format_.type, m.bits);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    OrSpareBits(m, format_);
+    if (!spare_filled_) OrSpareBits(m, format_);
   });
   residency_ = Residency::kInSync;
 }
@@ -194,6 +195,24 @@ void GlSurface::BindTexture(display::Surface& surface) {
 
 bool GlSurface::BindFramebuffer(display::Surface& surface) {
   if (residency_ == Residency::kMemoryNewer) Upload(surface);
+  if (!Framebuffer()) return false;
+  // A format without alpha keeps its spare bits set in GL: filled once after
+  // an upload, never written by draws. Reads then need no pass over memory,
+  // and a destination-alpha blend reads 1 as it should.
+  const bool spare = format_.spare_bits != 0;
+  if (spare && !spare_filled_) {
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    spare_filled_ = true;
+  }
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, spare ? GL_FALSE : GL_TRUE);
+  return true;
+}
+
+bool GlSurface::Framebuffer() {
   if (framebuffer_ == 0) {
     glGenFramebuffers(1, &framebuffer_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);

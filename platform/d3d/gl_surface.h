@@ -5,7 +5,8 @@
 // Residency: the memory buffer stays the surface's pixels. A draw into the
 // copy marks it "GL newer"; any CPU access of the surface (Lock, Blt,
 // BltFast, GetDC, Flip) reads it back first (glReadPixels in the packed
-// type; X8R8G8B8 and X1R5G5B5 come back with their spare bits set). A CPU
+// type; X8R8G8B8 and X1R5G5B5 come back with their spare bits set, which
+// GL keeps at 1 in targets of those formats). A CPU
 // write marks "memory newer"; the copy is uploaded before it is next bound
 // as a texture or drawn into.
 //
@@ -70,6 +71,8 @@ class GlSurface final : public display::SurfaceCompanion,
  private:
   GlSurface() = default;
   void Upload(display::Surface& surface);
+  // Makes (once) and binds the framebuffer; false when GL refuses it.
+  bool Framebuffer();
   void ReadBack(display::Surface& surface);
 
   GlFormat format_;
@@ -77,6 +80,7 @@ class GlSurface final : public display::SurfaceCompanion,
   uint32_t texture_ = 0;
   uint32_t framebuffer_ = 0;
   Residency residency_ = Residency::kMemoryNewer;
+  bool spare_filled_ = false;  // spare bits set to 1 in GL since the last upload
   int32_t filter_ = -1;
   int32_t wrap_u_ = -1, wrap_v_ = -1;
 };

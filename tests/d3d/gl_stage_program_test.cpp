@@ -207,7 +207,7 @@ TEST_F(GlStageProgramTest, SixteenBitTargetsRoundToNearest) {
   EXPECT_EQ((PixelAt(*target, 1, 1) >> 5) & 0x3F, 33u) << "132/255 of 63";
 }
 
-TEST_F(GlStageProgramTest, ReadBacksSetTheSpareBitsOfTheirFormat) {
+TEST_F(GlStageProgramTest, TargetsWithoutAlphaReadBackAndBlendAsOpaque) {
   ASSERT_EQ(device_, nullptr);
   SurfacePtr x8 = MakeTarget(4, 4, TextureFormatX8R8G8B8(), 0);
   ASSERT_EQ(device_->SetTexture(0, nullptr), Result::kOk);
@@ -219,6 +219,17 @@ TEST_F(GlStageProgramTest, ReadBacksSetTheSpareBitsOfTheirFormat) {
   SurfacePtr x1 = MakeTarget(4, 4, display::Rgb555Format(), 0);
   ASSERT_EQ(DrawBoxes(v), Result::kOk);
   EXPECT_EQ(PixelAt(*x1, 2, 2), 0x8000u | (0x12u >> 3) << 10 | (0x34u >> 3) << 5 | (0x56u >> 3));
+
+  // Without an alpha channel the destination's alpha is 1 to a blend, even
+  // where memory held 0 in the spare bits.
+  SurfacePtr again = MakeTarget(4, 4, TextureFormatX8R8G8B8(), 0x00000000);
+  ASSERT_EQ(device_->SetRenderState(kRsAlphaBlendEnable, 1), Result::kOk);
+  ASSERT_EQ(device_->SetRenderState(kRsSrcBlend, kBlendDestAlpha), Result::kOk);
+  ASSERT_EQ(device_->SetRenderState(kRsDestBlend, kBlendZero), Result::kOk);
+  v.clear();
+  AppendBox(&v, 0, 0, 4, 4, 0x00FFFFFF);
+  ASSERT_EQ(DrawBoxes(v), Result::kOk);
+  EXPECT_EQ(PixelAt(*again, 1, 1), 0xFFFFFFFFu);
 }
 
 }  // namespace
