@@ -122,6 +122,15 @@ TEST_F(TextInputEntryPoints, TypesThroughCompositionCommitBackspaceAndEnter) {
   EXPECT_EQ(Read(h), "a");
   EXPECT_EQ(GetTextInputStatus(h), 0);
 
+  // The input method's window follows the caret of the field in focus.
+  ASSERT_EQ(SetWindowZoom(2.0), 0);
+  ASSERT_EQ(PutTextInput(30, 40, h), 0);
+  const platform::ImeCaretRectangle caret = platform::GetImeCaretRect();
+  EXPECT_EQ(caret.x, 60);
+  EXPECT_EQ(caret.y, 80);
+  EXPECT_EQ(caret.width, 4);
+  EXPECT_EQ(caret.height, 32);
+
   Key(SDL_SCANCODE_RETURN);
   ASSERT_EQ(PumpMessages(), 0);
   EXPECT_EQ(GetTextInputStatus(h), 1);
