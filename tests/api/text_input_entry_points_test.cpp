@@ -181,7 +181,7 @@ TEST_F(TextInputEntryPoints, CandidateListsComeThroughNotifications) {
   const int h = OpenTextInput(16, 0, 0, 0);
   FocusTextInput(h);
   platform::ImeCandidateList list;
-  for (int i = 0; i < 12; ++i) list.entries.push_back("c" + std::to_string(i));
+  for (int i = 0; i < 12; ++i) list.entries.push_back(std::string(1, 'c').append(std::to_string(i)));
   list.selection = 7;
   platform::SetImeCandidateListForTest(&list);
   platform::WindowEvent open;
