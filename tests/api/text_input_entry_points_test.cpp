@@ -14,6 +14,8 @@
 #include "engine/api/text_input_entry_points.h"
 #include "engine/api/window_entry_points.h"
 #include "engine/core/textinput/key_input.h"
+#include "engine/core/textinput/key_input_drawing.h"
+#include "engine/graphics/image/screen_color.h"
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/message_thread.h"
 #include "engine/core/window/window_procedure.h"
@@ -53,6 +55,7 @@ class TextInputEntryPoints : public LibraryFixture {
     SetMessageThreadEnabled(true);
     ResetWindowData();
     ResetWindowServiceHooks();
+    SetTextInputDrawing(nullptr);
     LibraryFixture::TearDown();
   }
 
@@ -228,6 +231,23 @@ TEST_F(TextInputEntryPoints, WindowMessagesFeedTheRing) {
   ASSERT_EQ(PumpMessages(), 0);
   EXPECT_EQ(Read(h), "yx");
   EXPECT_EQ(GetTextInputStatus(h), 1);
+}
+
+TEST_F(TextInputEntryPoints, StartUpColoursAreInTheScreensFormat) {
+  // A 16-bit (5-6-5) screen in software rendering.
+  ScreenColorState& screen = GetScreenColorState();
+  const ScreenColorState saved = screen;
+  screen.SoftwareRendering = 1;
+  screen.RequestedScreenBits = 16;
+  screen.ScreenBits = 16;
+  InitializeTextInput();
+  const TextInputState& s = GetTextInputState();
+  EXPECT_EQ(s.colors[0], 0xFFFFu);
+  EXPECT_EQ(s.colors[2], 0xFFE0u);   // yellow
+  EXPECT_EQ(s.colors[3], 0x07FFu);   // cyan
+  EXPECT_EQ(s.colors[10], 0xFFE0u);
+  EXPECT_EQ(s.colors[11], 0u);
+  screen = saved;
 }
 
 TEST_F(TextInputEntryPoints, BadHandlesAndBuffers) {
