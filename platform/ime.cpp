@@ -21,6 +21,7 @@ ImeComposition g_composition;
 bool g_composing = false;
 std::string g_result;
 std::optional<ImeCandidateList> g_candidates;
+ImeCaretRectangle g_caret_rect;
 
 WindowEvent MakeEvent(WindowEventKind kind) {
   WindowEvent event;
@@ -59,10 +60,13 @@ bool IsImeEnabled() { return g_enabled; }
 bool IsImeOpen() { return g_enabled; }
 
 void SetImeCaretRect(int32_t x, int32_t y, int32_t width, int32_t height) {
+  g_caret_rect = {x, y, width, height};
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0 || GetSdlMainWindow() == nullptr) return;
   SDL_Rect rect{x, y, width, height};
   SDL_SetTextInputRect(&rect);
 }
+
+ImeCaretRectangle GetImeCaretRect() { return g_caret_rect; }
 
 const ImeComposition& CurrentImeComposition() { return g_composition; }
 
@@ -90,6 +94,7 @@ void ResetImeContext() {
   g_composition = ImeComposition{};
   g_result.clear();
   g_candidates.reset();
+  g_caret_rect = {};
 }
 
 std::string Utf8ToSjisDropping(std::string_view utf8, std::vector<uint32_t>* char_offsets) {

@@ -40,6 +40,11 @@ bool IsImeOpen();
 // Where the input method places its own window: a rectangle in client
 // pixels of the main window (the caret).
 void SetImeCaretRect(int32_t x, int32_t y, int32_t width, int32_t height);
+struct ImeCaretRectangle {
+  int32_t x = 0, y = 0, width = 0, height = 0;
+};
+// The rectangle last given to SetImeCaretRect.
+ImeCaretRectangle GetImeCaretRect();
 
 // The input context.
 struct ImeComposition {

@@ -7,6 +7,29 @@
 #include "engine/core/textinput/key_input.h"
 #include "engine/core/textinput/key_input_drawing.h"
 #include "engine/core/window/window_procedure_hooks.h"
+#include "engine/graphics/draw_state_control.h"
+#include "engine/graphics/image/screen_color.h"
+
+namespace {
+
+// What the graphics engine offers the text-input field so far: colours in
+// the screen's pixel format and the draw area. The 3D-drawing flag, box
+// fills, fonts, measuring and string drawing are still the null back end's
+// answers; the field's drawing adds them here.
+class GraphicsTextInputDrawing final : public TextInputDrawing {
+ public:
+  DrawAreaRect GetDrawArea() override {
+    IntRect area;
+    GetClipArea(&area);
+    return {area.left, area.top, area.right, area.bottom};
+  }
+  void SetDrawArea(const DrawAreaRect& area) override {
+    SetClipArea(area.left, area.top, area.right, area.bottom);
+  }
+  uint32_t PackColor(int r, int g, int b) override { return PackScreenColor(r, g, b); }
+};
+
+}  // namespace
 
 int SetTextInputColors(const int64_t colors[12]) {
   ApiLockGuard lock;
@@ -44,6 +67,8 @@ int ReadTextInputString(char* buffer, int buffer_size, int handle) {
 }
 
 void RegisterTextInputServices(LibraryServices& services) {
+  static GraphicsTextInputDrawing drawing;
+  SetTextInputDrawing(&drawing);
   services.text_input.initialize = [] { InitializeTextInput(); };
   WindowServiceHooks& hooks = GetWindowServiceHooks();
   hooks.update_key_input = [] { UpdateKeyInput(); };

@@ -23,5 +23,6 @@ int ReadTextInputString(char* buffer, int buffer_size, int handle);
 
 // Installs the text-input layer: start-up's text-input hook, and the
 // window procedure's and message pass's text-input hooks (the ring, the
-// editing step, IME messages, activation and shutdown).
+// editing step, IME messages, activation and shutdown), and what the
+// graphics engine already offers the field's drawing.
 void RegisterTextInputServices(LibraryServices& services);

@@ -14,6 +14,8 @@
 #include "engine/api/text_input_entry_points.h"
 #include "engine/api/window_entry_points.h"
 #include "engine/core/textinput/key_input.h"
+#include "engine/core/textinput/key_input_drawing.h"
+#include "engine/graphics/image/screen_color.h"
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/message_thread.h"
 #include "engine/core/window/window_procedure.h"
@@ -53,6 +55,7 @@ class TextInputEntryPoints : public LibraryFixture {
     SetMessageThreadEnabled(true);
     ResetWindowData();
     ResetWindowServiceHooks();
+    SetTextInputDrawing(nullptr);
     LibraryFixture::TearDown();
   }
 
@@ -122,6 +125,15 @@ TEST_F(TextInputEntryPoints, TypesThroughCompositionCommitBackspaceAndEnter) {
   EXPECT_EQ(Read(h), "a");
   EXPECT_EQ(GetTextInputStatus(h), 0);
 
+  // The input method's window follows the caret of the field in focus.
+  ASSERT_EQ(SetWindowZoom(2.0), 0);
+  ASSERT_EQ(PutTextInput(30, 40, h), 0);
+  const platform::ImeCaretRectangle caret = platform::GetImeCaretRect();
+  EXPECT_EQ(caret.x, 60);
+  EXPECT_EQ(caret.y, 80);
+  EXPECT_EQ(caret.width, 4);
+  EXPECT_EQ(caret.height, 32);
+
   Key(SDL_SCANCODE_RETURN);
   ASSERT_EQ(PumpMessages(), 0);
   EXPECT_EQ(GetTextInputStatus(h), 1);
@@ -172,7 +184,7 @@ TEST_F(TextInputEntryPoints, CandidateListsComeThroughNotifications) {
   const int h = OpenTextInput(16, 0, 0, 0);
   FocusTextInput(h);
   platform::ImeCandidateList list;
-  for (int i = 0; i < 12; ++i) list.entries.push_back("c" + std::to_string(i));
+  for (int i = 0; i < 12; ++i) list.entries.push_back(std::string(1, 'c').append(std::to_string(i)));
   list.selection = 7;
   platform::SetImeCandidateListForTest(&list);
   platform::WindowEvent open;
@@ -219,6 +231,23 @@ TEST_F(TextInputEntryPoints, WindowMessagesFeedTheRing) {
   ASSERT_EQ(PumpMessages(), 0);
   EXPECT_EQ(Read(h), "yx");
   EXPECT_EQ(GetTextInputStatus(h), 1);
+}
+
+TEST_F(TextInputEntryPoints, StartUpColoursAreInTheScreensFormat) {
+  // A 16-bit (5-6-5) screen in software rendering.
+  ScreenColorState& screen = GetScreenColorState();
+  const ScreenColorState saved = screen;
+  screen.SoftwareRendering = 1;
+  screen.RequestedScreenBits = 16;
+  screen.ScreenBits = 16;
+  InitializeTextInput();
+  const TextInputState& s = GetTextInputState();
+  EXPECT_EQ(s.colors[0], 0xFFFFu);
+  EXPECT_EQ(s.colors[2], 0xFFE0u);   // yellow
+  EXPECT_EQ(s.colors[3], 0x07FFu);   // cyan
+  EXPECT_EQ(s.colors[10], 0xFFE0u);
+  EXPECT_EQ(s.colors[11], 0u);
+  screen = saved;
 }
 
 TEST_F(TextInputEntryPoints, BadHandlesAndBuffers) {

@@ -302,7 +302,7 @@ TEST_F(TextInputTest, CharacterCounting) {
 
 TEST_F(TextInputTest, CandidatePages) {
   std::vector<std::string> twelve;
-  for (int i = 1; i <= 12; ++i) twelve.push_back("c" + std::to_string(i));
+  for (int i = 1; i <= 12; ++i) twelve.push_back(std::string(1, 'c').append(std::to_string(i)));
   const CandidatePage page = BuildCandidatePage(twelve, 7, 5);
   EXPECT_EQ(page.first, 5);
   EXPECT_EQ(page.entries, (std::vector<std::string>{"1:c6", "2:c7", "3:c8", "4:c9", "5:c10"}));
