@@ -7,6 +7,7 @@
 #include "engine/graphics/screens.h"
 #include "engine/graphics/graph_draw.h"
 #include "engine/graphics/graph_handles.h"
+#include "engine/graphics/scaled_draw_2d.h"
 
 namespace {
 
@@ -85,4 +86,11 @@ int PutGraphBlended(int x, int y, int graph, int transparent, int blendGraph, in
 }
 int PutBox(int x1, int y1, int x2, int y2, uint32_t colour, int fill) {
   return Locked([=] { return PaintBox(x1, y1, x2, y2, colour, fill); });
+}
+int PutGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent) {
+  return Locked([=] { return BlitStretchGraph(x1, y1, x2, y2, graph, transparent); });
+}
+int PutGraphRotated(int cx, int cy, double scale, double angle, int graph, int transparent,
+                    int turn) {
+  return Locked([=] { return BlitRotateGraphInt(cx, cy, scale, angle, graph, transparent, turn); });
 }

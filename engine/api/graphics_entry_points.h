@@ -31,6 +31,9 @@ int SetInertRenderOption(int value);
 
 // Drawing on the current draw target.
 int PutGraph(int x, int y, int graph, int transparent);
+int PutGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent);
+int PutGraphRotated(int cx, int cy, double scale, double angle, int graph, int transparent,
+                    int turn);
 int PutGraphPart(int x, int y, int sx, int sy, int width, int height, int graph, int transparent,
                  int mirror);
 int PutGraphBlended(int x, int y, int graph, int transparent, int blendGraph, int borderParam,

@@ -10,6 +10,7 @@
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/image/draw_state.h"
+#include "engine/graphics/scaled_draw_2d.h"
 #include "engine/graphics/software_front.h"
 #include "engine/softrender/rect_fill.h"
 
@@ -61,7 +62,7 @@ int BlitGraphWithBlend(int x, int y, int graph, int transparent, int blendGraph,
 
 int BlitGraphPart(int x, int y, int sx, int sy, int width, int height, int graph, int transparent,
                   int mirror) {
-  if (mirror != 0) return -1;
+  if (mirror != 0 && GetGraphRecord(graph) == nullptr) return -1;
   DrawState& s = CurrentDrawState;
   const IntRect savedArea = s.DrawArea;
   float savedF[4];
@@ -76,7 +77,13 @@ int BlitGraphPart(int x, int y, int sx, int sy, int width, int height, int graph
   int result = 0;
   // An empty part draws nothing (the whole graph would be clipped away).
   if (area.left < area.right && area.top < area.bottom) {
-    result = BlitGraph(x - sx, y - sy, graph, transparent);
+    if (mirror != 0) {
+      // Source column sx lands at the right edge x + width.
+      result = BlitMirrorGraph(x + sx + width - GetGraphRecord(graph)->Width, y - sy, graph,
+                               transparent);
+    } else {
+      result = BlitGraph(x - sx, y - sy, graph, transparent);
+    }
   }
   s.DrawArea = savedArea;
   std::copy(std::begin(savedF), std::end(savedF), s.DrawAreaF);

@@ -15,8 +15,8 @@ int BlitGraph(int x, int y, int graph, int transparent);
 // Draws through a blend graphic and restores the previous one; always 0.
 int BlitGraphWithBlend(int x, int y, int graph, int transparent, int blendGraph, int borderParam,
                        int borderRange);
-// The source rectangle (sx, sy, width, height) at (x, y). The mirrored form
-// needs the stretched draw, which this build does not have yet: -1.
+// The source rectangle (sx, sy, width, height) at (x, y); mirrored
+// left-right when mirror is set.
 int BlitGraphPart(int x, int y, int sx, int sy, int width, int height, int graph, int transparent,
                   int mirror);
 int FillBox(int x1, int y1, int x2, int y2, uint32_t colour);

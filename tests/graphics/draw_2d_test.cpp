@@ -72,6 +72,7 @@ struct DrawCase {
   int mode, value, transparent;
   int r, g, b;  // draw tint
   bool blendGraph;
+  int shape = 0;  // 0 at a position, 1 stretched, 2 stretched and mirrored
 };
 
 constexpr int kW = 24, kH = 20;
@@ -83,7 +84,11 @@ std::vector<uint32_t> DrawOnce(const DrawCase& c, int source, int blend) {
   });
   SetBlendMode(c.mode, c.value);
   SetDrawTint(c.r, c.g, c.b);
-  if (c.blendGraph) {
+  if (c.shape == 1) {
+    EXPECT_EQ(PutGraphStretched(5, 7, 38, 33, source, c.transparent), 0);
+  } else if (c.shape == 2) {
+    EXPECT_EQ(PutGraphStretched(38, 33, 2, 9, source, c.transparent), 0);
+  } else if (c.blendGraph) {
     EXPECT_EQ(PutGraphBlended(5, 7, source, c.transparent, blend, 100, 40), 0);
   } else {
     EXPECT_EQ(PutGraph(5, 7, source, c.transparent), 0);
@@ -114,6 +119,10 @@ TEST_F(Draw2DTest, EveryWayGivesTheSamePixels) {
       {"multiply", 4, 255, 1, 255, 255, 255, false},
       {"tinted", 0, 0, 1, 200, 100, 50, false},
       {"blend graphic", 0, 0, 1, 255, 255, 255, true},
+      {"stretched", 0, 0, 1, 255, 255, 255, false, 1},
+      {"stretched alpha", 1, 90, 0, 255, 255, 255, false, 1},
+      {"stretched, mirrored both ways", 0, 0, 1, 255, 255, 255, false, 2},
+      {"stretched, mirrored, tinted", 0, 0, 1, 90, 255, 160, false, 2},
   };
   std::map<int, std::vector<std::vector<uint32_t>>> reference;  // by depth, by case
   for (const Way& way : ways) {

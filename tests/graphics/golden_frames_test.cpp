@@ -76,6 +76,9 @@ void DrawScene() {
   EXPECT_EQ(PutGraphBlended(108, 60, sprite, 1, blend, 128, 64), 0);
   EXPECT_EQ(PutGraphPart(160, 70, 12, 10, 24, 20, sprite, 1, 0), 0);
   EXPECT_EQ(PutGraph(180, 100, sprite, 1), 0) << "clipped at the frame's edge";
+  EXPECT_EQ(PutGraphStretched(150, 118, 110, 96, sprite, 1), 0) << "mirrored both ways";
+  EXPECT_EQ(PutGraphRotated(130, 30, 0.75, 0.5, sprite, 1, 1), 0);
+  EXPECT_EQ(PutGraphPart(20, 100, 12, 10, 24, 20, sprite, 1, 1), 0) << "mirrored part";
 }
 
 TEST_F(GoldenFramesTest, SoftwareFramesMatchTheirGoldens) {
