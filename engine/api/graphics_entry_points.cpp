@@ -5,7 +5,9 @@
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/screens.h"
+#include "engine/graphics/graph_draw.h"
 #include "engine/graphics/graph_handles.h"
+#include "engine/graphics/scaled_draw_2d.h"
 
 namespace {
 
@@ -67,4 +69,28 @@ int CaptureScreenToGraph(int x1, int y1, int x2, int y2, int graph, int flag) {
 }
 int SetInertRenderOption(int /*value*/) {
   return Locked([] { return NullGraphicsOperation(); });
+}
+int PutGraph(int x, int y, int graph, int transparent) {
+  return Locked([=] { return BlitGraph(x, y, graph, transparent); });
+}
+int PutGraphPart(int x, int y, int sx, int sy, int width, int height, int graph, int transparent,
+                 int mirror) {
+  return Locked(
+      [=] { return BlitGraphPart(x, y, sx, sy, width, height, graph, transparent, mirror); });
+}
+int PutGraphBlended(int x, int y, int graph, int transparent, int blendGraph, int borderParam,
+                    int borderRange) {
+  return Locked([=] {
+    return BlitGraphWithBlend(x, y, graph, transparent, blendGraph, borderParam, borderRange);
+  });
+}
+int PutBox(int x1, int y1, int x2, int y2, uint32_t colour, int fill) {
+  return Locked([=] { return PaintBox(x1, y1, x2, y2, colour, fill); });
+}
+int PutGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent) {
+  return Locked([=] { return BlitStretchGraph(x1, y1, x2, y2, graph, transparent); });
+}
+int PutGraphRotated(int cx, int cy, double scale, double angle, int graph, int transparent,
+                    int turn) {
+  return Locked([=] { return BlitRotateGraphInt(cx, cy, scale, angle, graph, transparent, turn); });
 }

@@ -4,6 +4,8 @@
 // -4 (front screen) where a size is asked.
 #pragma once
 
+#include <cstdint>
+
 int NewGraph(int width, int height, int flag);
 int FreeGraphHandle(int graph, int logFlag);
 int CountGraphHandles();
@@ -26,6 +28,17 @@ int EraseScreen();
 int SetTargetScreen(int target);
 int CaptureScreenToGraph(int x1, int y1, int x2, int y2, int graph, int flag);
 int SetInertRenderOption(int value);
+
+// Drawing on the current draw target.
+int PutGraph(int x, int y, int graph, int transparent);
+int PutGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent);
+int PutGraphRotated(int cx, int cy, double scale, double angle, int graph, int transparent,
+                    int turn);
+int PutGraphPart(int x, int y, int sx, int sy, int width, int height, int graph, int transparent,
+                 int mirror);
+int PutGraphBlended(int x, int y, int graph, int transparent, int blendGraph, int borderParam,
+                    int borderRange);
+int PutBox(int x1, int y1, int x2, int y2, uint32_t colour, int fill);
 
 struct LibraryServices;
 // Installs the graphics engine's operations as start-up's graphics hooks and

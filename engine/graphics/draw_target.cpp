@@ -54,20 +54,11 @@ void ColorFill(pd::Surface& surface, const pd::Rect* rect, uint32_t color, bool 
   surface.Blt(rect, nullptr, nullptr, pd::kBltColorFill | (wait ? pd::kBltWait : 0u), &fx);
 }
 
-// A released graphic that was the draw target: drawing goes to the back
-// screen instead of into a store that no longer exists.
-void OnGraphReleased(int handle) {
-  if (CurrentDrawState.DrawTarget == handle) SetDrawTarget(-2);
-}
-
 }  // namespace
 
 DrawTargetState& GetDrawTargetState() { return g_target; }
 
-void ResetDrawTargetState() {
-  g_target = DrawTargetState{};
-  SetGraphReleasedHook(&OnGraphReleased);
-}
+void ResetDrawTargetState() { g_target = DrawTargetState{}; }
 
 int CopyPrimaryToTempPrimary() {
   MainSurfaces& m = GetMainSurfaces();

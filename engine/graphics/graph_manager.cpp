@@ -1,6 +1,7 @@
 #include "engine/graphics/graph_manager.h"
 
 #include "engine/graphics/display_state.h"
+#include "engine/graphics/draw_target.h"
 #include "engine/graphics/graphics_build.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/mask_layer.h"
@@ -11,7 +12,6 @@ namespace {
 int g_initialized = 0;
 int g_direct3d_usable = 0;
 GraphReloader g_reloader = nullptr;
-GraphReleasedHook g_released_hook = nullptr;
 }  // namespace
 
 int IsGraphManagerInitialized() { return g_initialized; }
@@ -41,9 +41,8 @@ void ResetGraphicsEngineState() {
 void ReleaseGraphMovie(GraphRecord& record) { record.MovieHandle = -1; }
 
 void NoteGraphReleased(int handle) {
-  if (g_released_hook != nullptr) g_released_hook(handle);
+  if (g_initialized != 0 && CurrentDrawState.DrawTarget == handle) SetDrawTarget(-2);
 }
-void SetGraphReleasedHook(GraphReleasedHook hook) { g_released_hook = hook; }
 
 void SetGraphReloader(GraphReloader reloader) { g_reloader = reloader; }
 GraphReloader GetGraphReloader() { return g_reloader; }

@@ -27,10 +27,9 @@ void ResetGraphicsEngineState();
 
 // The graphic's movie binding (movies are not built yet: nothing bound).
 void ReleaseGraphMovie(GraphRecord& record);
-// Called by ReleaseGraph after a graphic is gone (the draw target follows).
+// Called by ReleaseGraph after a graphic is gone: a released draw target
+// sends drawing to the back screen instead of into a store that is gone.
 void NoteGraphReleased(int handle);
-using GraphReleasedHook = void (*)(int handle);
-void SetGraphReleasedHook(GraphReleasedHook hook);
 
 // The restore callback (null: RestoreAllGraphs, once that exists).
 void SetGraphReloader(GraphReloader reloader);
