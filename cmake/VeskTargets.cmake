@@ -22,6 +22,12 @@ function(vesk_target_settings target)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
+# Fuzzing builds lower the decoders' size limits (see image_stream.h), so
+# that what a fuzzer reaches stays within its memory limit.
+if(VESK_FUZZ)
+  add_compile_definitions(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
+endif()
+
 if(VESK_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

@@ -1,6 +1,6 @@
 // vesk-make-image-seeds: writes the sample image files into the fuzz seed
 // folders below FOLDER (fuzz_image_bmp, fuzz_image_bgra, fuzz_image_tga,
-// fuzz_image_dds), one file per sample.
+// fuzz_image_dds, fuzz_image_png, fuzz_image_jpeg), one file per sample.
 //   vesk-make-image-seeds FOLDER
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/writers/coded_image_writer.h"
 #include "tools/writers/image_file_writer.h"
 
 namespace {
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
   const bool ok = WriteAll(root / "fuzz_image_bmp", writers::SampleBmpFiles()) &&
                   WriteAll(root / "fuzz_image_bgra", writers::SampleBgraFiles()) &&
                   WriteAll(root / "fuzz_image_tga", writers::SampleTgaFiles()) &&
-                  WriteAll(root / "fuzz_image_dds", writers::SampleDdsFiles());
+                  WriteAll(root / "fuzz_image_dds", writers::SampleDdsFiles()) &&
+                  WriteAll(root / "fuzz_image_png", writers::SamplePngFiles()) &&
+                  WriteAll(root / "fuzz_image_jpeg", writers::SampleJpegFiles());
   return ok ? 0 : 1;
 }

@@ -99,3 +99,12 @@ inline constexpr int64_t kRunLengthMaxRatio = 1024;
 inline bool RunLengthSizeInProportion(int64_t pixelBytes, int64_t dataBytes) {
   return pixelBytes <= kRunLengthFreeBytes || pixelBytes / kRunLengthMaxRatio <= dataBytes;
 }
+
+// Decoded size limit of the compressed-image readers (PNG, JPEG): the
+// decoded-image limit, lowered in fuzzing builds so that the largest image a
+// fuzzer can reach stays well inside its memory limit.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+inline constexpr int64_t kMaxCodedImageBytes = int64_t{48} << 20;
+#else
+inline constexpr int64_t kMaxCodedImageBytes = kMaxGraphImageBytes;
+#endif
