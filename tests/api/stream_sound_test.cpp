@@ -192,6 +192,19 @@ TEST_F(StreamSoundTest, SourcesPlayInOrderWithTheirRepeatCounts) {
   EXPECT_EQ(FirstNonZero(out, at), -1);
 }
 
+TEST_F(StreamSoundTest, ASoundThatEndedInItsPrimeWaitsIntactForItsPlay) {
+  const std::vector<int16_t> pcm = writers::TestSignal(kRate, 2, 17);
+  const int h = LoadStream(pcm);
+  ASSERT_EQ(FindSoundRecord(h)->end_phase, 1);
+  RunPasses(3000);  // passes before any play write nothing
+  for (int restart : {0, 1}) {
+    const std::vector<int16_t> out = PlayFor(h, 1, restart, 1500);
+    EXPECT_EQ(FirstMismatch(out, 0, pcm, 0, kRate), -1) << restart;
+    EXPECT_EQ(FirstNonZero(out, kRate), -1) << restart;
+    EXPECT_EQ(IsSoundPlaying(h), 0) << restart;
+  }
+}
+
 TEST_F(StreamSoundTest, TypeChangesRestartsAndResumes) {
   const std::vector<int16_t> pcm = writers::TestSignal(2 * kRate, 2, 10);
   const int h = LoadStream(pcm);
