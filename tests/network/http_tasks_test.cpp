@@ -90,6 +90,32 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"PartialLineThenClose", {"HTTP/1.0 200 O"}, 0, 2, 3, "<null>"}),
     [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
 
+TEST_F(HttpTaskTest, ABodyIsNeverStoredPastTheLimit) {
+  SetHttpBodyLimitForTests(8);
+  struct Case {
+    std::vector<std::string> writes;
+    int result, detail;
+  };
+  const std::vector<Case> cases = {
+      {{"HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\n12345678"}, 0, -1},
+      {{"HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\n123456789"}, 2, 2},
+      {{"HTTP/1.0 200 OK\r\n\r\n1234", "5678"}, 0, -1},
+      {{"HTTP/1.0 200 OK\r\n\r\n1234", "56789"}, 2, 2},
+  };
+  for (const Case& c : cases) {
+    ScriptedHttpServer server(c.writes, 50);
+    const int index = Start(server);
+    ASSERT_GE(index, 0);
+    const HttpTaskStatus status = Finish(index);
+    EXPECT_EQ(status.result, c.result) << c.writes.back();
+    EXPECT_EQ(status.detail, c.detail) << c.writes.back();
+    EXPECT_LE(status.received, 8);
+    DeleteHttpTask(index);
+    TrackedFree(body_);
+    body_ = nullptr;
+  }
+}
+
 TEST_F(HttpTaskTest, NotFoundIsLoggedForGet) {
   ScriptedHttpServer server({"HTTP/1.0 404 Not Found\r\n\r\n"});
   const int index = Start(server);

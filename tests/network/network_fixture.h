@@ -31,6 +31,7 @@ class NetworkFixture : public ::testing::Test {
   }
   void TearDown() override {
     platform::SetTcpSendLimitForTests(-1);
+    SetHttpBodyLimitForTests(0);
     DeleteAllHttpTasks();
     TerminateNetwork();
     ClearHttpTasks();

@@ -15,6 +15,7 @@
 namespace {
 
 constexpr int kBodyReadSize = 4096;
+uint32_t g_body_limit = kHttpBodyLimit;
 
 struct HttpTask {
   bool used = false;
@@ -78,10 +79,10 @@ int64_t NumberAfterBlank(const char* line, int64_t limit) {
 bool GrowBody(HttpTask& task, uint32_t extra) {
   const uint64_t needed = static_cast<uint64_t>(task.received) + extra;
   if (needed <= task.body_capacity) return true;
-  if (needed > kHttpBodyLimit) return false;
+  if (needed > g_body_limit) return false;
   uint64_t size = task.body_capacity == 0 ? 16384 : static_cast<uint64_t>(task.body_capacity) * 2;
   if (size < needed) size = needed;
-  if (size > kHttpBodyLimit) size = kHttpBodyLimit;
+  if (size > g_body_limit) size = g_body_limit;
   auto* block = static_cast<uint8_t*>(TrackedAlloc(static_cast<size_t>(size), "", 0));
   if (block == nullptr) return false;
   if (task.received > 0) std::memcpy(block, task.body, static_cast<size_t>(task.received));
@@ -160,7 +161,7 @@ bool ReadHeader(HttpTask& task, int index) {
   char line[kSocketLinePeek];
   if (!ReadLine(task, index, line)) return false;
   if (StartsWith(line, "Content-Length:")) {
-    const int64_t length = NumberAfterBlank(line, kHttpBodyLimit);
+    const int64_t length = NumberAfterBlank(line, g_body_limit);
     if (length < 0) {
       FinishHttpTask(index, 2, 2);
       return false;
@@ -186,7 +187,7 @@ bool ReadHeadReply(HttpTask& task, int index) {
   char line[kSocketLinePeek];
   if (!ReadLine(task, index, line)) return false;
   if (StartsWith(line, "Content-Length:")) {
-    const int64_t length = NumberAfterBlank(line, kHttpBodyLimit);
+    const int64_t length = NumberAfterBlank(line, g_body_limit);
     if (length < 0) {
       FinishHttpTask(index, 2, 2);
       return false;
@@ -404,3 +405,5 @@ bool GetHttpTaskStatus(int index, HttpTaskStatus* status) {
 }
 
 int CountHttpTasks() { return Table().count; }
+
+void SetHttpBodyLimitForTests(uint32_t limit) { g_body_limit = limit != 0 ? limit : kHttpBodyLimit; }

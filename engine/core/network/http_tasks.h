@@ -62,3 +62,5 @@ void ClearHttpTasks();
 // false for a free or out-of-range index.
 bool GetHttpTaskStatus(int index, HttpTaskStatus* status);
 int CountHttpTasks();
+// Lowers the body limit for tests (0 puts kHttpBodyLimit back).
+void SetHttpBodyLimitForTests(uint32_t limit);
