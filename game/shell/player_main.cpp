@@ -4,6 +4,7 @@
 #include "engine/api/graphics_entry_points.h"
 #include "engine/api/input_entry_points.h"
 #include "engine/api/library_services.h"
+#include "engine/api/network_midi_services.h"
 #include "engine/api/sound_entry_points.h"
 #include "engine/api/text_input_entry_points.h"
 #include "engine/api/window_entry_points.h"
@@ -20,5 +21,7 @@ int main(int argc, char** argv) {
   RegisterTextInputServices(services);
   RegisterGraphicsServices(services);
   RegisterSoundServices(services);
+  RegisterNetworkServices(services);
+  RegisterMidiServices(services);
   return WinMain(platform::CommandLine());
 }

@@ -1,0 +1,15 @@
+// Where the message pass, the window procedure and library shutdown reach
+// the socket layer, the HTTP tasks and the MIDI handle table: the one place
+// that installs those upward hooks. The player and the tests call both
+// registrations before StartLibrary.
+#pragma once
+
+struct LibraryServices;
+
+// Fills LibraryServices::network and the window hooks pump_network_window,
+// run_http_tasks and handle_socket_event.
+void RegisterNetworkServices(LibraryServices& services);
+// Fills the window hooks update_midi_play_state and handle_mci_notify and
+// LibraryServices::sound.release_pending_sound, and gives the MIDI layer the
+// message pass its stop runs.
+void RegisterMidiServices(LibraryServices& services);
