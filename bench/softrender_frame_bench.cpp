@@ -33,9 +33,10 @@ softrender_bench::RatioSummary& Registry() {
 
 constexpr int kW = 640, kH = 480;
 
-// Pixels from a small generator; every fifth pixel of a direct-colour image
-// set to the transparent colour, alpha sources with alpha 0, 255 and in
-// between.
+// Pixels from a small generator. A direct-colour image is transparent
+// outside an ellipse of its own size (drawn shapes on a cleared ground, as
+// tiles and characters are), and every seventh pixel inside; alpha sources
+// have alpha 0, 255 and in between.
 void FillPattern(BenchImage& b, uint32_t seed) {
   MEMIMG& m = *b.img;
   uint32_t x = seed * 2654435761u + 7;
@@ -49,8 +50,10 @@ void FillPattern(BenchImage& b, uint32_t seed) {
       if (m.UseAlpha) {
         const uint32_t a = (i + y) % 3 == 0 ? 0u : (i + y) % 3 == 1 ? 255u : (v >> 24) | 1u;
         v = m.Kind == 1 ? (v & 0xffffffu) | (a << 24) : (v & 0xffffu) | (a << 16);
-      } else if ((i + 2 * y) % 5 == 0) {
-        v = m.TransColor;
+      } else {
+        const double ex = (i + 0.5) / m.Width - 0.5, ey = (y + 0.5) / m.Height - 0.5;
+        const double radius = 0.36 + 0.12 * ((seed % 5) / 4.0);
+        if (ex * ex + ey * ey > radius * radius || (i * 3 + y * 5 + seed) % 7 == 0) v = m.TransColor;
       }
       std::memcpy(m.Pixels + y * m.Pitch + i * bytes, &v, static_cast<size_t>(bytes));
     }

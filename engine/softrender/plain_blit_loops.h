@@ -82,6 +82,13 @@ void BlitWholeImageRows(const PlainBlitJob& j, const PixelContext<D>& ctx) {
         continue;
       }
       const int32_t end = x + n;
+      if constexpr (F == SourceForm::kDirect && Mode == 0 && White && !Weighted) {
+        // A run of a direct-colour source copied unchanged: the pixels the
+        // one-pixel operator gives (the whole source pixel). Runs are short
+        // (64 pixels at most), so a plain loop beats a library call.
+        for (; x < end; ++x) D::Store(dst + x * kDstBytes, D::Load(src + x * kSrcBytes));
+        continue;
+      }
       if (cls == 0x40u) {
         for (; x < end; ++x) {
           uint8_t* dp = dst + x * kDstBytes;

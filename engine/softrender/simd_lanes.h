@@ -13,6 +13,7 @@
 // processor has, unless a test has lowered the limit.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__SSE2__)
