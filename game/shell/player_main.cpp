@@ -3,6 +3,7 @@
 // rest is the engine's command line ("Test_Of_Main" selects test play).
 #include "engine/api/input_entry_points.h"
 #include "engine/api/library_services.h"
+#include "engine/api/text_input_entry_points.h"
 #include "engine/api/window_entry_points.h"
 #include "game/shell/program_startup.h"
 #include "platform/process.h"
@@ -14,5 +15,6 @@ int main(int argc, char** argv) {
   LibraryServices& services = GetLibraryServices();
   RegisterWindowServices(services);
   RegisterInputServices(services);
+  RegisterTextInputServices(services);
   return WinMain(platform::CommandLine());
 }

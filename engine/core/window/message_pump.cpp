@@ -101,6 +101,21 @@ void TranslateEvent(const platform::WindowEvent& e) {
     case Kind::kResized:
       Queue(kWmSize, 0, MakeLParam(e.x, e.y));
       break;
+    case Kind::kImeStartComposition:
+      Queue(kWmImeStartComposition);
+      break;
+    case Kind::kImeComposition:
+      Queue(kWmImeComposition, 0, kGcsCompStr | kGcsCompClause | kGcsCursorPos);
+      break;
+    case Kind::kImeEndComposition:
+      Queue(kWmImeEndComposition);
+      break;
+    case Kind::kImeResult:
+      Queue(kWmImeComposition, 0, kGcsResultStr);
+      break;
+    case Kind::kImeNotify:
+      Queue(kWmImeNotify, static_cast<uint64_t>(static_cast<uint32_t>(e.value)));
+      break;
     case Kind::kDisplayChanged:
       Queue(kWmDisplayChange, static_cast<uint64_t>(e.value), MakeLParam(e.x, e.y));
       break;
