@@ -9,6 +9,7 @@
 
 #include "engine/softrender/blend_pixel.h"
 #include "engine/softrender/plain_blit_job.h"
+#include "engine/softrender/simd_lanes.h"
 #include "engine/softrender/static_dispatch.h"
 
 namespace softrender {
@@ -58,6 +59,15 @@ void BlitCopyRows(const PlainBlitJob& j) {
 // table that does not match the image cannot lead outside either.
 template <class D, SourceForm F, int Mode, bool White, bool Weighted>
 void BlitWholeImageRows(const PlainBlitJob& j, const PixelContext<D>& ctx) {
+#if SOFTRENDER_HAVE_SSE2
+  if constexpr (F == SourceForm::kDirect && Mode == 0 && White && !Weighted) {
+    if (ActiveSimdPath() != SimdPath::kPortable) {
+      CopyRunRows<D::kPixelBytes>(j.dst, j.dst_pitch, j.src, j.src_pitch, j.width, j.height,
+                                  j.run_table, j.run_table + j.run_table_size);
+      return;
+    }
+  }
+#endif
   const PixelContext<D> c = ctx;
   using Op = StandardOp<Mode, White>;
   constexpr int kSrcBytes = D::SourceBytes(F);

@@ -15,6 +15,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -236,6 +238,115 @@ SOFTRENDER_INLINE __m128i BlendAlphaSource16x8(__m128i d, __m128i s_lo, __m128i 
   const __m128i r = AddOrSubtract16x8<Mode>(d, amount);
   if constexpr (!Gated) return r;
   return SelectBits(_mm_cmpeq_epi16(alpha, _mm_setzero_si128()), d, r);
+}
+
+// ---- Whole-image copies through a run table
+
+// The whole-image path of a plain copy of a direct-colour source (mode 0,
+// white draw-bright colour, no blend image) with Bytes-byte pixels: per row
+// the run table's drawn runs become a byte mask (one store of 64 bytes a
+// run, no branch on its class or length), then the row's pixels are taken
+// from the source where the mask is set. The same pixels as drawing each
+// run: runs are cut at the row's width, reading stops at the table's end,
+// and pixels that no run reaches are left alone.
+template <int Bytes>
+void CopyRunRows(uint8_t* dst, std::ptrdiff_t dst_pitch, const uint8_t* src,
+                 std::ptrdiff_t src_pitch, int32_t w, int32_t h, const uint8_t* code,
+                 const uint8_t* code_end) {
+  static_assert(Bytes == 2 || Bytes == 4);
+  constexpr int kLocal = 1024;
+  alignas(16) uint8_t local[kLocal + 64];
+  std::vector<uint8_t> heap;
+  uint8_t* mask = local;
+  if (w > kLocal) {
+    heap.resize(static_cast<size_t>(w) + 64);
+    mask = heap.data();
+  }
+  const __m128i zero = _mm_setzero_si128();
+  if (w <= 64) {
+    // Narrow images (tiles, characters): the row's mask as the bits of one
+    // word, then widened to lane masks, with no memory round trip.
+    const __m128i bit16 = _mm_setr_epi16(1, 2, 4, 8, 16, 32, 64, 128);
+    const __m128i bit32 = _mm_setr_epi32(1, 2, 4, 8);
+    for (int32_t y = 0; y < h; ++y) {
+      uint64_t bits = 0;
+      int32_t x = 0;
+      while (code < code_end) {
+        const uint32_t run = *code++;
+        if (run >= 0xc0u) break;
+        const uint32_t n = (run & 63u) + 1;
+        const uint64_t ones = ~uint64_t{0} >> (64 - n);
+        const uint64_t drawn = (run >> 6) != 0 ? ~uint64_t{0} : 0;
+        bits |= x < 64 ? (ones << x) & drawn : 0;
+        x += static_cast<int32_t>(n);
+        x = x < w ? x : w;
+      }
+      if (w < 64) bits &= (uint64_t{1} << w) - 1;
+      int32_t i = 0;
+      constexpr int kStep = 16 / Bytes;
+      for (; i + kStep <= w; i += kStep) {
+        const uint32_t group = static_cast<uint32_t>(bits >> i);
+        __m128i m;
+        if constexpr (Bytes == 2) {
+          m = _mm_cmpeq_epi16(_mm_and_si128(_mm_set1_epi16(static_cast<short>(group & 0xffu)), bit16),
+                              bit16);
+        } else {
+          m = _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(static_cast<int>(group & 0xfu)), bit32),
+                              bit32);
+        }
+        uint8_t* dp = dst + i * Bytes;
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dp));
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i * Bytes));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dp), SelectBits(m, s, d));
+      }
+      for (; i < w; ++i) {
+        if ((bits >> i) & 1u) std::memcpy(dst + i * Bytes, src + i * Bytes, Bytes);
+      }
+      dst += dst_pitch;
+      src += src_pitch;
+    }
+    return;
+  }
+  for (int32_t y = 0; y < h; ++y) {
+    int32_t x = 0;
+    while (code < code_end) {
+      const uint32_t run = *code++;
+      if (run >= 0xc0u) break;
+      const __m128i fill = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(run >> 6)), zero);
+      uint8_t* m = mask + x;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(m), fill);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(m + 16), fill);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(m + 32), fill);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(m + 48), fill);
+      x += static_cast<int32_t>(run & 63u) + 1;
+      x = x < w ? x : w;
+    }
+    std::memset(mask + x, 0, static_cast<size_t>(w - x));
+    int32_t i = 0;
+    constexpr int kStep = 16 / Bytes;
+    for (; i + kStep <= w; i += kStep) {
+      __m128i m;
+      if constexpr (Bytes == 2) {
+        const __m128i m8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(mask + i));
+        m = _mm_unpacklo_epi8(m8, m8);
+      } else {
+        int32_t four;
+        std::memcpy(&four, mask + i, 4);
+        const __m128i m8 = _mm_cvtsi32_si128(four);
+        const __m128i m16 = _mm_unpacklo_epi8(m8, m8);
+        m = _mm_unpacklo_epi16(m16, m16);
+      }
+      uint8_t* dp = dst + i * Bytes;
+      const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dp));
+      const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i * Bytes));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dp), SelectBits(m, s, d));
+    }
+    for (; i < w; ++i) {
+      if (mask[i] != 0) std::memcpy(dst + i * Bytes, src + i * Bytes, Bytes);
+    }
+    dst += dst_pitch;
+    src += src_pitch;
+  }
 }
 
 #endif  // SOFTRENDER_HAVE_SSE2

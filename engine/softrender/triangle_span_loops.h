@@ -44,6 +44,20 @@ SOFTRENDER_INLINE void TexelSpan(const TexelSpanState<D> st, uint8_t* dp, uint32
     const uint8_t* const brow = Weighted ? st.blend + row * st.blend_pitch : nullptr;
     const uint64_t u_limit = st.u_limit;
     const uint32_t ux = st.ux;
+    if (static_cast<int32_t>(ux) > 0 && u < u_limit &&
+        uint64_t(u) + uint64_t(count - 1) * ux <= 0xffffffffu) {
+      // u rises without wrapping: the texels inside the source are the
+      // first n pixels, drawn without a test; the others are not drawn.
+      const uint64_t n = (u_limit - u + ux - 1) / ux;
+      const int32_t inside = n < uint64_t(count) ? static_cast<int32_t>(n) : count;
+      for (int32_t i = 0; i < inside; ++i, dp += kDstBytes, u += ux) {
+        const ptrdiff_t col = u >> 18;
+        const uint32_t b = Weighted ? brow[col] : 0u;
+        D::Store(dp, TexelPixel<D, F, Mode, White, Weighted, Trans>(
+                         D::Load(dp), srow + col * kSrcBytes, b, st.c));
+      }
+      return;
+    }
     for (int32_t i = 0; i < count; ++i, dp += kDstBytes, u += ux) {
       if (u >= u_limit) continue;
       const ptrdiff_t col = u >> 18;

@@ -4,7 +4,8 @@
 // 640-pixel row, so that every loop's main body and its tail run: direct
 // colour and alpha sources, every blend mode, blend values that take the
 // short cuts and those that do not, white and tinted, with and without the
-// transparency test.
+// transparency test, on the general path and (with a run table) on the
+// whole-image path.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -72,6 +73,8 @@ TEST_F(SimdPathTest, PlainBlitRowsMatchTheReferenceOnEveryPath) {
         for (const int width : Widths()) {
           TestImage part = CloneImage(src);
           part.get()->Width = width;
+          TestImage with_runs = CloneImage(part);
+          BuildRunTable(with_runs);  // the whole-image path with the flag 1
           for (const Setting& s : kSettings) {
             for (const uint32_t bright : kBrights) {
               for (int trans = 0; trans < 2; ++trans) {
@@ -81,13 +84,16 @@ TEST_F(SimdPathTest, PlainBlitRowsMatchTheReferenceOnEveryPath) {
                 ref.state = &CurrentDrawState;
                 ref.weight_table = BlendGraphTable;
                 ref.use_mmx = UseMmx;
-                TestImage got = CloneImage(dest), want = CloneImage(dest);
-                BltMemImg(got.get(), part.get(), 0, 0, trans, nullptr);
-                ReferenceBltMemImg(want.get(), part.get(), 0, 0, trans, nullptr, ref);
-                if (got.pixels != want.pixels && failures++ < 10) {
-                  ADD_FAILURE() << "path " << static_cast<int>(path) << " kind " << kind
-                                << " form " << form << " width " << width << " mode " << s.mode
-                                << " P " << s.value << " bright " << bright << " trans " << trans;
+                for (const TestImage* image : {&part, &with_runs}) {
+                  TestImage got = CloneImage(dest), want = CloneImage(dest);
+                  BltMemImg(got.get(), image->get(), 0, 0, trans, nullptr);
+                  ReferenceBltMemImg(want.get(), image->get(), 0, 0, trans, nullptr, ref);
+                  if (got.pixels != want.pixels && failures++ < 10) {
+                    ADD_FAILURE() << "path " << static_cast<int>(path) << " kind " << kind
+                                  << " form " << form << " width " << width << " mode " << s.mode
+                                  << " P " << s.value << " bright " << bright << " trans " << trans
+                                  << " run table " << (image == &with_runs);
+                  }
                 }
               }
             }
