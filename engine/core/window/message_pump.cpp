@@ -9,6 +9,7 @@
 #include "engine/core/window/message_thread.h"
 #include "engine/core/input/pad_input.h"
 #include "engine/core/window/window_procedure.h"
+#include "engine/core/window/window_timers.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "platform/window_events.h"
@@ -201,6 +202,8 @@ int ProcessMessage() {
         }
       }
     }
+    // Timers are messages of the main thread's queue.
+    if (main_thread && !leave) RunDueWindowTimers();
     if (trace.sweeps < 16) trace.messages[trace.sweeps] = handled;
     ++trace.sweeps;
     if (leave) break;
