@@ -62,7 +62,8 @@ void BltMemImg(MEMIMG* dest, const MEMIMG* source, int32_t x, int32_t y, int32_t
     job.run_table_size = (static_cast<size_t>(source->Width) + 5) * static_cast<size_t>(source->Height);
   }
 
-  std::array<uint32_t, 256> palette{};
+  // Filled (and read) for palette sources only: no per-call clearing.
+  std::array<uint32_t, 256> palette;
   if (form == SourceForm::kPalette) {
     softrender::CopyPaletteWork(*source, palette.data());
   }

@@ -5,6 +5,7 @@
 
 #include "engine/softrender/plain_blit_job.h"
 #include "engine/softrender/plain_blit_loops.h"
+#include "engine/softrender/simd_lanes.h"
 #include "engine/softrender/static_dispatch.h"
 
 namespace softrender {
@@ -100,6 +101,40 @@ void BlitAlphaMixRows16(const PlainBlitJob& j, const PixelContext<D>& ctx) {
   }
 }
 
+// Modes 2 and 3 with an alpha source and no blend image: eight pixels at a
+// time through the SSE2 lane helper, the rest of the row one by one; the
+// same pixels as BlitStandardRows.
+template <int Mode, bool White, AlphaUse AU>
+void BlitAlphaAddRows16(const PlainBlitJob& j, const PixelContext<D>& ctx) {
+  static_assert(Mode == 2 || Mode == 3);
+  const PixelContext<D> c = ctx;
+  uint8_t* dst = j.dst;
+  const uint8_t* src = j.src;
+  const int32_t w = j.width;
+#if SOFTRENDER_HAVE_SSE2
+  const AlphaSource16Lanes lanes = MakeAlphaSource16Lanes(c.params.p, c.params.bright_r,
+                                                          c.params.bright_g, c.params.bright_b);
+#endif
+  for (int32_t y = 0; y < j.height; ++y) {
+    int32_t x = 0;
+#if SOFTRENDER_HAVE_SSE2
+    for (; x + 8 <= w; x += 8) {
+      const __m128i d = sse2::Load(dst + 2 * x);
+      const __m128i r = BlendAlphaSource16x8<Mode, White, AU == AlphaUse::kGated>(
+          d, sse2::Load(src + 4 * x), sse2::Load(src + 4 * x + 16), lanes);
+      sse2::Store(dst + 2 * x, r);
+    }
+#endif
+    for (; x < w; ++x) {
+      uint8_t* dp = dst + 2 * x;
+      Store16(dp, BlendSourcePixel<D, SourceForm::kAlpha, StandardOp<Mode, White>, false, true, AU>(
+                      Load16(dp), src + 4 * x, 0, c));
+    }
+    dst += j.dst_pitch;
+    src += j.src_pitch;
+  }
+}
+
 // Modes 2 and 3 at P = 255 with a white draw-bright colour and no weights:
 // pairs from the left edge of the clipped rectangle through the pair form; the
 // last pixel of an odd row, and the drawn pixel of a pair whose other pixel is
@@ -177,8 +212,21 @@ void General16(const PlainBlitJob& j, const PixelContext<D>& c) {
                               : !Trans                                   ? AlphaUse::kWeight
                               : Mode == 4                                ? AlphaUse::kGatedNoSkip
                                                                          : AlphaUse::kGated;
+  // The portable path is the one-pixel loop.
+  const bool vector = ActiveSimdPath() != SimdPath::kPortable;
   if constexpr (F == SourceForm::kAlpha && Mode <= 1 && !Weighted && kAlpha != AlphaUse::kNone) {
-    BlitAlphaMixRows16<Mode, White, kAlpha>(j, c);
+    if (vector) {
+      BlitAlphaMixRows16<Mode, White, kAlpha>(j, c);
+    } else {
+      BlitStandardRows<D, F, StandardOp<Mode, White>, Weighted, Trans, kAlpha>(j, c);
+    }
+  } else if constexpr (F == SourceForm::kAlpha && (Mode == 2 || Mode == 3) && !Weighted &&
+                       (kAlpha == AlphaUse::kWeight || kAlpha == AlphaUse::kGated)) {
+    if (vector && SOFTRENDER_HAVE_SSE2) {
+      BlitAlphaAddRows16<Mode, White, kAlpha>(j, c);
+    } else {
+      BlitStandardRows<D, F, StandardOp<Mode, White>, Weighted, Trans, kAlpha>(j, c);
+    }
   } else {
     BlitStandardRows<D, F, StandardOp<Mode, White>, Weighted, Trans, kAlpha>(j, c);
   }

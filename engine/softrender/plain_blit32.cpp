@@ -4,6 +4,7 @@
 #include "engine/softrender/blend_vec32.h"
 #include "engine/softrender/plain_blit_job.h"
 #include "engine/softrender/plain_blit_loops.h"
+#include "engine/softrender/simd_lanes.h"
 #include "engine/softrender/static_dispatch.h"
 
 namespace softrender {
@@ -12,8 +13,8 @@ namespace {
 using D = Depth32;
 
 // The general loop for direct-colour and alpha sources without a blend
-// image: four pixels at a time through the vector operators, the rest of the
-// row one by one; the same pixels as BlitStandardRows.
+// image: four pixels at a time through the generic vector operators, the
+// rest of the row one by one; the same pixels as BlitStandardRows.
 template <SourceForm F, int Mode, bool White, bool Trans, AlphaUse AU>
 void BlitVectorRows32(const PlainBlitJob& j, const PixelContext<D>& ctx) {
   static_assert(F != SourceForm::kPalette);
@@ -48,6 +49,42 @@ void BlitVectorRows32(const PlainBlitJob& j, const PixelContext<D>& ctx) {
     dst += j.dst_pitch;
     src += j.src_pitch;
   }
+}
+
+// Which lane kernel of simd_lanes.h serves a combination: 0 alpha source
+// weighted, 1 alpha source gated, 2 direct-colour add or subtract, -1 none.
+template <SourceForm F, int Mode, AlphaUse AU>
+inline constexpr int kLaneKernel = F == SourceForm::kAlpha && AU == AlphaUse::kWeight && Mode <= 3 ? 0
+                                   : F == SourceForm::kAlpha && AU == AlphaUse::kGated && Mode <= 3 ? 1
+                                   : F == SourceForm::kDirect && (Mode == 2 || Mode == 3)        ? 2
+                                                                                                : -1;
+
+// The vector loops of one call: the lane kernels on the SSE2 or AVX2 path
+// where one serves the combination, else the generic vector loop.
+template <SourceForm F, int Mode, bool White, bool Trans, AlphaUse AU>
+void BlitVectorPath32(const PlainBlitJob& j, const PixelContext<D>& ctx, SimdPath path) {
+  constexpr int kKernel = kLaneKernel<F, Mode, AU>;
+#if SOFTRENDER_HAVE_SSE2
+  if constexpr (kKernel >= 0) {
+    const PixelContext<D> c = ctx;
+    const auto tail = [&c](uint8_t* dp, const uint8_t* sp) {
+      Store32(dp, BlendSourcePixel<D, F, StandardOp<Mode, White>, false, Trans, AU>(Load32(dp), sp,
+                                                                                   0, c));
+    };
+    if (path == SimdPath::kAvx2) {
+      avx2::BlendRows32<Mode, White, kKernel, Trans>(j.dst, j.dst_pitch, j.src, j.src_pitch,
+                                                      j.width, j.height, c.params, c.trans_color,
+                                                      tail);
+    } else {
+      sse2::BlendRows32<Mode, White, kKernel, Trans>(j.dst, j.dst_pitch, j.src, j.src_pitch,
+                                                      j.width, j.height, c.params, c.trans_color,
+                                                      tail);
+    }
+    return;
+  }
+#endif
+  (void)path;
+  BlitVectorRows32<F, Mode, White, Trans, AU>(j, ctx);
 }
 
 // The whole-word add (mode 2) or subtract (mode 3) at P = 255, byte-wise
@@ -125,16 +162,19 @@ void General32(const PlainBlitJob& j, const PixelContext<D>& c) {
                                 : !Trans                ? AlphaUse::kWeight
                                 : Mode == 4             ? AlphaUse::kGatedNoSkip
                                                         : AlphaUse::kGated;
-    // The alpha-weighted multiply needs wide products, and the ungated
-    // alpha-weighted mix by P as many; the compiler's own vectorising of the
-    // scalar loop handles those as fast or faster (measured). The other
+    // The alpha-weighted multiply needs wide products; the compiler's own
+    // vectorising of the scalar loop handles it as fast (measured). The
     // alpha-source cases of modes 0 to 3 run in 16-bit lanes.
-    constexpr bool kVector =
-        !Weighted && F != SourceForm::kPalette &&
-        (F == SourceForm::kDirect || kAlpha == AlphaUse::kNone ||
-         (Mode <= 3 && !(Mode == 1 && kAlpha == AlphaUse::kWeight)));
+    constexpr bool kVector = !Weighted && F != SourceForm::kPalette &&
+                             (F == SourceForm::kDirect || kAlpha == AlphaUse::kNone || Mode <= 3);
     if constexpr (kVector) {
-      BlitVectorRows32<F, Mode, White, Trans, kAlpha>(j, c);
+      // The portable path is the one-pixel loop.
+      const SimdPath path = ActiveSimdPath();
+      if (path == SimdPath::kPortable) {
+        BlitStandardRows<D, F, StandardOp<Mode, White>, Weighted, Trans, kAlpha>(j, c);
+      } else {
+        BlitVectorPath32<F, Mode, White, Trans, kAlpha>(j, c, path);
+      }
     } else {
       BlitStandardRows<D, F, StandardOp<Mode, White>, Weighted, Trans, kAlpha>(j, c);
     }

@@ -9,6 +9,7 @@
 
 #include "engine/softrender/blend_pixel.h"
 #include "engine/softrender/plain_blit_job.h"
+#include "engine/softrender/simd_lanes.h"
 #include "engine/softrender/static_dispatch.h"
 
 namespace softrender {
@@ -58,6 +59,15 @@ void BlitCopyRows(const PlainBlitJob& j) {
 // table that does not match the image cannot lead outside either.
 template <class D, SourceForm F, int Mode, bool White, bool Weighted>
 void BlitWholeImageRows(const PlainBlitJob& j, const PixelContext<D>& ctx) {
+#if SOFTRENDER_HAVE_SSE2
+  if constexpr (F == SourceForm::kDirect && Mode == 0 && White && !Weighted) {
+    if (ActiveSimdPath() != SimdPath::kPortable) {
+      CopyRunRows<D::kPixelBytes>(j.dst, j.dst_pitch, j.src, j.src_pitch, j.width, j.height,
+                                  j.run_table, j.run_table + j.run_table_size);
+      return;
+    }
+  }
+#endif
   const PixelContext<D> c = ctx;
   using Op = StandardOp<Mode, White>;
   constexpr int kSrcBytes = D::SourceBytes(F);
@@ -82,6 +92,13 @@ void BlitWholeImageRows(const PlainBlitJob& j, const PixelContext<D>& ctx) {
         continue;
       }
       const int32_t end = x + n;
+      if constexpr (F == SourceForm::kDirect && Mode == 0 && White && !Weighted) {
+        // A run of a direct-colour source copied unchanged: the pixels the
+        // one-pixel operator gives (the whole source pixel). Runs are short
+        // (64 pixels at most), so a plain loop beats a library call.
+        for (; x < end; ++x) D::Store(dst + x * kDstBytes, D::Load(src + x * kSrcBytes));
+        continue;
+      }
       if (cls == 0x40u) {
         for (; x < end; ++x) {
           uint8_t* dp = dst + x * kDstBytes;

@@ -212,7 +212,8 @@ void BltRotateMemImg(MEMIMG* dest, const MEMIMG* source, int32_t cx, int32_t cy,
   job.white = IsDrawBrightWhite(state);
   job.trans = transFlag != 0;
 
-  std::array<uint32_t, 256> palette{};
+  // Filled (and read) for palette sources only: no per-call clearing.
+  std::array<uint32_t, 256> palette;
   if (form == SourceForm::kPalette) softrender::CopyPaletteWork(*source, palette.data());
   softrender::WithDepth(source->Kind, [&](auto depth) {
     using D = decltype(depth);

@@ -161,7 +161,8 @@ void BltStretchMemImg(MEMIMG* dest, const MEMIMG* source, const ImageRect* corne
   job.trans = transFlag != 0;
   job.mmx = UseMmx != 0;
 
-  std::array<uint32_t, 256> palette{};
+  // Filled (and read) for palette sources only: no per-call clearing.
+  std::array<uint32_t, 256> palette;
   if (form == SourceForm::kPalette) softrender::CopyPaletteWork(*source, palette.data());
   if (source->Kind == 1) {
     softrender::RunStretchBlit32(

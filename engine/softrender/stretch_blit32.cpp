@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/softrender/blend_vec32.h"
+#include "engine/softrender/simd_lanes.h"
 #include "engine/softrender/static_dispatch.h"
 #include "engine/softrender/stretch_blit_job.h"
 #include "engine/softrender/stretch_blit_loops.h"
@@ -217,10 +218,7 @@ void Mode0RowsBaseline(const StretchBlitJob& j, const PixelContext<D>& c) {
   Mode0RowsBody<F, White, Trans, AU>(j, c);
 }
 
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
+bool HasAvx2() { return ActiveSimdPath() == SimdPath::kAvx2; }
 
 template <SourceForm F, bool White, bool Trans, AlphaUse AU>
 void StretchMode0Rows32(const StretchBlitJob& j, const PixelContext<D>& c) {
@@ -291,10 +289,20 @@ void Stretch32(const StretchBlitJob& j, const PixelContext<D>& c) {
   constexpr AlphaUse kAlpha = F != SourceForm::kAlpha ? AlphaUse::kNone
                               : Trans                 ? AlphaUse::kGated
                                                       : AlphaUse::kWeight;
+  // The portable path is the one-pixel loop.
+  const bool vector = ActiveSimdPath() != SimdPath::kPortable;
   if constexpr (!kCopy && !Weighted && Mode == 0 && F != SourceForm::kPalette) {
-    StretchMode0Rows32<F, White, Trans, kAlpha>(j, c);
+    if (vector) {
+      StretchMode0Rows32<F, White, Trans, kAlpha>(j, c);
+    } else {
+      StretchGeneralRows<D, F, Mode, Weighted, White, Trans>(j, c);
+    }
   } else if constexpr (!Weighted && Mode != 0 && F == SourceForm::kDirect) {
-    StretchVectorRows32<F, Mode, White, Trans, kAlpha>(j, c);
+    if (vector) {
+      StretchVectorRows32<F, Mode, White, Trans, kAlpha>(j, c);
+    } else {
+      StretchGeneralRows<D, F, Mode, Weighted, White, Trans>(j, c);
+    }
   } else {
     StretchGeneralRows<D, F, Mode, Weighted, White, Trans>(j, c);
   }

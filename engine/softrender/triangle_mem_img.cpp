@@ -88,7 +88,8 @@ void DrawTriangleMemImg(MEMIMG* dest, const MEMIMG* source, const TriangleRecord
   job.form = form;
   job.trans = transFlag != 0;
 
-  std::array<uint32_t, 256> palette{};
+  // Filled (and read) for palette sources only: no per-call clearing.
+  std::array<uint32_t, 256> palette;
   if (form == SourceForm::kPalette) softrender::CopyPaletteWork(*source, palette.data());
   softrender::WithDepth(source->Kind, [&](auto depth) {
     using D = decltype(depth);

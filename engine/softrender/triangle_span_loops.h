@@ -35,6 +35,38 @@ SOFTRENDER_INLINE void TexelSpan(const TexelSpanState<D> st, uint8_t* dp, uint32
                                  int32_t count) {
   constexpr int kSrcBytes = D::SourceBytes(F);
   constexpr int kDstBytes = D::kPixelBytes;
+  if (st.vx == 0) {
+    // A span along a texel row (an upright quad, scaled or not): the row is
+    // fixed, so the walk is a nearest-scaled span, one step of u a pixel.
+    if (v >= st.v_limit) return;
+    const ptrdiff_t row = v >> 18;
+    const uint8_t* const srow = st.src + row * st.src_pitch;
+    const uint8_t* const brow = Weighted ? st.blend + row * st.blend_pitch : nullptr;
+    const uint64_t u_limit = st.u_limit;
+    const uint32_t ux = st.ux;
+    if (static_cast<int32_t>(ux) > 0 && u < u_limit &&
+        uint64_t(u) + uint64_t(count - 1) * ux <= 0xffffffffu) {
+      // u rises without wrapping: the texels inside the source are the
+      // first n pixels, drawn without a test; the others are not drawn.
+      const uint64_t n = (u_limit - u + ux - 1) / ux;
+      const int32_t inside = n < uint64_t(count) ? static_cast<int32_t>(n) : count;
+      for (int32_t i = 0; i < inside; ++i, dp += kDstBytes, u += ux) {
+        const ptrdiff_t col = u >> 18;
+        const uint32_t b = Weighted ? brow[col] : 0u;
+        D::Store(dp, TexelPixel<D, F, Mode, White, Weighted, Trans>(
+                         D::Load(dp), srow + col * kSrcBytes, b, st.c));
+      }
+      return;
+    }
+    for (int32_t i = 0; i < count; ++i, dp += kDstBytes, u += ux) {
+      if (u >= u_limit) continue;
+      const ptrdiff_t col = u >> 18;
+      const uint32_t b = Weighted ? brow[col] : 0u;
+      D::Store(dp, TexelPixel<D, F, Mode, White, Weighted, Trans>(D::Load(dp), srow + col * kSrcBytes,
+                                                                   b, st.c));
+    }
+    return;
+  }
   for (int32_t i = 0; i < count; ++i, dp += kDstBytes, u += st.ux, v += st.vx) {
     if (u >= st.u_limit || v >= st.v_limit) continue;
     const ptrdiff_t col = u >> 18, row = v >> 18;
