@@ -92,6 +92,8 @@ std::shared_ptr<GlSurface> GlSurface::For(const display::SurfacePtr& surface) {
     return nullptr;
   }
   CollectReleasedGlNames();
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
   std::shared_ptr<GlSurface> twin(new GlSurface);
   twin->format_ = format;
   twin->width_ = desc.width;

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "gl_fixture.h"
+#include "platform/d3d/gl_pipeline.h"
 #include "reference_pipeline.h"
 
 namespace d3d_test {
@@ -88,6 +89,31 @@ TEST_F(GlStageProgramTest, RandomProgramsMatchTheReference) {
     const Rgba expected = EvaluateStages(p, FromArgb(diffuse));
     ASSERT_TRUE(Near(PixelAt(*target, 7, 9), expected, true)) << "trial " << trial;
   }
+}
+
+TEST_F(GlStageProgramTest, EachDistinctSetUpBuildsOneProgramOnce) {
+  MakeTarget(8, 8, TextureFormatA8R8G8B8());
+  ASSERT_EQ(device_->SetTexture(0, nullptr), Result::kOk);
+  std::vector<VertexTextured> v;
+  AppendQuad(&v, -0.5f, -0.5f, 7.5f, 7.5f, 0xFF808080);
+  auto built = [] { return test::GetGlPipelineCounts().programs_built; };
+  ASSERT_EQ(device_->SetTextureStageState(0, kTssColorOp, kTopAddSmooth), Result::kOk);
+  ASSERT_EQ(device_->SetTextureStageState(0, kTssColorArg1, kTaTFactor | kTaComplement), Result::kOk);
+  ASSERT_EQ(DrawQuads(v), Result::kOk);
+  const uint64_t first = built();
+  // Values that are no part of the set-up (factor, reference, blending)
+  // reuse the program.
+  ASSERT_EQ(device_->SetRenderState(kRsTextureFactor, 0x12345678), Result::kOk);
+  ASSERT_EQ(device_->SetRenderState(kRsAlphaRef, 99), Result::kOk);
+  ASSERT_EQ(device_->SetRenderState(kRsAlphaBlendEnable, 1), Result::kOk);
+  ASSERT_EQ(DrawQuads(v), Result::kOk);
+  EXPECT_EQ(built(), first);
+  // Another operation is another program, built once.
+  ASSERT_EQ(device_->SetTextureStageState(0, kTssColorOp, kTopAddSigned2x), Result::kOk);
+  ASSERT_EQ(DrawQuads(v), Result::kOk);
+  ASSERT_EQ(DrawQuads(v), Result::kOk);
+  EXPECT_EQ(built(), first + 1);
+  EXPECT_LE(test::GetGlPipelineCounts().cached_programs, kProgramCacheSize);
 }
 
 TEST_F(GlStageProgramTest, Modulate4xWithTheSecondAlphaArgumentLeftAtCurrentGivesFourASquared) {
