@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test:
-#  1. the tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-#  2. the benchmarks, built in Release, once in a short smoke mode,
-#  3. the libFuzzer targets (clang), each for a bounded time.
+#  1. the tests under AddressSanitizer and UndefinedBehaviorSanitizer, one
+#     process a test (CTest), then each test binary whole once with its
+#     tests shuffled (state one test leaves behind shows up there),
+#  2. the tests again in a Release build,
+#  3. the benchmarks, built in Release, once in a short smoke mode,
+#  4. the libFuzzer targets (clang), each for a bounded time.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -16,6 +19,18 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON \
   -DCMAKE_CXX_FLAGS="-O1" >/dev/null
 cmake --build build/asan -j "$jobs"
 (cd build/asan && ctest -j "$jobs" --output-on-failure --timeout 300)
+
+echo "== tests (ASan + UBSan), each binary whole, shuffled"
+for t in build/asan/tests/test_*; do
+  [ -x "$t" ] || continue
+  echo "-- $(basename "$t")"
+  (cd build/asan/tests && timeout 1200 "./$(basename "$t")" --gtest_shuffle --gtest_brief=1)
+done
+
+echo "== tests (Release)"
+cmake -S . -B build/release-tests -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release-tests -j "$jobs"
+(cd build/release-tests && ctest -j "$jobs" --output-on-failure --timeout 300)
 
 echo "== benchmarks (smoke)"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF -DVESK_BENCH=ON >/dev/null

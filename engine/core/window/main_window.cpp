@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 
+#include "engine/api/services/service_registry.h"
 #include "engine/core/base/library_state.h"
 #include "engine/core/base/library_timing.h"
 #include "engine/core/base/log.h"
@@ -125,8 +126,7 @@ void ResetWindowData() {
 
 void QueryScreenSize(int32_t* width, int32_t* height) {
   int32_t w = 640, h = 480, bits = 16;
-  const auto& query = GetWindowServiceHooks().query_screen_mode;
-  if (query) query(&w, &h, &bits);
+  GetGraphicsService().QueryScreenMode(&w, &h, &bits);
   if (width != nullptr) *width = w;
   if (height != nullptr) *height = h;
 }
@@ -281,9 +281,7 @@ int ChangeWindowMode(int flag) {
   w.mode_change_in_progress = 1;
   w.display_change_seen = 0;
   ApplyWindowStyle();
-  int32_t result = 0;
-  const auto& change = GetWindowServiceHooks().change_screen_mode_keep;
-  if (change) result = change();
+  const int32_t result = GetGraphicsService().ChangeScreenModeKeep();
   // The display-mode change is synchronous and the desktop sends no display
   // change for it: its return is the signal the pass would wait for.
   w.display_change_seen = 1;
