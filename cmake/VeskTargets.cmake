@@ -10,7 +10,8 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   set(VESK_SJIS_LITERALS ON)
 endif()
 
-function(vesk_target_settings target)
+# Flags every target shares; compiling waits for the layer check.
+function(vesk_compile_settings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra
     $<$<COMPILE_LANGUAGE:CXX>:-ffp-contract=off>
@@ -19,7 +20,30 @@ function(vesk_target_settings target)
     target_compile_options(${target} PRIVATE -fexec-charset=CP932)
     target_compile_definitions(${target} PRIVATE VESK_SJIS_LITERALS=1)
   endif()
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(TARGET vesk_layers)
+    add_dependencies(${target} vesk_layers)
+  endif()
+endfunction()
+
+# Executables of tools/, tests/, bench/ and the player: the shared flags, and
+# the whole tree to include from (the layer table still checks the player).
+function(vesk_target_settings target)
+  vesk_compile_settings(${target})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# vesk_include_root(name dir): a folder of the build tree in which only DIR
+# appears, at its place in the source tree, so that "engine/core/base/log.h"
+# is found by the targets that link NAME and by no other.
+function(vesk_include_root name dir out)
+  file(RELATIVE_PATH _rel ${PROJECT_SOURCE_DIR} ${dir})
+  set(_root ${PROJECT_BINARY_DIR}/include_roots/${name})
+  get_filename_component(_parent ${_root}/${_rel} DIRECTORY)
+  file(MAKE_DIRECTORY ${_parent})
+  if(NOT EXISTS ${_root}/${_rel})
+    file(CREATE_LINK ${dir} ${_root}/${_rel} SYMBOLIC)
+  endif()
+  set(${out} ${_root} PARENT_SCOPE)
 endfunction()
 
 # Fuzzing builds lower the decoders' size limits (see image_stream.h), so
@@ -35,18 +59,23 @@ endif()
 
 # vesk_folder_library(name DIR deps...): one static library made of every
 # .cpp file directly inside DIR (new files are picked up at the next build).
+# It exports its own folder as include root (vesk_include_root), never the
+# repository's root.
 function(vesk_folder_library name dir)
   file(GLOB _srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
   list(FILTER _srcs EXCLUDE REGEX ".*_main\\.cpp$")
   if(_srcs)
     add_library(${name} STATIC ${_srcs})
-    vesk_target_settings(${name})
+    vesk_compile_settings(${name})
+    vesk_include_root(${name} ${dir} _root)
+    target_include_directories(${name} PUBLIC ${_root})
     if(ARGN)
       target_link_libraries(${name} PUBLIC ${ARGN})
     endif()
   else()
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    vesk_include_root(${name} ${dir} _root)
+    target_include_directories(${name} INTERFACE ${_root})
     if(ARGN)
       target_link_libraries(${name} INTERFACE ${ARGN})
     endif()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test:
-#  1. the tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+#  1. the tests under AddressSanitizer and UndefinedBehaviorSanitizer, one
+#     process a test (CTest), then each test binary whole once with its
+#     tests shuffled (state one test leaves behind shows up there),
 #  2. the tests again in a Release build, and the benchmarks once in a short
 #     smoke mode,
 #  3. the libFuzzer targets (clang), each for a bounded time.
@@ -17,6 +19,13 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON \
   -DCMAKE_CXX_FLAGS="-O1" >/dev/null
 cmake --build build/asan -j "$jobs"
 (cd build/asan && ctest -j "$jobs" --output-on-failure --timeout 300)
+
+echo "== tests (ASan + UBSan), each binary whole, shuffled"
+for t in build/asan/tests/test_*; do
+  [ -x "$t" ] || continue
+  echo "-- $(basename "$t")"
+  (cd build/asan/tests && timeout 1200 "./$(basename "$t")" --gtest_shuffle --gtest_brief=1)
+done
 
 echo "== tests and benchmarks (Release)"
 # Optimised code can expose what the sanitizer build hides.

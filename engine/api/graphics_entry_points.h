@@ -40,7 +40,3 @@ int PutGraphBlended(int x, int y, int graph, int transparent, int blendGraph, in
                     int borderRange);
 int PutBox(int x1, int y1, int x2, int y2, uint32_t colour, int fill);
 
-struct LibraryServices;
-// Installs the graphics engine's operations as start-up's graphics hooks and
-// the window layer's graphics hooks (graphics_services.cpp).
-void RegisterGraphicsServices(LibraryServices& services);

@@ -1,7 +1,6 @@
-// The input entry points and the input layer's start-up hooks.
+// The input entry points.
 #include "engine/api/input_entry_points.h"
 
-#include "engine/api/library_services.h"
 #include "engine/core/base/api_lock.h"
 #include "engine/core/input/input_any_check.h"
 #include "engine/core/input/input_setup.h"
@@ -27,11 +26,4 @@ int ReadAllKeyStates(uint8_t* buffer) {
 int ReadPadButtons(int pad_number) {
   ApiLockGuard lock;
   return static_cast<int>(GetJoypadBits(pad_number));
-}
-
-void RegisterInputServices(LibraryServices& services) {
-  LibraryServices::Input& input = services.input;
-  input.initialize = [] { return InitializeInput(); };
-  input.terminate = [] { TerminateInput(); };
-  input.check_any_input = [](int flags) { return CheckAnyInput(flags); };
 }

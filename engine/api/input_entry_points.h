@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-struct LibraryServices;
 
 // Button bits (bit 0 left, 1 right, 2 middle).
 int GetMouseButtons();
@@ -16,6 +15,3 @@ int FindPressedInput(int flags);
 int ReadAllKeyStates(uint8_t* buffer);
 // Direction and button bits of pad number 1..8 (+0x1000: with the keyboard).
 int ReadPadButtons(int pad_number);
-
-// Installs the input layer's operations as start-up's input hooks.
-void RegisterInputServices(LibraryServices& services);

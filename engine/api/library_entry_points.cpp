@@ -3,25 +3,23 @@
 
 #include <cstdint>
 
-#include "engine/api/library_services.h"
+#include "engine/api/services/service_registry.h"
 #include "engine/api/library_startup.h"
 #include "engine/core/base/api_lock.h"
 #include "platform/clock.h"
 
 namespace {
 
-// The message pass and the any-input check, each under the lock as their
-// public entries run them.
+// The message pass and the any-input check through their seams, each under
+// the lock as their public entries run them.
 int PumpMessagesLocked() {
   ApiLockGuard hold;
-  return CallLibraryHook(GetLibraryServices().window.process_message,
-                         DefaultLibraryServices().window.process_message);
+  return GetWindowService().ProcessMessage();
 }
 
 int FindPressedInputLocked(int flags) {
   ApiLockGuard hold;
-  return CallLibraryHook(GetLibraryServices().input.check_any_input,
-                         DefaultLibraryServices().input.check_any_input, flags);
+  return GetInputService().CheckAnyInput(flags);
 }
 
 // Every input kind: keys, pads and mouse buttons.

@@ -1,45 +1,45 @@
-// The library's service hooks and their defaults.
+// The library's own services behind the seams.
 #include "engine/api/library_services.h"
 
-#include "engine/core/files/file_stream_table.h"
-#include "engine/core/base/library_state.h"
-#include "engine/core/files/ora_archive_streams.h"
+#include "engine/api/network_midi_services.h"
+#include "engine/api/sound_entry_points.h"
+#include "engine/api/text_input_entry_points.h"
 
-namespace {
+#include "engine/core/input/input_any_check.h"
+#include "engine/core/input/input_setup.h"
+#include "engine/core/window/main_window.h"
+#include "engine/core/window/message_pump.h"
+#include "platform/window.h"
 
-LibraryServices MakeDefaults() {
-  LibraryServices s;
-  s.files.clear_archive_tables = [] { ClearArchiveTables(); };
-  s.files.install_stream_functions = [] { SetStreamFunctions(nullptr); };
-  s.files.get_current_directory = [] {
-    char buffer[kStreamPathBufferSize] = {};
-    StreamGetDir(buffer);
-    buffer[kStreamPathBufferSize - 1] = '\0';
-    return std::string(buffer);
-  };
-  s.files.change_directory = [](const std::string& path) { StreamChDir(path.c_str()); };
-  s.files.close_all_archives = [] { TerminateArchives(); };
-  s.window.create_main_window = [] {
-    SetQuitFlag(0);
-    return 0;
-  };
-  s.window.destroy_main_window = [] { SetQuitFlag(1); };
-  s.window.process_message = [] { return GetQuitFlag() != 0 ? -1 : 0; };
-  return s;
-}
+int LibraryWindowService::DesktopColorDepth() { return platform::GetDesktopMode().bits_per_pixel; }
+int LibraryWindowService::WindowMode() { return IsWindowedMode(); }
+int LibraryWindowService::CreateMainWindow() { return ::CreateMainWindow(); }
+void LibraryWindowService::DestroyMainWindow() { ::DestroyMainWindow(); }
+int LibraryWindowService::ProcessMessage() { return ::ProcessMessage(); }
+void LibraryWindowService::ForceForeground(int) { platform::RaiseMainWindow(); }
 
-LibraryServices& Services() {
-  static LibraryServices services = MakeDefaults();
-  return services;
-}
+int LibraryInputService::Initialize() { return InitializeInput(); }
+void LibraryInputService::Terminate() { TerminateInput(); }
+int LibraryInputService::CheckAnyInput(int flags) { return ::CheckAnyInput(flags); }
 
-}  // namespace
-
-LibraryServices& GetLibraryServices() { return Services(); }
-
-void ResetLibraryServices() { Services() = MakeDefaults(); }
-
-const LibraryServices& DefaultLibraryServices() {
-  static const LibraryServices defaults = MakeDefaults();
-  return defaults;
+ServiceSet LibraryServiceSet() {
+  static constinit LibraryWindowService window;
+  static constinit LibraryInputService input;
+  static constinit EngineGraphicsService graphics;
+  static constinit LibrarySoundService sound;
+  static constinit LibraryTextInputService text_input;
+  static constinit LibraryNetworkService network;
+  static constinit PlatformSystemService system;
+  ConnectSoundMessagePass();
+  ConnectMidiMessagePass();
+  ConnectTextInputDrawing();
+  ServiceSet set;
+  set.window = &window;
+  set.input = &input;
+  set.graphics = &graphics;
+  set.sound = &sound;
+  set.text_input = &text_input;
+  set.network = &network;
+  set.system = &system;
+  return set;
 }

@@ -6,11 +6,12 @@
 #include <cstdio>
 
 #include "engine/core/base/library_state.h"
+#include "engine/core/files/file_stream_table.h"
+#include "engine/core/files/ora_archive_streams.h"
 #include "engine/core/base/log.h"
 #include "engine/core/base/start_directory.h"
 #include "engine/core/base/tracked_memory.h"
 #include "platform/clock.h"
-#include "platform/message_box.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -20,26 +21,31 @@ namespace {
 
 std::atomic<int> g_com_flag{0};
 std::atomic<const ProcessorInfo*> g_processor_override{nullptr};
+std::atomic<const std::string*> g_start_directory_override{nullptr};
 
 // Passes of the message pump at the end of shutdown: it runs until the pump
 // reports quit; the bound keeps a pump that never does from holding the
 // shutdown for ever.
 constexpr int kMaxShutdownPumpPasses = 100000;
 
-const LibraryServices& Defaults() { return DefaultLibraryServices(); }
-LibraryServices& Services() { return GetLibraryServices(); }
-
 void RunFatalShutdown() { TerminateLibrary(); }
 
-// Step 7: the library does not run on a 24-bit desktop in window mode nor
-// with a 24-bit screen requested.
+// The library does not run on a 24-bit desktop in window mode nor with a
+// 24-bit screen requested.
 bool RefusesColorDepth() {
-  const LibraryServices& s = Services();
-  const int desktop = CallLibraryHook(s.window.desktop_color_depth, Defaults().window.desktop_color_depth);
-  const int window_mode = CallLibraryHook(s.window.window_mode, Defaults().window.window_mode);
-  const int requested =
-      CallLibraryHook(s.graphics.requested_color_depth, Defaults().graphics.requested_color_depth);
+  const int desktop = GetWindowService().DesktopColorDepth();
+  const int window_mode = GetWindowService().WindowMode();
+  const int requested = GetGraphicsService().RequestedColorDepth();
   return (desktop == 24 && window_mode != 0) || requested == 24;
+}
+
+// The streams' current folder in drive form; "" when it cannot be named.
+std::string CurrentStreamDirectory() {
+  if (const std::string* forced = g_start_directory_override.load()) return *forced;
+  char buffer[kStreamPathBufferSize] = {};
+  StreamGetDir(buffer);
+  buffer[kStreamPathBufferSize - 1] = '\0';
+  return std::string(buffer);
 }
 
 int FailStartup() {
@@ -68,6 +74,8 @@ uint64_t MeasureCyclesPerSecond() {
 int GetComFlag() { return g_com_flag.load(); }
 
 void SetProcessorInfoOverride(const ProcessorInfo* info) { g_processor_override.store(info); }
+
+void SetStartDirectoryOverride(const std::string* directory) { g_start_directory_override.store(directory); }
 
 ProcessorInfo ProbeProcessor() {
   if (const ProcessorInfo* forced = g_processor_override.load()) return *forced;
@@ -106,8 +114,7 @@ ProcessorInfo ProbeProcessor() {
   return info;
 }
 
-std::string BuildOsName(const LibraryServices::System::OsVersion& version, int32_t* code) {
-  using OsVersion = LibraryServices::System::OsVersion;
+std::string BuildOsName(const OsVersion& version, int32_t* code) {
   std::string name = "Windows";
   const char first = version.service_pack.empty() ? '\0' : version.service_pack[0];
   int32_t found = -1;
@@ -156,7 +163,7 @@ std::string BuildOsName(const LibraryServices::System::OsVersion& version, int32
 int InitializeCom() {
   if (g_com_flag.load() != 0) return -1;
   WriteLog("ＣＯＭの初期化... ");
-  if (!CallLibraryHook(Services().system.com_initialize, Defaults().system.com_initialize)) {
+  if (!GetSystemService().ComInitialize()) {
     WriteLog("ＣＯＭの初期化に失敗しました\n");
     return -1;
   }
@@ -171,8 +178,7 @@ int LogSystemInformation() {
   WriteLogF("Ｏｒｖｅｘライブラリ Ver%s", kLibraryVersionText);
 
   WriteLog("ＯＳ  ");
-  const LibraryServices::System::OsVersion version =
-      CallLibraryHook(Services().system.os_version, Defaults().system.os_version);
+  const OsVersion version = GetSystemService().GetOsVersion();
   int32_t code = GetOsVersionCode();
   const std::string os_name = BuildOsName(version, &code);
   SetOsVersionCode(code);
@@ -214,23 +220,20 @@ int LogSystemInformation() {
 }
 
 int InitializeLibrary() {
-  LibraryServices& s = Services();
-  const LibraryServices& d = Defaults();
+  WindowService& window = GetWindowService();
+  GraphicsService& graphics = GetGraphicsService();
   SetStartupFlag(1);
   SetEndingFlag(0);
   SetFatalShutdownHook(&RunFatalShutdown);
 
-  if (CallLibraryHook(s.graphics.direct3d_disabled, d.graphics.direct3d_disabled) == 1) {
-    CallLibraryHook(s.graphics.set_rendering_mode, d.graphics.set_rendering_mode, 0);
-  }
-  CallLibraryHook(s.files.clear_archive_tables, d.files.clear_archive_tables);
-  CallLibraryHook(s.files.install_stream_functions, d.files.install_stream_functions);
-  const std::string start_directory =
-      CallLibraryHook(s.files.get_current_directory, d.files.get_current_directory);
+  if (graphics.Direct3DDisabled() == 1) graphics.SetRenderingMode(0);
+  ClearArchiveTables();
+  SetStreamFunctions(nullptr);
+  const std::string start_directory = CurrentStreamDirectory();
   if (start_directory.empty()) {
     // The current folder cannot be named in full: the log and the way back
     // at shutdown would go to a folder that does not exist.
-    platform::ShowMessageBox("エラー", "ゲームのフォルダの場所を取得できないため、起動できません");
+    ShowUserMessage("エラー", "ゲームのフォルダの場所を取得できないため、起動できません");
     SetStartupFlag(0);
     return -1;
   }
@@ -249,67 +252,62 @@ int InitializeLibrary() {
   SetMachineFacts(facts);
 
   LogSystemInformation();
-  if (GetOsVersionCode() == kOsWindowsVista) {
-    CallLibraryHook(s.graphics.set_temp_primary_mode, d.graphics.set_temp_primary_mode, 1);
-  }
-  CallLibraryHook(s.files.fill_stream_ops, d.files.fill_stream_ops);
-  CallLibraryHook(s.graphics.reset_graph_reloader, d.graphics.reset_graph_reloader);
+  if (GetOsVersionCode() == kOsWindowsVista) graphics.SetTempPrimaryMode(1);
+  // The two reader-operation tables (stream handles, memory blocks) hold
+  // their operations from the start: nothing to fill.
+  graphics.ResetGraphReloader();
 
   if (InitializeCom() == -1) return FailStartup();
-  if (CallLibraryHook(s.window.create_main_window, d.window.create_main_window) < 0) return FailStartup();
-  CallLibraryHook(s.network.clear_http_tasks, d.network.clear_http_tasks);
-  if (CallLibraryHook(s.input.initialize, d.input.initialize) < 0) return FailStartup();
-  CallLibraryHook(s.sound.initialize, d.sound.initialize);  // start-up goes on without sound
-  if (CallLibraryHook(s.graphics.initialize, d.graphics.initialize) < 0) return FailStartup();
-  CallLibraryHook(s.text_input.initialize, d.text_input.initialize);
+  if (window.CreateMainWindow() < 0) return FailStartup();
+  GetNetworkService().ClearHttpTasks();
+  if (GetInputService().Initialize() < 0) return FailStartup();
+  GetSoundService().Initialize();  // start-up goes on without sound
+  if (graphics.Initialize() < 0) return FailStartup();
+  GetTextInputService().Initialize();
 
   SetInitializedFlag(1);
-  CallLibraryHook(s.graphics.set_vblank_wait, d.graphics.set_vblank_wait, 1);
-  if (CallLibraryHook(s.window.window_mode, d.window.window_mode) == 0) {
-    CallLibraryHook(s.window.force_foreground, d.window.force_foreground, 1);
-  }
+  graphics.SetVBlankWait(1);
+  if (window.WindowMode() == 0) window.ForceForeground(1);
   InitScreenLog();
-  CallLibraryHook(s.graphics.set_draw_target, d.graphics.set_draw_target, -2);
-  CallLibraryHook(s.graphics.set_draw_target, d.graphics.set_draw_target, -4);
-  CallLibraryHook(s.graphics.draw_startup_screen, d.graphics.draw_startup_screen);
+  graphics.SetDrawTarget(-2);
+  graphics.SetDrawTarget(-4);
+  graphics.DrawStartupScreen();
 
   SetStartupFlag(0);
   return 0;
 }
 
 int TerminateLibrary() {
-  LibraryServices& s = Services();
-  const LibraryServices& d = Defaults();
+  WindowService& window = GetWindowService();
+  GraphicsService& graphics = GetGraphicsService();
   SetEndingFlag(1);
 
   const int screen_log_font = GetScreenLogFont();
-  if (screen_log_font != -1) {
-    CallLibraryHook(s.graphics.delete_font_handle, d.graphics.delete_font_handle, screen_log_font);
-  }
+  if (screen_log_font != -1) graphics.DeleteFontHandle(screen_log_font);
   ResetScreenLog();
 
-  CallLibraryHook(s.network.delete_all_http_tasks, d.network.delete_all_http_tasks);
-  CallLibraryHook(s.network.terminate_network, d.network.terminate_network);
-  CallLibraryHook(s.sound.release_pending_sound, d.sound.release_pending_sound);
-  CallLibraryHook(s.graphics.terminate, d.graphics.terminate);
-  CallLibraryHook(s.input.terminate, d.input.terminate);
-  CallLibraryHook(s.sound.terminate, d.sound.terminate);
-  CallLibraryHook(s.window.destroy_main_window, d.window.destroy_main_window);
+  GetNetworkService().DeleteAllHttpTasks();
+  GetNetworkService().TerminateNetwork();
+  GetSoundService().ReleasePendingSound();
+  graphics.Terminate();
+  GetInputService().Terminate();
+  GetSoundService().Terminate();
+  window.DestroyMainWindow();
 
   if (g_com_flag.load() != 0) {
-    CallLibraryHook(s.system.com_uninitialize, d.system.com_uninitialize);
+    GetSystemService().ComUninitialize();
     WriteLog("ＣＯＭを終了... 完了\n");
     g_com_flag.store(0);
   }
   SetInitializedFlag(0);
 
   for (int pass = 0; pass < kMaxShutdownPumpPasses; ++pass) {
-    if (CallLibraryHook(s.window.process_message, d.window.process_message) != 0) break;
+    if (window.ProcessMessage() != 0) break;
     if (GetQuitFlag() != 0) break;
   }
 
-  CallLibraryHook(s.files.change_directory, d.files.change_directory, std::string(GetStartDirectory()));
-  CallLibraryHook(s.files.close_all_archives, d.files.close_all_archives);
+  StreamChDir(GetStartDirectory());
+  TerminateArchives();
   DumpTrackedAllocs();
   return 0;
 }

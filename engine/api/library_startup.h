@@ -1,6 +1,6 @@
 // Library start-up and shutdown. InitializeLibrary (behind StartLibrary)
-// starts every service in a fixed order through the hooks of
-// library_services.h and, when the COM, window, input or graphics step
+// starts every service in a fixed order through the service seams
+// (engine/api/services) and the file layer and, when the COM, window, input or graphics step
 // fails, shuts everything down again and answers -1; TerminateLibrary
 // (behind EndLibrary) shuts the services down in a fixed order. Start-up
 // also records the machine facts (library_state.h) and logs the system
@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/api/library_services.h"
+#include "engine/api/services/service_registry.h"
 #include "engine/core/base/fatal_error.h"
 
 inline constexpr const char* kLibraryVersionText = "2.24c";
@@ -36,7 +36,7 @@ int LogSystemInformation();
 // "Windows" followed by the version's name piece, joined without spaces
 // ("WindowsXP", "Windows98SE", "WindowsVista"); *code receives the
 // OsVersionCode, or keeps its value for a version not in the list.
-std::string BuildOsName(const LibraryServices::System::OsVersion& version, int32_t* code);
+std::string BuildOsName(const OsVersion& version, int32_t* code);
 
 // What the processor reports through CPUID (the probe of this machine, or
 // a value a test sets).
@@ -51,3 +51,7 @@ ProcessorInfo ProbeProcessor();
 // Tests: the processor start-up reports instead of the probe; null goes back
 // to probing.
 void SetProcessorInfoOverride(const ProcessorInfo* info);
+// Tests: the folder start-up takes for the streams' current folder (drive
+// form; "" stands for one that cannot be named); null goes back to asking
+// the streams.
+void SetStartDirectoryOverride(const std::string* directory);

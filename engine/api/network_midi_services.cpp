@@ -1,4 +1,5 @@
-// Upward hooks of the socket layer, the HTTP tasks and the MIDI handles.
+// The socket layer and the HTTP tasks behind the network seam, and the
+// message pass the MIDI stop runs.
 #include "engine/api/network_midi_services.h"
 
 #include "engine/api/library_services.h"
@@ -6,26 +7,18 @@
 #include "engine/core/network/socket_layer.h"
 #include "engine/core/sound/midi_handles.h"
 #include "engine/core/window/message_pump.h"
-#include "engine/core/window/window_procedure_hooks.h"
 
-void RegisterNetworkServices(LibraryServices& services) {
-  services.network.clear_http_tasks = [] { ClearHttpTasks(); };
-  services.network.delete_all_http_tasks = [] { DeleteAllHttpTasks(); };
-  services.network.terminate_network = [] { TerminateNetwork(); };
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  hooks.pump_network_window = [](int close_finished) { PumpNetworkWindow(close_finished); };
-  hooks.run_http_tasks = [] { RunAllHttpTasks(); };
-  // The socket comes as the first word, the event and its error code as
-  // the second.
-  hooks.handle_socket_event = [](uint64_t wparam, int64_t lparam) -> int64_t {
-    return HandleSocketEvent(static_cast<int>(lparam), static_cast<int>(wparam));
-  };
+void LibraryNetworkService::ClearHttpTasks() { ::ClearHttpTasks(); }
+void LibraryNetworkService::DeleteAllHttpTasks() { ::DeleteAllHttpTasks(); }
+void LibraryNetworkService::TerminateNetwork() { ::TerminateNetwork(); }
+void LibraryNetworkService::PumpNetworkWindow(int close_finished) { ::PumpNetworkWindow(close_finished); }
+void LibraryNetworkService::RunHttpTasks() { RunAllHttpTasks(); }
+// The socket comes as the first word, the event and its error code as the
+// second.
+int64_t LibraryNetworkService::HandleSocketEvent(uint64_t wparam, int64_t lparam) {
+  return ::HandleSocketEvent(static_cast<int>(lparam), static_cast<int>(wparam));
 }
 
-void RegisterMidiServices(LibraryServices& services) {
-  services.sound.release_pending_sound = [] { ReleasePendingSound(); };
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  hooks.update_midi_play_state = [] { UpdateMidiPlayState(); };
-  hooks.handle_mci_notify = [](uint64_t, int64_t) { HandleMciNotify(); };
+void ConnectMidiMessagePass() {
   SetMidiMessagePass([] { return ProcessMessage(); });
 }

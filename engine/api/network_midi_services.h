@@ -1,15 +1,9 @@
-// Where the message pass, the window procedure and library shutdown reach
-// the socket layer, the HTTP tasks and the MIDI handle table: the one place
-// that installs those upward hooks. The player and the tests call both
-// registrations before StartLibrary.
+// The socket layer, the HTTP tasks and the MIDI handle table meet the
+// message pass, the window procedure and library shutdown through the
+// network and sound seams (LibraryNetworkService, LibrarySoundService in
+// library_services.h). What is left here is the one downward hand-over.
 #pragma once
 
-struct LibraryServices;
-
-// Fills LibraryServices::network and the window hooks pump_network_window,
-// run_http_tasks and handle_socket_event.
-void RegisterNetworkServices(LibraryServices& services);
-// Fills the window hooks update_midi_play_state and handle_mci_notify and
-// LibraryServices::sound.release_pending_sound, and gives the MIDI layer the
-// message pass its stop runs.
-void RegisterMidiServices(LibraryServices& services);
+// Gives the MIDI layer the message pass its stop runs (LibraryServiceSet
+// calls it).
+void ConnectMidiMessagePass();

@@ -1,12 +1,12 @@
-// The sound entry points and the sound layer's hooks.
+// The sound entry points and the sound service.
 #include "engine/api/sound_entry_points.h"
 
 #include "engine/api/library_services.h"
 #include "engine/core/base/api_lock.h"
+#include "engine/core/sound/midi_handles.h"
 #include "engine/core/sound/sound_output.h"
 #include "engine/core/sound/stream_sound.h"
 #include "engine/core/window/message_pump.h"
-#include "engine/core/window/window_procedure_hooks.h"
 
 int FreeAllSoundHandles(int flag) {
   ApiLockGuard lock;
@@ -83,11 +83,11 @@ int SetSoundLoadMode(int mode) {
   return SetSoundLoadModeInner(mode);
 }
 
-void RegisterSoundServices(LibraryServices& services) {
-  LibraryServices::Sound& sound = services.sound;
-  sound.initialize = [] { return InitializeSound(); };
-  sound.terminate = [] { TerminateSound(); };
-  SoundHooks& hooks = GetSoundHooks();
-  hooks.process_message = [] { return ProcessMessage(); };
-  GetWindowServiceHooks().refill_all_stream_sounds = [] { RefillAllStreamSounds(); };
-}
+void ConnectSoundMessagePass() { GetSoundHooks().process_message = [] { return ProcessMessage(); }; }
+
+int LibrarySoundService::Initialize() { return InitializeSound(); }
+void LibrarySoundService::Terminate() { TerminateSound(); }
+void LibrarySoundService::ReleasePendingSound() { ::ReleasePendingSound(); }
+void LibrarySoundService::RefillAllStreamSounds() { ::RefillAllStreamSounds(); }
+void LibrarySoundService::UpdateMidiPlayState() { ::UpdateMidiPlayState(); }
+void LibrarySoundService::HandleMciNotify(uint64_t, int64_t) { ::HandleMciNotify(); }

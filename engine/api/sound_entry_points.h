@@ -3,15 +3,12 @@
 // unchanged. Sound handles come last where an operation takes a value and a
 // handle. Volumes 0..255, frequencies hertz, positions milliseconds.
 //
-// RegisterSoundServices is the one place where sound's upward hooks are
-// installed: start-up and shutdown, the per-pass stream refill of the
-// message pass, and what the sound layer reaches above itself (the message
-// pass for the wait of play type 0).
+// The sound service (LibrarySoundService, library_services.h) answers the
+// sound seam; ConnectSoundMessagePass gives the sound layer the message pass
+// for the wait of play type 0.
 #pragma once
 
 #include <cstdint>
-
-struct LibraryServices;
 
 int FreeAllSoundHandles(int flag);
 int ImportSoundWithBuffers(const void* image, int32_t size, int buffer_count, int option);
@@ -30,6 +27,6 @@ int SetSoundLoopStartMs(int milliseconds, int handle);
 // 0 normal sounds; 1..3 stream sounds. -1 (mode kept) for other values.
 int SetSoundLoadMode(int mode);
 
-// Installs sound start-up and shutdown as start-up's sound hooks, the stream
-// refill as the message pass's hook, and the message pass as sound's pump.
-void RegisterSoundServices(LibraryServices& services);
+// Gives the sound layer the message pass as its pump (LibraryServiceSet
+// calls it).
+void ConnectSoundMessagePass();

@@ -6,7 +6,6 @@
 #include "engine/core/textinput/ime_messages.h"
 #include "engine/core/textinput/key_input.h"
 #include "engine/core/textinput/key_input_drawing.h"
-#include "engine/core/window/window_procedure_hooks.h"
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/image/screen_color.h"
 
@@ -66,17 +65,18 @@ int ReadTextInputString(char* buffer, int buffer_size, int handle) {
   return CopyKeyInputText(buffer, buffer_size, handle);
 }
 
-void RegisterTextInputServices(LibraryServices& services) {
+void ConnectTextInputDrawing() {
   static GraphicsTextInputDrawing drawing;
   SetTextInputDrawing(&drawing);
-  services.text_input.initialize = [] { InitializeTextInput(); };
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  hooks.update_key_input = [] { UpdateKeyInput(); };
-  hooks.is_input_char_ring_full = [] { return IsInputCharRingFull(); };
-  hooks.push_input_char = [](uint8_t byte) { PushInputChar(byte); };
-  hooks.handle_ime_message = [](uint32_t message, uint64_t wparam, int64_t lparam) {
-    return HandleImeMessage(message, wparam, lparam);
-  };
-  hooks.restart_ime_after_activation = [] { RestartImeAfterActivation(); };
-  hooks.remove_all_key_inputs = [] { RemoveAllKeyInputs(); };
 }
+
+void LibraryTextInputService::Initialize() { InitializeTextInput(); }
+void LibraryTextInputService::UpdateKeyInput() { ::UpdateKeyInput(); }
+bool LibraryTextInputService::IsInputCharRingFull() { return ::IsInputCharRingFull(); }
+void LibraryTextInputService::PushInputChar(uint8_t code) { ::PushInputChar(code); }
+int64_t LibraryTextInputService::HandleImeMessage(uint32_t message, uint64_t wparam,
+                                                  int64_t lparam) {
+  return ::HandleImeMessage(message, wparam, lparam);
+}
+void LibraryTextInputService::RestartImeAfterActivation() { ::RestartImeAfterActivation(); }
+void LibraryTextInputService::RemoveAllKeyInputs() { ::RemoveAllKeyInputs(); }

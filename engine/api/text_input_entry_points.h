@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-struct LibraryServices;
-
 // Twelve colours (see ConfigureKeyInputColors). 0.
 int SetTextInputColors(const int64_t colors[12]);
 // A text-input handle, -1 when all slots are used.
@@ -21,8 +19,7 @@ int PutTextInput(int x, int y, int handle);
 // splitting a double-byte character). 0, or -1.
 int ReadTextInputString(char* buffer, int buffer_size, int handle);
 
-// Installs the text-input layer: start-up's text-input hook, and the
-// window procedure's and message pass's text-input hooks (the ring, the
-// editing step, IME messages, activation and shutdown), and what the
-// graphics engine already offers the field's drawing.
-void RegisterTextInputServices(LibraryServices& services);
+// Gives the text-input field what the graphics engine already offers its
+// drawing (LibraryServiceSet calls it; the text-input service itself is
+// LibraryTextInputService, library_services.h).
+void ConnectTextInputDrawing();

@@ -1,11 +1,9 @@
-// The window entry points and the window's start-up hooks.
+// The window entry points.
 #include "engine/api/window_entry_points.h"
 
-#include "engine/api/library_services.h"
 #include "engine/core/base/api_lock.h"
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/message_pump.h"
-#include "platform/window.h"
 
 namespace {
 
@@ -52,14 +50,4 @@ int MoveMouseCursor(int x, int y) {
 }
 int GetMouseWheelDelta() {
   return Locked([] { return TakeMouseWheelCount(); });
-}
-
-void RegisterWindowServices(LibraryServices& services) {
-  LibraryServices::Window& window = services.window;
-  window.desktop_color_depth = [] { return platform::GetDesktopMode().bits_per_pixel; };
-  window.window_mode = [] { return IsWindowedMode(); };
-  window.create_main_window = [] { return CreateMainWindow(); };
-  window.destroy_main_window = [] { DestroyMainWindow(); };
-  window.process_message = [] { return ProcessMessage(); };
-  window.force_foreground = [](int) { platform::RaiseMainWindow(); };
 }

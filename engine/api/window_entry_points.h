@@ -4,7 +4,6 @@
 // screen pixels.
 #pragma once
 
-struct LibraryServices;
 
 // 0 while the program goes on, -1 once the library quits.
 int PumpMessages();
@@ -20,6 +19,3 @@ int SetMouseCursorVisible(int flag);
 int ReadMousePosition(int* x, int* y);
 int MoveMouseCursor(int x, int y);
 int GetMouseWheelDelta();
-
-// Installs the main window's operations as start-up's window hooks.
-void RegisterWindowServices(LibraryServices& services);

@@ -4,7 +4,7 @@
 
 #include "game/data/data_file_buffer.h"
 #include "game/data/data_scrambler.h"
-#include "platform/message_box.h"
+#include "engine/api/services/service_registry.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ bool ReadArgumentBlock(DataReader& in, CommonEvent& event) {
 }
 
 void ShowCommonEventLoadFailure() {
-  platform::ShowMessageBox("読み込みエラー", "コモンイベントデータの読み込みに失敗しました");
+  ShowUserMessage("読み込みエラー", "コモンイベントデータの読み込みに失敗しました");
 }
 
 }  // namespace
@@ -160,7 +160,7 @@ bool CommonEventList::LoadCommonEvents(const std::string& name) {
     case CommonEventParseResult::kBadOuterTag:
       return false;
     case CommonEventParseResult::kBadEventTag:
-      platform::ShowMessageBox("読み込み失敗",
+      ShowUserMessage("読み込み失敗",
                                "コモンイベントファイルの読み込みに失敗しました。\r\nデータのバージョンが違う可能性があります、"
                                "最新ツールでロードしてください。");
       return false;

@@ -6,7 +6,7 @@
 #include "game/data/data_error_report.h"
 #include "game/data/data_file_buffer.h"
 #include "game/data/data_scrambler.h"
-#include "platform/message_box.h"
+#include "engine/api/services/service_registry.h"
 
 namespace {
 
@@ -35,19 +35,17 @@ void ReadTexts(DataReader& reader, std::vector<std::string>& texts, uint32_t cou
 }
 
 [[noreturn]] void MissingDataBaseFile(const std::string& path) {
-  platform::ShowMessageBox(
+  ShowUserMessage(
       "読み込みエラー",
       FormatDataText("データベースファイル読み込みに失敗、強制終了します。\n\r\n\r%s\r\nのファイルがあるか確認してください",
-                     path.c_str()),
-      platform::MessageBoxKind::kError);
+                     path.c_str()));
   EndProgramAfterDataError();
 }
 
 void ShowDamagedDataBase(const std::string& name) {
-  platform::ShowMessageBox(
+  ShowUserMessage(
       "MsgBox",
-      FormatDataText("データベースファイル\n%sが\n破損しているか、バージョンが古い可能性があります。", name.c_str()),
-      platform::MessageBoxKind::kError);
+      FormatDataText("データベースファイル\n%sが\n破損しているか、バージョンが古い可能性があります。", name.c_str()));
 }
 
 std::vector<uint8_t> LoadOrExit(const std::string& path, bool& unreadable) {

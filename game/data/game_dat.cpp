@@ -6,7 +6,7 @@
 #include "game/data/data_file_buffer.h"
 #include "game/data/data_reader.h"
 #include "game/data/data_scrambler.h"
-#include "platform/message_box.h"
+#include "engine/api/services/service_registry.h"
 
 GameBasicInfoRecord GameBasicInfo;
 
@@ -72,8 +72,7 @@ bool GameBasicInfoRecord::LoadGameDat(const std::string& name) {
   std::vector<uint8_t> file;
   const DataFileLoad load = LoadDataFileBuffer(name, file);
   if (load == DataFileLoad::kMissing) {
-    platform::ShowMessageBox("読み込みエラー", FormatDataText("基本情報データ %s がありません", name.c_str()),
-                             platform::MessageBoxKind::kError);
+    ShowUserMessage("読み込みエラー", FormatDataText("基本情報データ %s がありません", name.c_str()));
     return false;
   }
   if (load != DataFileLoad::kLoaded) {

@@ -9,7 +9,7 @@
 #include "game/data/data_file_buffer.h"
 #include "game/data/data_scrambler.h"
 #include "platform/file_system.h"
-#include "platform/message_box.h"
+#include "engine/api/services/service_registry.h"
 
 namespace {
 
@@ -27,11 +27,11 @@ std::string& DataFolderSetting() {
 void ShowMissingMapBox(const std::string& name, const std::string& path) {
   const std::string text = name.empty() ? std::string("マップファイル名が設定されていないマップに移動しようとしました。")
                                         : FormatDataText("マップファイル %s がありません", path.c_str());
-  platform::ShowMessageBox("読み込みエラー", text);
+  ShowUserMessage("読み込みエラー", text);
 }
 
 void ShowBrokenMapBox(const std::string& name) {
-  platform::ShowMessageBox(
+  ShowUserMessage(
       "マップ移動エラー",
       FormatDataText("エラー：マップデータ %s が破損しているか、\r\nマップファイル形式ではありません。", name.c_str()));
 }

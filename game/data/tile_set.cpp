@@ -3,7 +3,7 @@
 #include "game/data/data_file_buffer.h"
 #include "game/data/data_scrambler.h"
 #include "game/data/map_file.h"
-#include "platform/message_box.h"
+#include "engine/api/services/service_registry.h"
 
 int32_t TileSetVersion = 2;
 
@@ -13,7 +13,7 @@ namespace {
 constexpr uint64_t kMinTileSetRecordBytes = 9 * 4 + 1 + 4 + 1 + 4;
 
 void ShowTileSetLoadFailure() {
-  platform::ShowMessageBox("ファイル読み込みエラー", "タイルセットデータの読み込みに失敗しました");
+  ShowUserMessage("ファイル読み込みエラー", "タイルセットデータの読み込みに失敗しました");
 }
 
 }  // namespace
@@ -103,7 +103,7 @@ bool TileSetList::LoadTileSetData(const std::string& name) {
     case TileSetParseResult::kBadVersion:
       return false;
     case TileSetParseResult::kBadRecord:
-      platform::ShowMessageBox("", "タイルセットのロードに失敗しました、ファイル破損の可能性があります");
+      ShowUserMessage("", "タイルセットのロードに失敗しました、ファイル破損の可能性があります");
       return false;
     case TileSetParseResult::kBadEndByte:
     case TileSetParseResult::kDamaged:

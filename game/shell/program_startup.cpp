@@ -4,14 +4,13 @@
 #include "engine/api/graphics_entry_points.h"
 #include "engine/api/library_entry_points.h"
 #include "engine/api/window_entry_points.h"
-#include "engine/core/base/log.h"
 #include "game/data/basic_data.h"
 #include "game/data/data_error_report.h"
 #include "game/data/game_dat.h"
 #include "game/data/game_ini.h"
 #include "game/data/map_file.h"
 #include "platform/file_system.h"
-#include "platform/message_box.h"
+#include "engine/api/services/service_registry.h"
 
 int32_t DebugMode = 0;
 std::string ProgramFolder;
@@ -72,11 +71,11 @@ int WinMain(const std::string& command_line) {
   if (start == -1) {
     const std::string caption =
         FormatDataText("『%s』 初回起動メッセージ", GameBasicInfo.Text(kTextGameTitle).c_str());
-    platform::ShowMessageBox(caption,
-                             "これより、処理が高速な「3Dモード」でゲームの起動を行います。\n"
-                             "もし起動しなかった場合は、もう一度実行してください。\n"
-                             "次回実行時から、処理が安定している「ソフトウェアモード」で起動します。",
-                             platform::MessageBoxKind::kInformation);
+    ShowUserMessage(caption,
+                    "これより、処理が高速な「3Dモード」でゲームの起動を行います。\n"
+                    "もし起動しなかった場合は、もう一度実行してください。\n"
+                    "次回実行時から、処理が安定している「ソフトウェアモード」で起動します。",
+                    MessageBoxButtons::kOk, MessageBoxKind::kInformation);
   }
   if (start == 1 || SoftModeFlag == 1) {
     WriteGameIni(1, 1, 0);
@@ -88,7 +87,7 @@ int WinMain(const std::string& command_line) {
   if (SoftModeFlag == 1) SetHardwareRendering(0);
 
   if (StartLibrary() == -1) {
-    platform::ShowMessageBox("エラー", "起動に失敗しました");
+    ShowUserMessage("エラー", "起動に失敗しました");
     return -1;
   }
   WriteGameIni(0, SoftModeFlag, 0);

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/library_services.h"
 #include "engine/core/base/api_lock.h"
 #include "engine/core/base/library_state.h"
 #include "engine/core/base/library_timing.h"
@@ -21,7 +20,7 @@ class LibraryEntryPointsTest : public LibraryFixture {
  protected:
   void SetUp() override {
     LibraryFixture::SetUp();
-    GetLibraryServices().window.process_message = [this] {
+    services_.window.process_message = [this] {
       ++pumps_;
       EXPECT_TRUE(GetApiLockState().held) << "the pass runs under the lock";
       return (quit_after_ >= 0 && pumps_ >= quit_after_) ? -1 : 0;
@@ -85,7 +84,7 @@ TEST_F(LibraryEntryPointsTest, WaitForAnyInputWaitsForReleaseThenPress) {
   // nothing, then a new key.
   std::vector<int> script = {130, 130, 130, 0, 0, 0, 145};
   size_t calls = 0;
-  GetLibraryServices().input.check_any_input = [&](int flags) {
+  services_.input.check_any_input = [&](int flags) {
     EXPECT_EQ(flags, 7);
     EXPECT_TRUE(GetApiLockState().held);
     const int code = calls < script.size() ? script[calls] : 0;
@@ -105,7 +104,7 @@ TEST_F(LibraryEntryPointsTest, WaitForAnyInputWaitsForReleaseThenPress) {
 
 TEST_F(LibraryEntryPointsTest, WaitForAnyInputEndsWithZeroWhenTheLibraryQuits) {
   int checks = 0;
-  GetLibraryServices().input.check_any_input = [&](int) {
+  services_.input.check_any_input = [&](int) {
     ++checks;
     return 0;
   };
@@ -116,7 +115,7 @@ TEST_F(LibraryEntryPointsTest, WaitForAnyInputEndsWithZeroWhenTheLibraryQuits) {
   // A key held until the library quits.
   pumps_ = 0;
   quit_after_ = 5;
-  GetLibraryServices().input.check_any_input = [](int) { return 140; };
+  services_.input.check_any_input = [](int) { return 140; };
   EXPECT_EQ(WaitForAnyInput(), 0);
 }
 

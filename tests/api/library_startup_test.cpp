@@ -21,8 +21,7 @@ namespace {
 using Steps = std::vector<std::string>;
 
 const Steps kStartSteps = {
-    "clear_archive_tables", "install_stream_functions", "get_current_directory",
-    "set_temp_primary_mode 1", "fill_stream_ops", "reset_graph_reloader",
+    "set_temp_primary_mode 1", "reset_graph_reloader",
     "com_initialize", "create_main_window", "clear_http_tasks", "input.initialize",
     "sound.initialize", "graphics.initialize", "text_input.initialize",
     "set_vblank_wait 1", "set_draw_target -2", "set_draw_target -4", "draw_startup_screen",
@@ -33,7 +32,7 @@ Steps ShutdownSteps(bool com_started) {
                  "graphics.terminate",    "input.terminate",   "sound.terminate",
                  "destroy_main_window"};
   if (com_started) steps.push_back("com_uninitialize");
-  for (const char* s : {"process_message", "change_directory start", "close_all_archives"}) steps.push_back(s);
+  steps.push_back("process_message");
   return steps;
 }
 
@@ -136,7 +135,7 @@ TEST_F(LibraryStartupTest, RefusesTwentyFourBitColour) {
     EXPECT_EQ(StartLibrary(), c.result);
     if (c.result == -1) {
       // Nothing was started, so nothing is shut down.
-      EXPECT_EQ(Recorded(), (Steps{"clear_archive_tables", "install_stream_functions", "get_current_directory"}));
+      EXPECT_EQ(Recorded(), Steps{});
       EXPECT_TRUE(Contains(ReadLog(), "Ｏｒｖｅｘライブラリは２４ビットカラーモードに対応していません\r\n"));
       EXPECT_EQ(GetComFlag(), 0);
     } else {
@@ -158,7 +157,7 @@ TEST_F(LibraryStartupTest, UnnamedStartDirectoryIsRefused) {
   start_dir_.clear();
   EXPECT_EQ(StartLibrary(), -1);
   platform::SetMessageBoxRecorder({});
-  EXPECT_EQ(Recorded(), (Steps{"clear_archive_tables", "install_stream_functions", "get_current_directory"}));
+  EXPECT_EQ(Recorded(), Steps{});
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_TRUE(Contains(boxes[0], "起動できません"));
   EXPECT_STREQ(GetStartDirectory(), "");
@@ -206,7 +205,6 @@ TEST_F(LibraryStartupTest, ProcessorWithoutCpuidOrMmx) {
 }
 
 TEST_F(LibraryStartupTest, OperatingSystemNames) {
-  using OsVersion = LibraryServices::System::OsVersion;
   struct Case {
     OsVersion::Platform platform;
     uint32_t major, minor;
@@ -264,19 +262,13 @@ TEST_F(LibraryStartupTest, StartsAgainAfterEnd) {
   EndLibrary();
 }
 
-int ScreenLogReady() { return 1; }
-int ScreenLogFont() { return 7; }
-
 TEST_F(LibraryStartupTest, ShutdownDeletesTheScreenLogFont) {
-  ScreenLogHooks hooks;
-  hooks.graphics_ready = &ScreenLogReady;
-  hooks.create_font = &ScreenLogFont;
-  SetScreenLogHooks(hooks);
+  services_.graphics.screen_log_ready = [] { return 1; };
+  services_.graphics.create_screen_log_font = [] { return 7; };
   ASSERT_EQ(StartLibrary(), 0);
   EXPECT_EQ(GetScreenLogFont(), 7);
   ClearSteps();
   EndLibrary();
-  SetScreenLogHooks(ScreenLogHooks{});
   ASSERT_FALSE(Recorded().empty());
   EXPECT_EQ(Recorded().front(), "delete_font_handle 7");
   EXPECT_EQ(GetScreenLogFont(), -1);
@@ -292,8 +284,8 @@ TEST_F(LibraryStartupTest, ComTwiceIsRefused) {
 
 // A pump that never reports quit cannot hold the shutdown for ever.
 TEST_F(LibraryStartupTest, ShutdownPumpIsBounded) {
-  GetLibraryServices().window.process_message = [] { return 0; };
-  GetLibraryServices().window.destroy_main_window = [] {};
+  services_.window.process_message = [] { return 0; };
+  services_.window.destroy_main_window = [] {};
   EXPECT_EQ(TerminateLibrary(), 0);
 }
 
@@ -323,7 +315,7 @@ TEST_F(LibraryStartupTest, FatalErrorDuringFatalShutdownEndsAtOnce) {
   EXPECT_EXIT(
       {
         if (StartLibrary() != 0) std::_Exit(3);
-        GetLibraryServices().graphics.terminate = [] { FatalErrorExit("二度目"); };
+        services_.graphics.terminate = [] { FatalErrorExit("二度目"); };
         FatalErrorExit("一度目");
       },
       ::testing::ExitedWithCode(255), "");

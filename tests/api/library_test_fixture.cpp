@@ -14,7 +14,7 @@
 
 void LibraryFixture::SetUp() {
   DestroyApiLock();
-  ResetLibraryServices();
+  InstallServices({});
   ResetLibraryState();
   ResetScreenLog();
   platform::SetClock(&clock_);
@@ -22,6 +22,8 @@ void LibraryFixture::SetUp() {
   ASSERT_NE(mkdtemp(pattern), nullptr);
   native_dir_ = pattern;
   start_dir_ = platform::NativeToEnginePath(native_dir_);
+  saved_folder_ = platform::GetCurrentFolder();
+  SetStartDirectoryOverride(&start_dir_);
   EnableLogFile(1);
   cpu_.has_cpuid = true;
   cpu_.mmx = true;
@@ -35,7 +37,10 @@ void LibraryFixture::SetUp() {
 void LibraryFixture::TearDown() {
   DestroyApiLock();
   SetProcessorInfoOverride(nullptr);
-  ResetLibraryServices();
+  SetStartDirectoryOverride(nullptr);
+  InstallServices({});
+  services_ = FakeServices();
+  platform::SetCurrentFolder(saved_folder_);
   ResetLibraryState();
   ResetScreenLog();
   SetStartDirectory("");
@@ -50,25 +55,13 @@ std::string LibraryFixture::ReadLog() const {
 }
 
 void LibraryFixture::InstallRecorders() {
-  LibraryServices& s = GetLibraryServices();
+  FakeServices& s = services_;
   auto step = [this](const std::string& name) {
     steps_.push_back(name);
     return fail_step_ != name;
   };
   auto plain = [step](const char* name) { return [step, name] { step(name); }; };
   auto status = [step](const char* name) { return [step, name] { return step(name) ? 0 : -1; }; };
-
-  s.files.clear_archive_tables = plain("clear_archive_tables");
-  s.files.install_stream_functions = plain("install_stream_functions");
-  s.files.get_current_directory = [this, step] {
-    step("get_current_directory");
-    return start_dir_;
-  };
-  s.files.change_directory = [this, step](const std::string& path) {
-    step(path == start_dir_ ? "change_directory start" : "change_directory other");
-  };
-  s.files.fill_stream_ops = plain("fill_stream_ops");
-  s.files.close_all_archives = plain("close_all_archives");
 
   s.window.desktop_color_depth = [this] { return desktop_depth_; };
   s.window.window_mode = [this] { return window_mode_; };
@@ -116,4 +109,5 @@ void LibraryFixture::InstallRecorders() {
   s.system.com_initialize = [step] { return step("com_initialize"); };
   s.system.com_uninitialize = plain("com_uninitialize");
   s.system.os_version = [this] { return os_; };
+  s.Install();
 }

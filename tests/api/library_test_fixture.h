@@ -1,6 +1,6 @@
 // A fixture for tests of library start-up and the library entry points: a
 // virtual clock, a fresh lock, state and hooks, a temporary start directory
-// for Log.txt, a fixed processor, and recorders on every service hook that
+// for Log.txt, a fixed processor, and recorders on every service seam that
 // list the steps in the order they ran. A step named in fail_step answers
 // failure.
 #pragma once
@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/library_services.h"
 #include "engine/api/library_startup.h"
 #include "platform/clock.h"
+#include "tests/support/fake_services.h"
 
 class LibraryFixture : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
-  // Replaces every hook with a recorder.
+  // Installs fake services whose operations record their steps.
   void InstallRecorders();
   // The text of Log.txt in the start directory ("" when missing).
   std::string ReadLog() const;
@@ -35,6 +35,8 @@ class LibraryFixture : public ::testing::Test {
   int window_mode_ = 1;
   int requested_depth_ = 16;
   int direct3d_disabled_ = 0;
-  LibraryServices::System::OsVersion os_;
+  OsVersion os_;
+  FakeServices services_;
+  std::string saved_folder_;  // the platform's current folder before the test
   ProcessorInfo cpu_;
 };

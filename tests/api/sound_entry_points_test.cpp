@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "engine/api/library_services.h"
-#include "engine/core/window/window_procedure_hooks.h"
 
 namespace {
 
@@ -227,17 +226,19 @@ TEST_F(SoundFixture, DamagedAndUnplayableFilesFailWithoutAHandle) {
   EXPECT_EQ(ImportSoundFromMemory(good.data(), -4, -1), -1);
 }
 
-TEST_F(SoundFixture, RegistrationInstallsStartUpThePumpAndTheRefill) {
-  LibraryServices services;
-  RegisterSoundServices(services);
-  ASSERT_TRUE(services.sound.initialize);
-  EXPECT_EQ(services.sound.initialize(), 0);
-  EXPECT_EQ(IsSoundStarted(), 1);
-  EXPECT_TRUE(GetWindowServiceHooks().refill_all_stream_sounds);
+TEST_F(SoundFixture, SoundServiceStartsStopsAndRefillsAndThePumpIsConnected) {
+  LibrarySoundService sound;
+  ServiceSet services;
+  services.sound = &sound;
+  InstallServices(services);
+  ConnectSoundMessagePass();
   EXPECT_TRUE(GetSoundHooks().process_message);
-  services.sound.terminate();
+  EXPECT_EQ(GetSoundService().Initialize(), 0);
+  EXPECT_EQ(IsSoundStarted(), 1);
+  GetSoundService().RefillAllStreamSounds();
+  GetSoundService().Terminate();
   EXPECT_EQ(IsSoundStarted(), 0);
-  ResetWindowServiceHooks();
+  InstallServices({});
 }
 
 TEST_F(SoundFixture, DummyDeviceStartsAndStops) {

@@ -11,6 +11,7 @@
 
 #include "engine/api/input_entry_points.h"
 #include "engine/api/library_entry_points.h"
+#include "engine/api/library_services.h"
 #include "engine/api/text_input_entry_points.h"
 #include "engine/api/window_entry_points.h"
 #include "engine/core/textinput/key_input.h"
@@ -40,10 +41,12 @@ class TextInputEntryPoints : public LibraryFixture {
     platform::ClearInjectedWindowEvents();
     platform::ResetImeContext();
     platform::SetInstanceLockFolder(native_dir_);
-    LibraryServices& services = GetLibraryServices();
-    RegisterWindowServices(services);
-    RegisterInputServices(services);
-    RegisterTextInputServices(services);
+    ServiceSet services = services_.Set();
+    services.window = &window_service_;
+    services.input = &input_service_;
+    services.text_input = &text_input_service_;
+    InstallServices(services);
+    ConnectTextInputDrawing();
     ASSERT_EQ(StartLibrary(), 0);
     PumpMessages();
   }
@@ -54,10 +57,13 @@ class TextInputEntryPoints : public LibraryFixture {
     platform::SetInstanceLockFolder("");
     SetMessageThreadEnabled(true);
     ResetWindowData();
-    ResetWindowServiceHooks();
     SetTextInputDrawing(nullptr);
     LibraryFixture::TearDown();
   }
+
+  LibraryWindowService window_service_;
+  LibraryInputService input_service_;
+  LibraryTextInputService text_input_service_;
 
   static void Editing(const char* utf8, int start, int length) {
     SDL_Event e{};

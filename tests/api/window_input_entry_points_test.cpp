@@ -12,6 +12,7 @@
 
 #include "engine/api/input_entry_points.h"
 #include "engine/api/library_entry_points.h"
+#include "engine/api/library_services.h"
 #include "engine/api/window_entry_points.h"
 #include "engine/core/base/api_lock.h"
 #include "engine/core/window/main_window.h"
@@ -44,9 +45,10 @@ class WindowInputEntryPoints : public LibraryFixture {
     platform::SetFakeMouseButtons(0);
     platform::InstallFakePads(1);
     platform::SetInstanceLockFolder(native_dir_);
-    LibraryServices& services = GetLibraryServices();
-    RegisterWindowServices(services);
-    RegisterInputServices(services);
+    ServiceSet set = services_.Set();
+    set.window = &window_;
+    set.input = &input_;
+    InstallServices(set);
     ASSERT_EQ(StartLibrary(), 0);
   }
   void TearDown() override {
@@ -60,6 +62,8 @@ class WindowInputEntryPoints : public LibraryFixture {
     ResetWindowData();
     LibraryFixture::TearDown();
   }
+  LibraryWindowService window_;
+  LibraryInputService input_;
 };
 
 TEST_F(WindowInputEntryPoints, EachEntryPointThroughInjectedEvents) {

@@ -14,6 +14,7 @@
 #include "engine/core/base/start_directory.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "tests/support/fake_services.h"
 
 namespace {
 
@@ -189,19 +190,19 @@ TEST_F(LogTest, CreateLogFileEmptiesTheOldLog) {
 
 TEST(ScreenLogTest, InertWithoutGraphics) {
   ResetScreenLog();
-  SetScreenLogHooks(ScreenLogHooks());
+  InstallServices({});
   EXPECT_EQ(InitScreenLog(), -1);
   EXPECT_EQ(IsScreenLogEnabled(), 0);
   EXPECT_EQ(DrawScreenLog(), 0);
 
-  static int fonts_made = 0;
-  static int lines_drawn = 0;
-  ScreenLogHooks hooks;
-  hooks.graphics_ready = [] { return 1; };
-  hooks.create_font = [] { return 100 + fonts_made++; };
-  hooks.screen_height = [] { return 480; };
-  hooks.draw_line = [](int, int, const char*, int) { ++lines_drawn; };
-  SetScreenLogHooks(hooks);
+  int fonts_made = 0;
+  int lines_drawn = 0;
+  FakeServices services;
+  services.graphics.screen_log_ready = [] { return 1; };
+  services.graphics.create_screen_log_font = [&] { return 100 + fonts_made++; };
+  services.graphics.screen_height = [] { return 480; };
+  services.graphics.draw_screen_log_line = [&](int, int, const char*, int) { ++lines_drawn; };
+  services.Install();
   EXPECT_EQ(InitScreenLog(), 0);
   EXPECT_EQ(GetScreenLogFont(), 100);
   EXPECT_EQ(InitScreenLog(), 0);  // the first call only sets up
@@ -212,7 +213,7 @@ TEST(ScreenLogTest, InertWithoutGraphics) {
   EXPECT_EQ(lines_drawn, 0);  // nothing writes lines
   EXPECT_EQ(IsScreenLogEnabled(), 0);
   ResetScreenLog();
-  SetScreenLogHooks(ScreenLogHooks());
+  InstallServices({});
   EXPECT_EQ(GetScreenLogFont(), -1);
 }
 

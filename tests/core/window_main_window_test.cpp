@@ -118,7 +118,7 @@ TEST_F(MainWindowTest, CursorFollowsTheRequestAndFullScreenHidesIt) {
 TEST_F(MainWindowTest, ChangingToFullScreenRestylesAndChangesTheDisplayMode) {
   OpenWindow();
   int changes = 0;
-  GetWindowServiceHooks().change_screen_mode_keep = [&] {
+  services_.graphics.change_screen_mode_keep = [&] {
     ++changes;
     return 0;
   };

@@ -17,8 +17,7 @@ class MessagePassTest : public WindowFixture {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    WindowServiceHooks& hooks = GetWindowServiceHooks();
-    hooks.push_input_char = [this](uint8_t code) { pushed_.push_back(code); };
+      services_.text_input.push_input_char = [this](uint8_t code) { pushed_.push_back(code); };
   }
   std::vector<uint8_t> pushed_;
 };
@@ -26,12 +25,11 @@ class MessagePassTest : public WindowFixture {
 TEST_F(MessagePassTest, ActiveWindowWithEmptyQueueRunsOneSweepAndThePerPassWork) {
   OpenWindow();
   std::vector<std::string> calls;
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  hooks.refill_all_stream_sounds = [&] { calls.push_back("refill"); };
-  hooks.update_midi_play_state = [&] { calls.push_back("midi"); };
-  hooks.pump_network_window = [&](int flag) { calls.push_back("network" + std::to_string(flag)); };
-  hooks.run_http_tasks = [&] { calls.push_back("http"); };
-  hooks.update_key_input = [&] {
+  services_.sound.refill_all_stream_sounds = [&] { calls.push_back("refill"); };
+  services_.sound.update_midi_play_state = [&] { calls.push_back("midi"); };
+  services_.network.pump_network_window = [&](int flag) { calls.push_back("network" + std::to_string(flag)); };
+  services_.network.run_http_tasks = [&] { calls.push_back("http"); };
+  services_.text_input.update_key_input = [&] {
     calls.push_back("keyinput");
     // The text-input step may pump again: that call must not recurse.
     EXPECT_EQ(ProcessMessage(), 0);
@@ -97,7 +95,7 @@ TEST_F(MessagePassTest, KeyDownPushesOnlyTheControlKeys) {
     }
   }
   // A full ring takes nothing.
-  GetWindowServiceHooks().is_input_char_ring_full = [] { return true; };
+  services_.text_input.is_input_char_ring_full = [] { return true; };
   pushed_.clear();
   Push(Kind::kKeyDown, dik::kLeft);
   ProcessMessage();
@@ -160,9 +158,9 @@ TEST_F(MessagePassTest, HeadlessWindowIsActiveAndNothingWaits) {
 TEST_F(MessagePassTest, InactiveWindowHoldsTheMainThreadUntilReactivated) {
   OpenWindow();
   std::vector<std::string> calls;
-  GetWindowServiceHooks().pause_all_movies = [&] { calls.push_back("pause"); };
-  GetWindowServiceHooks().resume_all_movies = [&] { calls.push_back("resume"); };
-  GetWindowServiceHooks().restore_lost_surfaces_2d = [&] { calls.push_back("restore2d"); };
+  services_.graphics.pause_all_movies = [&] { calls.push_back("pause"); };
+  services_.graphics.resume_all_movies = [&] { calls.push_back("resume"); };
+  services_.graphics.restore_lost_surfaces_2d = [&] { calls.push_back("restore2d"); };
   Push(Kind::kDeactivated);
   const uint64_t slept_before = clock_.SleptMilliseconds();
   std::atomic<bool> reactivated{false};
@@ -200,7 +198,7 @@ TEST_F(MessagePassTest, WaitWhileInactiveWaitsAndThenRefreshesTheGraphics) {
   OpenWindow();
   SetInitializedFlag(1);
   int refreshed = 0;
-  GetWindowServiceHooks().refresh_all_graphs = [&] { ++refreshed; };
+  services_.graphics.refresh_all_graphs = [&] { ++refreshed; };
   SetRunInBackground(1);
   Push(Kind::kDeactivated);
   ProcessMessage();
@@ -215,7 +213,7 @@ TEST_F(MessagePassTest, WaitWhileInactiveWaitsAndThenRefreshesTheGraphics) {
 
 TEST_F(MessagePassTest, DisplayChangeToTwentyFourBitsClosesTheProgram) {
   OpenWindow();
-  GetWindowServiceHooks().is_graph_reloader_set = [] { return true; };
+  services_.graphics.is_graph_reloader_set = [] { return true; };
   platform::WindowEvent change;
   change.kind = Kind::kDisplayChanged;
   change.value = 24;
@@ -229,7 +227,7 @@ TEST_F(MessagePassTest, DisplayChangeToTwentyFourBitsClosesTheProgram) {
 
 TEST_F(MessagePassTest, DisplayChangeToTheSameModeOnlyNotesIt) {
   OpenWindow();
-  GetWindowServiceHooks().query_screen_mode = [](int32_t* w, int32_t* h, int32_t* bits) {
+  services_.graphics.query_screen_mode = [](int32_t* w, int32_t* h, int32_t* bits) {
     *w = 640;
     *h = 480;
     *bits = 16;
@@ -248,12 +246,11 @@ TEST_F(MessagePassTest, DisplayChangeToTheSameModeOnlyNotesIt) {
 TEST_F(MessagePassTest, AcceptedDisplayChangeRebuildsTheGraphics) {
   OpenWindow();
   std::vector<std::string> calls;
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  hooks.is_graph_reloader_set = [] { return true; };
-  hooks.release_all_movie_streams = [&] { calls.push_back("release"); };
-  hooks.setup_screen_color_format = [&] { calls.push_back("format"); };
-  hooks.rebuild_graphics_after_loss = [&] { calls.push_back("rebuild"); };
-  hooks.resume_all_movies = [&] { calls.push_back("resume"); };
+  services_.graphics.is_graph_reloader_set = [] { return true; };
+  services_.graphics.release_all_movie_streams = [&] { calls.push_back("release"); };
+  services_.graphics.setup_screen_color_format = [&] { calls.push_back("format"); };
+  services_.graphics.rebuild_graphics_after_loss = [&] { calls.push_back("rebuild"); };
+  services_.graphics.resume_all_movies = [&] { calls.push_back("resume"); };
   platform::WindowEvent change;
   change.kind = Kind::kDisplayChanged;
   change.value = 32;
@@ -296,7 +293,7 @@ TEST_F(MessagePassTest, DroppedFilesAreKeptUntilCleared) {
 
 TEST_F(MessagePassTest, NoWindowMeansNoWorkAndTheQuitFlagDecides) {
   int refills = 0;
-  GetWindowServiceHooks().refill_all_stream_sounds = [&] { ++refills; };
+  services_.sound.refill_all_stream_sounds = [&] { ++refills; };
   EXPECT_EQ(ProcessMessage(), 0);
   SetQuitFlag(1);
   EXPECT_EQ(ProcessMessage(), -1);

@@ -14,8 +14,8 @@ TEST_F(MessageThreadTest, RunsPerPassWorkAndEndsAtShutdownWhileTheLockIsHeld) {
   std::atomic<int> refills{0};
   std::atomic<int> pushed_off_main{0};
   const std::thread::id main_id = std::this_thread::get_id();
-  GetWindowServiceHooks().refill_all_stream_sounds = [&] { ++refills; };
-  GetWindowServiceHooks().push_input_char = [&](uint8_t) {
+  services_.sound.refill_all_stream_sounds = [&] { ++refills; };
+  services_.text_input.push_input_char = [&](uint8_t) {
     if (std::this_thread::get_id() != main_id) ++pushed_off_main;
   };
   SetMessageThreadEnabled(true);

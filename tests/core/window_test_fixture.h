@@ -1,5 +1,5 @@
 // A fixture for tests of the main window, the message pass and input: a
-// virtual clock, no message thread, empty hooks, fresh window and input
+// virtual clock, no message thread, fake services, fresh window and input
 // state, lock files in a folder of the test's own, and a window title (so a
 // class name) unique to the process.
 #pragma once
@@ -16,18 +16,18 @@
 #include "engine/core/window/message_pump.h"
 #include "engine/core/window/message_thread.h"
 #include "engine/core/window/window_procedure.h"
-#include "engine/core/window/window_procedure_hooks.h"
 #include "platform/clock.h"
 #include "platform/input_devices.h"
 #include "platform/window_events.h"
 #include "platform/window_instance_lock.h"
+#include "tests/support/fake_services.h"
 
 class WindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::SetClock(&clock_);
     SetMessageThreadEnabled(false);
-    ResetWindowServiceHooks();
+    services_.Install();
     ResetWindowData();
     ClearPostedMessages();
     SetNoDirectInputFlag(0);
@@ -47,8 +47,8 @@ class WindowFixture : public ::testing::Test {
   }
 
   void TearDown() override {
-    // Hooks may point into the finished test's locals.
-    ResetWindowServiceHooks();
+    // Fakes may point into the finished test's locals.
+    services_ = FakeServices();
     if (HasMainWindowHandle()) DestroyMainWindow();
     TerminateInput();
     SetNoDirectInputFlag(0);
@@ -56,7 +56,7 @@ class WindowFixture : public ::testing::Test {
     platform::ReleaseAllFakeKeys();
     platform::SetFakeMouseButtons(0);
     platform::InstallFakePads(0);
-    ResetWindowServiceHooks();
+    InstallServices({});
     SetMessageThreadEnabled(true);
     platform::SetInstanceLockFolder("");
     std::error_code ignored;
@@ -81,6 +81,7 @@ class WindowFixture : public ::testing::Test {
     platform::PushWindowEvent(event);
   }
 
+  FakeServices services_;
   platform::VirtualClock clock_{1000000};
   std::filesystem::path lock_folder_;
   std::string title_;

@@ -7,6 +7,7 @@
 #include "engine/core/base/library_state.h"
 #include "engine/graphics/display_layer.h"
 #include "engine/graphics/display_timing.h"
+#include "engine/graphics/draw_target.h"
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/surface_2d.h"
 #include "engine/graphics/surface_data.h"
@@ -33,16 +34,17 @@ class ScreenTest : public GraphicsTest {
     w.window_mode = 1;
     SetStartupFlag(1);
     SetOsVersionCode(kOsWindowsVista);
-    ResetLibraryServices();
-    RegisterGraphicsServices(GetLibraryServices());
+    ResetDrawTargetState();
+    ServiceSet services;
+    services.graphics = &graphics_service_;
+    InstallServices(services);
   }
   void TearDown() override {
     TerminateGraphics();
     SetStartupFlag(0);
     SetInitializedFlag(0);
     SetOsVersionCode(0);
-    ResetLibraryServices();
-    ResetWindowServiceHooks();
+    InstallServices({});
     platform::CloseMainWindow();
     GraphicsTest::TearDown();
   }
@@ -58,6 +60,8 @@ class ScreenTest : public GraphicsTest {
     }
     ASSERT_EQ(InitializeGraphics(), 0);
   }
+
+  EngineGraphicsService graphics_service_;
 
   // Log lines without their time stamps and indents.
   std::vector<std::string> LogLines() const {

@@ -6,17 +6,19 @@
 
 #include <cstring>
 
+#include "tests/support/fake_services.h"
+
 namespace {
 
 struct ScreenColorFixture : testing::Test {
   ScreenColorState saved = GetScreenColorState();
   ScreenColorFixture() {
     std::memset(&GetScreenColorState(), 0, sizeof(ScreenColorState));
-    SetDisplayModeFormatQuery(nullptr);
+    InstallServices({});
   }
   ~ScreenColorFixture() override {
     GetScreenColorState() = saved;
-    SetDisplayModeFormatQuery(nullptr);
+    InstallServices({});
   }
   static void SetEntry(int i, uint8_t r, uint8_t g, uint8_t b) {
     uint8_t* e = &GetScreenColorState().PaletteEntries[i * 4];
@@ -92,26 +94,26 @@ TEST_F(ScreenColorFixture, SetupWithoutHardwareUsesTheCachedPlainFormats) {
   EXPECT_EQ(EqualColorFormat(&s.ScreenColorFormat, GetColorFormat(1, 0, 0)), 1);
 }
 
-int Query555(DDPixelFormat* pf, int* bits) {
-  MakeDDPixelFormat(pf, 16, 0x7C00, 0x3E0, 0x1F, 0);
-  *bits = 16;
+int Query555(DisplayModeFormat* f) {
+  *f = DisplayModeFormat{16, 0x7C00, 0x3E0, 0x1F, 0};
   return 0;
 }
-int QueryBgr(DDPixelFormat* pf, int* bits) {
-  MakeDDPixelFormat(pf, 32, 0xFF, 0xFF00, 0xFF0000, 0);
-  *bits = 32;
+int QueryBgr(DisplayModeFormat* f) {
+  *f = DisplayModeFormat{32, 0xFF, 0xFF00, 0xFF0000, 0};
   return 0;
 }
 
 TEST_F(ScreenColorFixture, SetupWithHardwareReadsTheDisplayMode) {
   ScreenColorState& s = GetScreenColorState();
-  SetDisplayModeFormatQuery(Query555);
+  FakeServices services;
+  services.graphics.query_display_mode_format = Query555;
+  services.Install();
   SetupScreenColorFormat();
   EXPECT_EQ(s.ScreenBits, 16);
   EXPECT_EQ(s.ScreenFormatClass, 1);
   EXPECT_EQ(s.ScreenColorFormat.SpareMask, 0x8000u);
   EXPECT_EQ(s.ScreenPixelFormat.RedMask, 0x7C00u);
-  SetDisplayModeFormatQuery(QueryBgr);
+  services.graphics.query_display_mode_format = QueryBgr;
   SetupScreenColorFormat();
   EXPECT_EQ(s.ScreenBits, 32);
   EXPECT_EQ(s.ScreenFormatClass, 3);

@@ -84,5 +84,40 @@ TEST(MessageBoxTest, HeadlessBoxIsRecordedAndPrintedInUtf8) {
       << printed;
 }
 
+// Without a display every button set answers with its first button at once;
+// the system seam's null service takes the same road even with a display.
+TEST(MessageBoxTest, HeadlessAnswerIsTheDefaultButtonOfEachSet) {
+  ScopedEnvironment env;
+  env.Set("SDL_VIDEODRIVER", "dummy");
+  struct Case {
+    MessageBoxButtons buttons;
+    MessageBoxAnswer answer;
+    int code;  // the system's answer code
+  };
+  const Case cases[] = {
+      {MessageBoxButtons::kOk, MessageBoxAnswer::kOk, 1},
+      {MessageBoxButtons::kOkCancel, MessageBoxAnswer::kOk, 1},
+      {MessageBoxButtons::kYesNo, MessageBoxAnswer::kYes, 6},
+      {MessageBoxButtons::kYesNoCancel, MessageBoxAnswer::kYes, 6},
+      {MessageBoxButtons::kRetryCancel, MessageBoxAnswer::kRetry, 4},
+      {MessageBoxButtons::kAbortRetryIgnore, MessageBoxAnswer::kAbort, 3},
+  };
+  int recorded = 0;
+  SetMessageBoxRecorder([&](std::string_view, std::string_view) { ++recorded; });
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    EXPECT_EQ(DefaultMessageBoxAnswer(c.buttons), c.answer);
+    EXPECT_EQ(static_cast<int>(c.answer), c.code);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ShowMessageBox("t", "x", MessageBoxKind::kWarning, c.buttons), c.answer);
+    EXPECT_EQ(ShowHeadlessMessageBox("t", "y", c.buttons, MessageBoxKind::kError), c.answer);
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(printed.find("[t] x"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("[t] y"), std::string::npos) << printed;
+  }
+  SetMessageBoxRecorder(nullptr);
+  EXPECT_EQ(recorded, 12);
+}
+
 }  // namespace
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "engine/api/services/service_registry.h"
 #include "engine/core/base/format_string.h"
 #include "engine/core/base/start_directory.h"
 #include "engine/core/base/text_helpers.h"
@@ -80,7 +81,6 @@ struct ScreenLogState {
 };
 
 std::mutex g_screen_mutex;
-ScreenLogHooks g_screen_hooks;
 ScreenLogState g_screen;
 
 }  // namespace
@@ -168,17 +168,10 @@ int GetLogIndent() {
   return g_log.indent;
 }
 
-void SetScreenLogHooks(const ScreenLogHooks& hooks) {
-  std::lock_guard<std::mutex> lock(g_screen_mutex);
-  g_screen_hooks = hooks;
-}
-
 int InitScreenLog() {
-  ScreenLogHooks hooks;
   {
     std::lock_guard<std::mutex> lock(g_screen_mutex);
-    hooks = g_screen_hooks;
-    if (hooks.graphics_ready == nullptr || hooks.graphics_ready() != 1) return -1;
+    if (GetGraphicsService().ScreenLogReady() != 1) return -1;
     if (g_screen.initialised) return 0;
     g_screen.initialised = true;
     g_screen.line_height = 16;
@@ -190,18 +183,18 @@ int InitScreenLog() {
 
 int RefreshScreenLogFont() {
   std::lock_guard<std::mutex> lock(g_screen_mutex);
-  g_screen.font = g_screen_hooks.create_font != nullptr ? g_screen_hooks.create_font() : -1;
+  g_screen.font = GetGraphicsService().CreateScreenLogFont();
   return 0;
 }
 
 int DrawScreenLog() {
   std::lock_guard<std::mutex> lock(g_screen_mutex);
-  if (g_screen_hooks.draw_line == nullptr || g_screen_hooks.screen_height == nullptr) return 0;
-  int rows = g_screen_hooks.screen_height() / g_screen.line_height;
+  GraphicsService& graphics = GetGraphicsService();
+  int rows = graphics.ScreenHeight() / g_screen.line_height;
   if (rows > 80) rows = 80;
   for (int row = 0; row < rows; ++row) {
     if (g_screen.lines[row][0] == '\0') continue;
-    g_screen_hooks.draw_line(0, row * g_screen.line_height, g_screen.lines[row], g_screen.font);
+    graphics.DrawScreenLogLine(0, row * g_screen.line_height, g_screen.lines[row], g_screen.font);
   }
   return 0;
 }

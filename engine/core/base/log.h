@@ -30,14 +30,7 @@ int GetLogIndent();
 // when the environment variable VESK_DEBUG_OUTPUT is 1.
 void WriteDebugOutput(const char* text);
 
-// On-screen log.
-struct ScreenLogHooks {
-  int (*graphics_ready)() = nullptr;  // 1 when graphics and the main window exist
-  int (*create_font)() = nullptr;     // the log's font handle, or -1
-  int (*screen_height)() = nullptr;   // pixels
-  void (*draw_line)(int x, int y, const char* text, int font) = nullptr;
-};
-void SetScreenLogHooks(const ScreenLogHooks& hooks);
+// On-screen log, drawn through the graphics seam.
 // 0, or -1 without graphics or window. The first successful call clears the
 // lines and the display flag and creates the font.
 int InitScreenLog();

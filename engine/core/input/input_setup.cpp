@@ -138,16 +138,16 @@ int InitializeInput() {
   WriteLog("初期化成功\n");
   DecreaseLogIndent();
   input.mode = InputMode::kDevices;
-  // 4. Pads.
+  // Pads.
   platform::RaiseMainWindow();
   ProcessMessage();
   SetupJoypads();
-  // 5. Mouse.
+  // Mouse.
   WriteLog("マウスデバイスの初期化... ");
   input.mouse_device = true;
   WriteLog("初期化成功\n");
   input.last_keyboard_read = platform::GetClock().Milliseconds();
-  // 6. Keyboard.
+  // Keyboard.
   WriteLog("キーボードデバイスの初期化... ");
   input.keyboard_device = true;
   input.keyboard_seen_changes = platform::KeyboardChangeCount() - 1;  // read at once

@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 
+#include "engine/api/services/service_registry.h"
 #include "engine/core/base/library_state.h"
 #include "engine/core/base/library_timing.h"
 #include "engine/core/base/log.h"
@@ -126,15 +127,14 @@ void ResetWindowData() {
 
 void QueryScreenSize(int32_t* width, int32_t* height) {
   int32_t w = 640, h = 480, bits = 16;
-  const auto& query = GetWindowServiceHooks().query_screen_mode;
-  if (query) query(&w, &h, &bits);
+  GetGraphicsService().QueryScreenMode(&w, &h, &bits);
   if (width != nullptr) *width = w;
   if (height != nullptr) *height = h;
 }
 
 int CreateMainWindow() {
   WindowData& w = g_window_data;
-  // 1. Clear the window state; the settings made before survive.
+  // Clear the window state; the settings made before survive.
   {
     const int32_t window_mode = w.window_mode;
     const double scale = w.window_scale;
@@ -153,11 +153,11 @@ int CreateMainWindow() {
   w.inactive_since = 0xFFFFFFFFu;
   SetQuitFlag(0);
   ClearPostedMessages();
-  // 2. The class name.
+  // The class name: the title, else the default name.
   if (w.class_name.empty()) w.class_name = w.title.empty() ? kDefaultWindowClassName : w.title;
-  // 3. The main thread.
+  // The thread that owns the window and its messages.
   w.main_thread = std::this_thread::get_id();
-  // 4. Memory.
+  // Physical memory, logged.
   double total = 0, available = 0;
   ReadPhysicalMemory(&total, &available);
   w.total_memory_mb = total / 1048576.0;
@@ -168,7 +168,7 @@ int CreateMainWindow() {
     std::snprintf(available_text, sizeof(available_text), "%.2fMB\n", w.available_memory_mb);
     WriteDebugOutput(available_text);
   }
-  // 5. The desktop.
+  // Start video and read the desktop mode and the screen size.
   if (!platform::StartVideo()) {
     WriteLog("ウインドウの作成に失敗しました\n");
     SetQuitFlag(1);
@@ -180,14 +180,14 @@ int CreateMainWindow() {
   w.desktop_bits = desktop.bits_per_pixel;
   int32_t screen_w = 0, screen_h = 0;
   QueryScreenSize(&screen_w, &screen_h);
-  // 6. The timer test (it pumps messages, which without a window only
+  // The timer test (it pumps messages, which without a window only
   // reports the quit flag).
   TestTimerPrecision(&ProcessMessage);
-  // 7.
+  // Seed the Mersenne Twister from the clock.
   SeedMtRandom(platform::GetClock().Milliseconds());
-  // 8.
+  // No screen saver while the game runs.
   platform::SetScreenSaverEnabled(false);
-  // 9. A second copy of the same game.
+  // Refuse a second copy of the same game.
   WriteLog("ソフトの二重起動検査... ");
   if (g_instance_lock.TryAcquire(w.class_name) ==
       platform::InstanceLock::Result::kAlreadyRunning) {
@@ -196,13 +196,13 @@ int CreateMainWindow() {
     return -1;
   }
   WriteLog("二重起動はされていませんでした\n");
-  // 10. The window class has no counterpart here; its log lines stay.
+  // The window class has no counterpart here; its log lines stay.
   w.window_creating = 1;
   WriteLog("ウインドウクラスを登録します... ");
   WriteLog("登録に成功しました\n");
-  // 11.
+  // A window without a title takes the library's name.
   if (w.title.empty()) w.title = "Orvex";
-  // 12. The window.
+  // Open the window: centred in window mode, covering the screen otherwise.
   bool opened = false;
   if (w.window_mode != 0) {
     WriteLog("ウインドウモード起動用のウインドウを作成します\n");
@@ -223,32 +223,32 @@ int CreateMainWindow() {
     return -1;
   }
   w.has_window = true;
-  // 13.
+  // A fresh window is active and not closing.
   w.exit_requested = 0;
   w.destroyed = 0;
   w.active.store(1);
   SetQuitFlag(0);
-  // 14.
+  // Full screen hides the cursor.
   if (w.window_mode == 0) {
     WriteLog("カーソルを不可視にしました\n");
     platform::SetCursorVisible(false);
     w.cursor_visible = 0;
   }
-  // 15.
+  // The input method stays off.
   WriteLog("ＩＭＥを無効にしました\n");
   platform::SetImeEnabled(false);
-  // 16.
+  // Record the client area.
   if (w.window_mode != 0) {
     const platform::ClientRect client = platform::GetMainWindowClientRect();
     w.client_rect = {client.left, client.top, client.right, client.bottom};
   } else {
     w.client_rect = {0, 0, screen_w, screen_h};
   }
-  // 17.
+  // Text in the Japanese code page; apply the cursor request.
   w.code_page_mode = 1;
   ShowMouseCursor(w.cursor_request);
   SetEndingFlag(0);
-  // 18. Settle: pump for a while (sleeping between passes, so a test clock
+  // Settle: pump for a while (sleeping between passes, so a test clock
   // moves on too).
   platform::RaiseMainWindow();
   platform::Clock& clock = platform::GetClock();
@@ -259,7 +259,7 @@ int CreateMainWindow() {
   }
   FitWindowToScreenSize();
   w.window_creating = 0;
-  // 19.
+  // Start the message thread.
   if (StartMessageThread() != 0 && IsMessageThreadEnabled()) {
     WriteLog("ProcessMessage をひたすら呼びつづけるスレッドの立ち上げに失敗しました\n");
   }
@@ -283,9 +283,7 @@ int ChangeWindowMode(int flag) {
   w.mode_change_in_progress = 1;
   w.display_change_seen = 0;
   ApplyWindowStyle();
-  int32_t result = 0;
-  const auto& change = GetWindowServiceHooks().change_screen_mode_keep;
-  if (change) result = change();
+  const int32_t result = GetGraphicsService().ChangeScreenModeKeep();
   // The display-mode change is synchronous and the desktop sends no display
   // change for it: its return is the signal the pass would wait for.
   w.display_change_seen = 1;

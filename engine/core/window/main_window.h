@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/core/window/window_procedure_hooks.h"
+#include "engine/api/services/graphics_service.h"
 
 struct WindowData {
   // ---- settings made before the window exists (kept by creation) ----

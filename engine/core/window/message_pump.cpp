@@ -10,6 +10,7 @@
 #include "engine/core/input/pad_input.h"
 #include "engine/core/window/window_procedure.h"
 #include "engine/core/window/window_timers.h"
+#include "engine/api/services/service_registry.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "platform/window_events.h"
@@ -137,15 +138,11 @@ bool TakeNextMessage(WindowMessage* message) {
   return true;
 }
 
-void Run(const std::function<void()>& hook) {
-  if (hook) hook();
-}
-
 void RunNetworkAndSound() {
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  if (hooks.pump_network_window) hooks.pump_network_window(1);
-  Run(hooks.run_http_tasks);
-  Run(hooks.refill_all_stream_sounds);
+  NetworkService& network = GetNetworkService();
+  network.PumpNetworkWindow(1);
+  network.RunHttpTasks();
+  GetSoundService().RefillAllStreamSounds();
 }
 
 }  // namespace
@@ -218,24 +215,26 @@ int ProcessMessage() {
   if (main_thread) g_trace = trace;
 
   if (main_thread) AutoShowMenu();
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  Run(hooks.refill_all_stream_sounds);
-  Run(hooks.update_midi_play_state);
+  SoundService& sound = GetSoundService();
+  sound.RefillAllStreamSounds();
+  sound.UpdateMidiPlayState();
   UpdateJoypadVibration();
-  if (hooks.pump_network_window) hooks.pump_network_window(1);
-  Run(hooks.run_http_tasks);
+  NetworkService& network = GetNetworkService();
+  network.PumpNetworkWindow(1);
+  network.RunHttpTasks();
   w.pass_guard = 1;
-  Run(hooks.update_key_input);
+  GetTextInputService().UpdateKeyInput();
   w.pass_guard = 0;
   return GetQuitFlag() != 0 ? -1 : 0;
 }
 
 int WaitWhileInactive() {
   WindowData& w = GetWindowData();
+  // Without a window nothing can make the program active again.
+  if (!w.has_window) return 0;
   if (w.in_paint != 0 || w.active.load() != 0) return 0;
   if (w.run_in_background != 0) {
-    const auto& gdi = GetWindowServiceHooks().is_gdi_visible_mode;
-    if ((gdi && gdi()) || w.window_mode != 0) return 0;
+    if (GetGraphicsService().IsGdiVisibleMode() || w.window_mode != 0) return 0;
   }
   w.inactive_since = platform::GetClock().Milliseconds();
   w.inactive = 1;
@@ -246,10 +245,10 @@ int WaitWhileInactive() {
 }
 
 int RefreshAllGraphs() {
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
   if (GetInitializedFlag() == 0) return 0;
-  if (hooks.is_display_lost && hooks.is_display_lost()) return 0;
-  Run(hooks.refresh_all_graphs);
+  GraphicsService& graphics = GetGraphicsService();
+  if (graphics.IsDisplayLost()) return 0;
+  graphics.RefreshAllGraphs();
   return 0;
 }
 
@@ -275,7 +274,7 @@ int DestroyMainWindow() {
     }
   }
   if (w.has_window) DestroyMainWindowNow();
-  Run(GetWindowServiceHooks().remove_all_key_inputs);
+  GetTextInputService().RemoveAllKeyInputs();
   ClearDroppedFiles();
   JoinMessageThread();
   ClearPostedMessages();

@@ -11,6 +11,7 @@
 #include "engine/core/window/main_window.h"
 #include "engine/core/input/pad_input.h"
 #include "engine/core/base/tracked_memory.h"
+#include "engine/api/services/service_registry.h"
 #include "platform/window.h"
 
 namespace {
@@ -20,11 +21,6 @@ std::deque<WindowMessage> g_posted;
 
 uint32_t LowWord(uint64_t value) { return static_cast<uint32_t>(value & 0xFFFF); }
 uint32_t HighWord(uint64_t value) { return static_cast<uint32_t>((value >> 16) & 0xFFFF); }
-
-bool Ask(const std::function<bool()>& hook) { return hook ? hook() : false; }
-void Run(const std::function<void()>& hook) {
-  if (hook) hook();
-}
 
 void HideCursorWhileRequested() {
   WindowData& w = GetWindowData();
@@ -36,33 +32,33 @@ void HandleActivate(uint64_t wparam) {
   const bool becoming_active = LowWord(wparam) != 0;
   w.active.store(becoming_active ? 1 : 0);
   if (w.window_creating != 0) return;
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
+  GraphicsService& graphics = GetGraphicsService();
   if (becoming_active) {
-    Run(hooks.restart_ime_after_activation);
-    Run(hooks.restore_lost_surfaces_2d);
-    Run(hooks.restore_lost_surfaces_3d);
+    GetTextInputService().RestartImeAfterActivation();
+    graphics.RestoreLostSurfaces2D();
+    graphics.RestoreLostSurfaces3D();
     if (w.window_mode == 0 && GetInitializedFlag() != 0) {
-      if (HighWord(wparam) == 0) Run(hooks.rebuild_graphics_after_loss);
+      if (HighWord(wparam) == 0) graphics.RebuildGraphicsAfterLoss();
       w.lost_while_inactive = 0;
     } else {
-      Run(hooks.resume_all_movies);
+      graphics.ResumeAllMovies();
     }
     ReacquireInputDevices();
   } else {
     const bool full_screen = w.window_mode == 0;
-    if (full_screen && Ask(hooks.is_display_mode_changed) && !Ask(hooks.is_direct_draw_used)) {
-      Run(hooks.release_direct_draw_object);
+    if (full_screen && graphics.IsDisplayModeChanged() && !graphics.IsDirectDrawUsed()) {
+      graphics.ReleaseDirectDrawObject();
       platform::MinimizeMainWindow();
     }
-    if (full_screen && Ask(hooks.is_display_mode_changed) && Ask(hooks.has_direct_draw)) {
-      if (!Ask(hooks.is_graph_reloader_set)) {
+    if (full_screen && graphics.IsDisplayModeChanged() && graphics.HasDirectDraw()) {
+      if (!graphics.IsGraphReloaderSet()) {
         WriteLog("復元関数が登録されていないため終了します\n");
         PostCloseRequestOnce();
         return;
       }
       w.lost_while_inactive = 1;
     } else {
-      Run(hooks.pause_all_movies);
+      graphics.PauseAllMovies();
       ReacquireInputDevices();
     }
   }
@@ -75,10 +71,8 @@ void HandlePaint() {
   w.in_paint = 1;
   // Before start-up has finished the desktop shows the window's own
   // background; afterwards the back screen is shown again.
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  if (GetInitializedFlag() != 0 && hooks.get_draw_target && hooks.get_draw_target() == -2) {
-    Run(hooks.present_back_screen_for_paint);
-  }
+  GraphicsService& graphics = GetGraphicsService();
+  if (GetInitializedFlag() != 0 && graphics.GetDrawTarget() == -2) graphics.PresentBackScreenForPaint();
   w.in_paint = 0;
 }
 
@@ -88,9 +82,9 @@ void HandleDisplayChange(uint64_t wparam, int64_t lparam) {
     w.display_change_seen = 1;
     return;
   }
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
+  GraphicsService& graphics = GetGraphicsService();
   int32_t width = 640, height = 480, bits = 16;
-  if (hooks.query_screen_mode) hooks.query_screen_mode(&width, &height, &bits);
+  graphics.QueryScreenMode(&width, &height, &bits);
   const int32_t new_bits = static_cast<int32_t>(wparam);
   const int32_t new_width = static_cast<int32_t>(LowWord(static_cast<uint64_t>(lparam)));
   const int32_t new_height = static_cast<int32_t>(HighWord(static_cast<uint64_t>(lparam)));
@@ -98,7 +92,7 @@ void HandleDisplayChange(uint64_t wparam, int64_t lparam) {
     w.display_change_seen = 1;
     return;
   }
-  const bool refused = !Ask(hooks.is_graph_reloader_set) || new_bits == 24 ||
+  const bool refused = !graphics.IsGraphReloaderSet() || new_bits == 24 ||
                        (new_bits == 8 && bits != 8) || new_width < width || new_height < height;
   if (refused) {
     WriteLog("復元関数が登録されていないためか画面が２４ビットカラーに変更されたため終了します\n");
@@ -106,21 +100,17 @@ void HandleDisplayChange(uint64_t wparam, int64_t lparam) {
     PostCloseRequestOnce();
     return;
   }
-  Run(hooks.release_all_movie_streams);
-  Run(hooks.setup_screen_color_format);
-  Run(hooks.rebuild_graphics_after_loss);
-  Run(hooks.resume_all_movies);
+  graphics.ReleaseAllMovieStreams();
+  graphics.SetupScreenColorFormat();
+  graphics.RebuildGraphicsAfterLoss();
+  graphics.ResumeAllMovies();
   w.display_change_seen = 1;
 }
 
-void PushChar(uint8_t code) {
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  if (hooks.push_input_char) hooks.push_input_char(code);
-}
+void PushChar(uint8_t code) { GetTextInputService().PushInputChar(code); }
 
 void HandleKeyDown(uint64_t wparam) {
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  if (hooks.is_input_char_ring_full && hooks.is_input_char_ring_full()) return;
+  if (GetTextInputService().IsInputCharRingFull()) return;
   switch (static_cast<uint32_t>(wparam)) {
     case kVkDelete: PushChar(0x10); break;
     case kVkLeft: PushChar(0x1D); break;
@@ -191,7 +181,6 @@ void DestroyMainWindowNow() {
 
 int64_t MainWindowProc(const WindowMessage& m) {
   WindowData& w = GetWindowData();
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
   switch (m.message) {
     case kWmDestroy: {
       WriteLog("ウインドウが破棄されようとしています\n");
@@ -261,10 +250,9 @@ int64_t MainWindowProc(const WindowMessage& m) {
     case kWmImeComposition:
     case kWmImeSetContext:
     case kWmImeNotify:
-      return hooks.handle_ime_message ? hooks.handle_ime_message(m.message, m.wparam, m.lparam)
-                                      : 0;
+      return GetTextInputService().HandleImeMessage(m.message, m.wparam, m.lparam);
     case kMmMciNotify:
-      if (hooks.handle_mci_notify) hooks.handle_mci_notify(m.wparam, m.lparam);
+      GetSoundService().HandleMciNotify(m.wparam, m.lparam);
       return 0;
     case kWmF10Flag:
       if (m.wparam == 1) {
@@ -281,7 +269,7 @@ int64_t MainWindowProc(const WindowMessage& m) {
       }
       return 0;
     case kWmSocketEvent:
-      return hooks.handle_socket_event ? hooks.handle_socket_event(m.wparam, m.lparam) : 0;
+      return GetNetworkService().HandleSocketEvent(m.wparam, m.lparam);
     default:
       return 0;
   }
@@ -295,10 +283,8 @@ int UpdateWindowClientRect(int64_t lparam) {
   const int32_t x = static_cast<int16_t>(LowWord(static_cast<uint64_t>(lparam)));
   const int32_t y = static_cast<int16_t>(HighWord(static_cast<uint64_t>(lparam)));
   w.client_rect = {x, y, x + width, y + height};
-  WindowServiceHooks& hooks = GetWindowServiceHooks();
-  if (hooks.get_draw_target && hooks.get_draw_target() == -4 && hooks.follow_client_rect) {
-    hooks.follow_client_rect(w.client_rect);
-  }
+  GraphicsService& graphics = GetGraphicsService();
+  if (graphics.GetDrawTarget() == -4) graphics.FollowClientRect(w.client_rect);
   return 0;
 }
 

@@ -736,13 +736,13 @@ int ConvertColorBlt(void* destPixels, int destPitch, const ColorFormat* destForm
   const bool onlyAlpha = alphaOnly != 0;
   const bool redAlpha = redAsAlpha != 0;
 
-  // 1. Byte copy into an 8-bit destination.
+  // Byte copy into an 8-bit destination.
   if (destFormat->BitDepth == 8 && !onlyAlpha && !transparent) {
     if (srcFormat->BitDepth != 8) return -1;
     return CopyBytes8(destPixels, destPitch, srcPixels, srcPitch, g);
   }
 
-  // 2. Same format.
+  // Same format.
   if (!keyAlpha && !alphaFromImage && !onlyAlpha && !redAlpha &&
       srcFormat->BitDepth == destFormat->BitDepth && srcFormat->RedMask == destFormat->RedMask &&
       srcFormat->GreenMask == destFormat->GreenMask &&
@@ -755,7 +755,7 @@ int ConvertColorBlt(void* destPixels, int destPitch, const ColorFormat* destForm
 
   const bool dither = ditherMode == kDitherOrdered || ditherMode == kDitherErrorCarry;
   if (!transparent) {
-    // 4. Key to alpha where source and destination share the colour layout.
+    // Key to alpha where source and destination share the colour layout.
     if (dstHasAlpha && keyAlpha && !onlyAlpha && !redAlpha &&
         srcFormat->BitDepth == destFormat->BitDepth && srcFormat->RedMask == destFormat->RedMask &&
         srcFormat->GreenMask == destFormat->GreenMask &&
@@ -764,7 +764,7 @@ int ConvertColorBlt(void* destPixels, int destPitch, const ColorFormat* destForm
                            colorKey);
       return 0;
     }
-    // 5. Short cuts for common pairs.
+    // Short cuts for common pairs.
     if (!dither && !onlyAlpha && !redAlpha && !mirror && !hasAlphaImage &&
         TryShortCut(destPixels, destPitch, destFormat, srcPixels, srcPitch, srcFormat, g, keyAlpha,
                     colorKey)) {

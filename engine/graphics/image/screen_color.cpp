@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/api/services/service_registry.h"
 #include "engine/core/base/log.h"
 
 namespace {
 
 ScreenColorState g_screenColor{};
-DisplayModeFormatQuery g_displayModeQuery = nullptr;
 
 // The log lines of a mode change: a heading, then the masks one level in.
 void LogScreenColorFormat(const char* masks) {
@@ -44,15 +44,16 @@ uint32_t PackChannel(int c, uint8_t width, uint8_t shift) {
 
 ScreenColorState& GetScreenColorState() { return g_screenColor; }
 
-void SetDisplayModeFormatQuery(DisplayModeFormatQuery query) { g_displayModeQuery = query; }
-
 int ScreenMemImgKind() { return EffectiveBits(g_screenColor.RequestedScreenBits) != 16 ? 1 : 0; }
 
 int SetupScreenColorFormat() {
   ScreenColorState& s = g_screenColor;
   DDPixelFormat mode{};
   int bits = 0;
-  if (!s.HardwareBanned && g_displayModeQuery != nullptr && g_displayModeQuery(&mode, &bits) == 0) {
+  DisplayModeFormat display;
+  if (!s.HardwareBanned && GetGraphicsService().QueryDisplayModeFormat(&display) == 0) {
+    bits = display.bits;
+    MakeDDPixelFormat(&mode, bits, display.red_mask, display.green_mask, display.blue_mask, display.alpha_mask);
     s.ScreenPixelFormat = mode;
     ColorFormatFromDDPixelFormat(&mode, &s.ScreenColorFormat);
     char line[96];

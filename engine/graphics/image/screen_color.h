@@ -28,10 +28,8 @@ struct ScreenColorState {
 
 ScreenColorState& GetScreenColorState();
 
-// Reads the display mode's pixel format and bit count; installed by the
-// display layer. Returns 0 on success.
-using DisplayModeFormatQuery = int (*)(DDPixelFormat* pixelFormat, int* bits);
-void SetDisplayModeFormatQuery(DisplayModeFormatQuery query);
+// SetupScreenColorFormat reads the display mode's pixel layout through the
+// graphics seam (GraphicsService::QueryDisplayModeFormat).
 
 // Kind of the memory images that stand for the screens: 1 (32-bit) unless the
 // requested depth is 16 (or unset).
