@@ -12,8 +12,9 @@ namespace {
 using DrawStateControlTest = GraphicsTest;
 
 // An inactive window whose message pass ends at once: a wait shows as the
-// window's inactive mark.
+// window's inactive mark. (Without a window the wait returns at once.)
 void MakeWindowInactive() {
+  GetWindowData().has_window = true;
   GetWindowData().active = 0;
   GetWindowData().inactive = 0;
   SetQuitFlag(1);
