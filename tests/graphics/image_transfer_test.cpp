@@ -1,0 +1,101 @@
+// Decoded images into 2D graphs: placement of a rectangle over the graph's
+// pieces, the palette key search, refusals.
+#include <cstring>
+#include <vector>
+
+#include "engine/graphics/image_transfer_2d.h"
+#include "tests/graphics/screen_fixture.h"
+
+namespace graphics_test {
+namespace {
+
+using ImageTransferTest = ScreenTest;
+
+// An 8 x 4 store read back as 0x00RRGGBB.
+std::vector<uint32_t> GraphPixels(int graph) {
+  const MEMIMG& img =
+      GetSurfaceData(GetSurface2D(GetGraphRecord(graph)->Pieces[0])->SurfaceDataHandle)->Image;
+  std::vector<uint32_t> out;
+  for (int y = 0; y < img.Height; ++y) {
+    for (int x = 0; x < img.Width; ++x) {
+      uint32_t v = 0;
+      std::memcpy(&v, img.Pixels + y * img.Pitch + x * img.Format->PixelByte, img.Format->PixelByte);
+      int r = 0, g = 0, b = 0, a = 0;
+      UnpackColor(img.Format, v, &r, &g, &b, &a);
+      out.push_back(static_cast<uint32_t>(r << 16 | g << 8 | b));
+    }
+  }
+  return out;
+}
+
+TEST_F(ImageTransferTest, RectanglesLandOnThePiecesTheyOverlap) {
+  GetScreenColorState().ScreenBits = 32;
+  StartSoftware();
+  GraphImage image{};
+  ASSERT_EQ(CreateArgb32GraphImage(6, 4, &image), 0);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 6; ++x) SetGraphImagePixel(&image, x, y, 40 * x, 60 * y, 200, 255);
+  struct Case {
+    int x, y;
+    int firstColumn, columns;  // graph columns written, from the image's column 0
+  };
+  const Case cases[] = {
+      {10, 0, 0, 0},  // right of the 8-wide graph: nothing
+      {5, 0, 5, 3},   // the 3 left columns at x 5
+      {-2, 0, 0, 4},  // the 4 right columns at x 0
+      {0, 0, 0, 6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.x);
+    const int graph = NewGraph(8, 4, 1);
+    ASSERT_NE(graph, -1);
+    FillGraph(graph, 1, 2, 3, 255);
+    const std::vector<uint32_t> before = GraphPixels(graph);
+    const ImageRect all{0, 0, 6, 4};
+    EXPECT_EQ(TransImageRectToGraphSurface2D(all, c.x, c.y, *GetGraphRecord(graph), &image, nullptr), 0);
+    const std::vector<uint32_t> after = GraphPixels(graph);
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 8; ++x) {
+        const bool written = x >= c.firstColumn && x < c.firstColumn + c.columns;
+        const int u = x - c.x;
+        const uint32_t want = written ? static_cast<uint32_t>((40 * u) << 16 | (60 * y) << 8 | 200)
+                                      : before[y * 8 + x];
+        EXPECT_EQ(after[y * 8 + x], want) << x << "," << y;
+      }
+    }
+    FreeGraphHandle(graph, 0);
+  }
+  // Rectangles outside the image and stale handles are refused.
+  const int graph = NewGraph(8, 4, 1);
+  const int piece = GetGraphRecord(graph)->Pieces[0];
+  EXPECT_EQ(TransGraphImageToSurface2D(ImageRect{0, 0, 7, 4}, 0, 0, piece, &image, nullptr, 0), -1);
+  EXPECT_EQ(TransGraphImageToSurface2D(ImageRect{-1, 0, 3, 4}, 0, 0, piece, &image, nullptr, 0), -1);
+  EXPECT_EQ(TransGraphImageToSurface2D(ImageRect{0, 0, 6, 4}, 0, 0, piece + 0x10000, &image, nullptr, 0), -1);
+  // A destination far outside the store writes nothing and breaks nothing.
+  EXPECT_EQ(TransGraphImageToSurface2D(ImageRect{0, 0, 6, 4}, 2000000000, -2000000000, piece, &image,
+                                       nullptr, 0),
+            0);
+  ReleaseGraphImage(&image);
+}
+
+TEST_F(ImageTransferTest, PaletteKeyIsTheFirstMatchingEntry) {
+  for (int kind : {kMemImgKind565, kMemImgKindXrgb32}) {
+    SCOPED_TRACE(kind);
+    MEMIMG img{};
+    ASSERT_EQ(CreateMemImg(&img, 4, 4, -1, 0, kind, 1, 0, 1), 0);
+    const int bytes = kind == kMemImgKindXrgb32 ? 4 : 2;
+    for (int i = 0; i < 256; ++i) {
+      const uint32_t v = 0x0A0B0C00u + static_cast<uint32_t>(i) + 0x1000;
+      std::memcpy(img.DrawPalette + i * bytes, &v, bytes);
+    }
+    const uint32_t key = 0xFF123456u;
+    std::memcpy(img.DrawPalette + 7 * bytes, &key, bytes);
+    std::memcpy(img.DrawPalette + 9 * bytes, &key, bytes);
+    EXPECT_EQ(FindPaletteKeyIndex(img, key), 7u) << "the first of two, high byte ignored";
+    EXPECT_EQ(FindPaletteKeyIndex(img, 0x00ABCDEFu & (bytes == 2 ? 0xFFFFu : 0xFFFFFFu)), 0u);
+    ReleaseMemImg(&img);
+  }
+}
+
+}  // namespace
+}  // namespace graphics_test
