@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "engine/core/base/log.h"
+#include "engine/graphics/dib_convert.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/image/color_format.h"
@@ -93,8 +95,34 @@ int TransGraphImageToSurface2D(const ImageRect& rect, int x, int y, int handle, 
     ApplySurfaceDataColorKey(dataHandle);
     return 0;
   }
-  if (GetScreenColorState().ScreenBits == 8) return -1;
   if (data->Surface == nullptr) return -1;
+  if (GetScreenColorState().ScreenBits == 8) {
+    // Through a 24-bit bitmap and the surface's device context, which maps
+    // every colour to the screen's palette.
+    pd::DeviceContextPtr memory = pd::CreateCompatibleDC(nullptr);
+    pd::DeviceContextPtr target;
+    if (memory == nullptr || data->Surface->GetDC(&target) != pd::Result::kOk || target == nullptr) {
+      return -1;
+    }
+    DibImage dib;
+    if (GraphImageToDib(*image, &dib, 0, 1) < 0) {
+      WriteLog("GraphImage を BMP に変換する処理が失敗しました\n");
+      data->Surface->ReleaseDC(std::move(target));
+      return -1;
+    }
+    pd::BitmapPtr bitmap = CreateDibFromBits(dib.info, dib.bits, 0);
+    if (bitmap == nullptr) {
+      WriteLog("ＢＭＰデータからＢＭＰハンドルを作成する処理が失敗しました\n");
+      data->Surface->ReleaseDC(std::move(target));
+      return -1;
+    }
+    pd::BitmapPtr old = memory->SelectBitmap(bitmap);
+    pd::BitBlt(target.get(), x, y, w, h, memory.get(), r.left, r.top);
+    data->Surface->ReleaseDC(std::move(target));
+    memory->SelectBitmap(old);
+    ApplySurfaceDataColorKey(dataHandle);
+    return 0;
+  }
   const pd::Rect lockRect{x, y, x + w, y + h};
   pd::LockedRect lock;
   if (data->Surface->Lock(&lockRect, pd::kLockWait | pd::kLockWriteOnly, &lock) != pd::Result::kOk) {

@@ -3,9 +3,8 @@
 // is a memory image (converted by TransGraphImageToMemImg, a palette image's
 // key found in its drawing palette) or a display surface (locked and written
 // with ConvertColorBlt in the screen's format; the alpha image plays no part
-// there). Positions are store pixels; rectangles left, top, right, bottom.
-//
-// 8-bit screens are not served yet: transfers on them return -1.
+// there; on 8-bit screens through a 24-bit bitmap and the surface's device
+// context). Positions are store pixels; rectangles left, top, right, bottom.
 #pragma once
 
 #include "engine/graphics/image/graph_image.h"

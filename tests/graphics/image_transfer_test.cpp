@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/graphics/dib_convert.h"
 #include "engine/graphics/image_transfer_2d.h"
 #include "tests/graphics/screen_fixture.h"
 
@@ -95,6 +96,85 @@ TEST_F(ImageTransferTest, PaletteKeyIsTheFirstMatchingEntry) {
     EXPECT_EQ(FindPaletteKeyIndex(img, 0x00ABCDEFu & (bytes == 2 ? 0xFFFFu : 0xFFFFFFu)), 0u);
     ReleaseMemImg(&img);
   }
+}
+
+
+TEST_F(ImageTransferTest, ImagesAsBitmaps) {
+  GraphImage rgb{}, argb{}, odd{};
+  ASSERT_EQ(CreateRgb24GraphImage(4, 2, &rgb), 0);  // pitch 12: already aligned
+  ASSERT_EQ(CreateArgb32GraphImage(3, 2, &argb), 0);
+  ASSERT_EQ(CreateRgb24GraphImage(3, 2, &odd), 0);  // pitch 12 for 9 bytes
+  SetGraphImagePixel(&argb, 2, 1, 10, 20, 30, 255);
+  SetGraphImagePixel(&odd, 2, 1, 10, 20, 30, 255);
+  struct Case {
+    const char* name;
+    const GraphImage* image;
+    int forceCopy, want;
+  };
+  const Case cases[] = {
+      {"aligned RGB24, own rows", &rgb, 0, 0},
+      {"aligned RGB24, forced copy", &rgb, 1, 1},
+      {"ARGB32 converted", &argb, 0, 1},
+      {"RGB24, pitch kept", &odd, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DibImage dib;
+    EXPECT_EQ(GraphImageToDib(*c.image, &dib, c.forceCopy, 1), c.want);
+    EXPECT_EQ(dib.info.bit_count, 24);
+    EXPECT_EQ(dib.info.height, -c.image->Height) << "top-down";
+    EXPECT_EQ(dib.bits == c.image->Pixels, c.want == 0);
+    if (c.image != &rgb) {
+      const uint8_t* px = dib.bits + 12 + 2 * 3;  // row 1, column 2
+      EXPECT_EQ(px[0], 30);
+      EXPECT_EQ(px[1], 20);
+      EXPECT_EQ(px[2], 10);
+    }
+  }
+  DibImage empty;
+  EXPECT_EQ(GraphImageToDib(GraphImage{}, &empty, 0, 1), -1);
+  // Mirrored rows: the last column comes first.
+  DibImage dib;
+  ASSERT_GE(GraphImageToDib(argb, &dib, 0, 1), 0);
+  EXPECT_NE(CreateDibFromBits(dib.info, dib.bits, 1), nullptr);
+  EXPECT_EQ(CreateDibFromBits(dib.info, nullptr, 0), nullptr);
+  ReleaseGraphImage(&rgb);
+  ReleaseGraphImage(&argb);
+  ReleaseGraphImage(&odd);
+}
+
+TEST_F(ImageTransferTest, EightBitScreensTakeImagesThroughABitmap) {
+  pd::test::SetDesktop(1024, 768, 8);
+  StartHardware(true, 8);
+  ASSERT_EQ(GetScreenColorState().ScreenBits, 8);
+  const int graph = NewGraph(8, 6, 1);
+  ASSERT_NE(graph, -1);
+  const int piece = GetGraphRecord(graph)->Pieces[0];
+  const int data = GetSurface2D(piece)->SurfaceDataHandle;
+  ASSERT_EQ(GetSurfaceData(data)->MemImgFlag, 0);
+  GraphImage white{};
+  ASSERT_EQ(CreateArgb32GraphImage(6, 4, &white), 0);
+  FillGraphImage(&white, 255, 255, 255, 255);
+  GraphImage black{};
+  ASSERT_EQ(CreateArgb32GraphImage(8, 6, &black), 0);
+  FillGraphImage(&black, 0, 0, 0, 255);
+  ASSERT_EQ(TransGraphImageToSurface2D(ImageRect{0, 0, 8, 6}, 0, 0, piece, &black, nullptr, 0), 0);
+  ASSERT_EQ(TransGraphImageToSurface2D(ImageRect{1, 1, 4, 3}, 2, 1, piece, &white, nullptr, 0), 0);
+  int pitch = 0;
+  uint8_t* bits = nullptr;
+  ASSERT_GE(LockSurfaceData(data, &pitch, &bits, 0, nullptr, nullptr), 0);
+  const uint8_t outside = bits[0];
+  const uint8_t inside = bits[pitch + 2];
+  EXPECT_NE(inside, outside);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const bool in = x >= 2 && x < 5 && y >= 1 && y < 3;
+      EXPECT_EQ(bits[y * pitch + x], in ? inside : outside) << x << "," << y;
+    }
+  }
+  UnlockSurfaceData(data);
+  ReleaseGraphImage(&white);
+  ReleaseGraphImage(&black);
 }
 
 }  // namespace
