@@ -177,5 +177,58 @@ TEST_F(ImageTransferTest, EightBitScreensTakeImagesThroughABitmap) {
   ReleaseGraphImage(&black);
 }
 
+// A palette image whose key is entry 7: drawn whole and drawn clipped, its
+// key pixels are hidden alike; a key no entry holds gives index 0.
+TEST_F(ImageTransferTest, PaletteKeyHidesTheSamePixelsWholeAndClipped) {
+  StartSoftware();
+  ASSERT_EQ(SetTargetScreen(-2), 0);
+  SetTransparentColor(254, 0, 254);
+  GraphImage img{};
+  ASSERT_EQ(AllocGraphImagePixels(&img, 8, 4, 8, 1), 0);
+  SetPalette8ColorFormat(&img.Format);
+  for (int i = 0; i < 256; ++i) {
+    uint8_t* e = img.Format.PaletteTable + i * 4;
+    e[0] = static_cast<uint8_t>(i);  // blue
+    e[1] = static_cast<uint8_t>(255 - i);
+    e[2] = 40;
+  }
+  uint8_t* key = img.Format.PaletteTable + 7 * 4;
+  key[0] = 254;
+  key[1] = 0;
+  key[2] = 254;
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) img.Pixels[y * 8 + x] = static_cast<uint8_t>((x + y) % 3 == 0 ? 7 : 20 + x);
+  const int graph = CreateBlankGraph(8, 4, 0, 0, 1);
+  ASSERT_NE(graph, -1);
+  ASSERT_EQ(TransImageToGraphSurface2D(0, 0, *GetGraphRecord(graph), &img, nullptr), 0);
+  const MEMIMG& stored = GetSurfaceData(GetSurface2D(GetGraphRecord(graph)->Pieces[0])->SurfaceDataHandle)->Image;
+  EXPECT_EQ(stored.TransColor, 7u);
+  MEMIMG& back = GetMainSurfaces().BackMemImg;
+  const ImageRect all{0, 0, back.Width, back.Height};
+  FillMemImg(&back, &all, 0);
+  EXPECT_EQ(PutGraph(10, 10, graph, 1), 0);  // whole
+  EXPECT_EQ(PutGraph(-1, 20, graph, 1), 0);  // one column clipped
+  auto at = [&back](int x, int y) {
+    uint32_t v = 0;
+    std::memcpy(&v, back.Pixels + y * back.Pitch + x * back.Format->PixelByte, back.Format->PixelByte);
+    return v;
+  };
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const bool keyed = (x + y) % 3 == 0;
+      EXPECT_EQ(at(10 + x, 10 + y) == 0, keyed) << "whole " << x << "," << y;
+      if (x >= 1) {
+        EXPECT_EQ(at(x - 1, 20 + y) == 0, keyed) << "clipped " << x << "," << y;
+      }
+    }
+  }
+  // No entry holds the key: index 0.
+  SetTransparentColor(1, 2, 3);
+  const int other = CreateBlankGraph(8, 4, 0, 0, 1);
+  ASSERT_EQ(TransImageToGraphSurface2D(0, 0, *GetGraphRecord(other), &img, nullptr), 0);
+  EXPECT_EQ(GetSurfaceData(GetSurface2D(GetGraphRecord(other)->Pieces[0])->SurfaceDataHandle)->Image.TransColor, 0u);
+  ReleaseGraphImage(&img);
+}
+
 }  // namespace
 }  // namespace graphics_test
