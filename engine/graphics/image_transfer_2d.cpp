@@ -193,3 +193,51 @@ int TransImageRectToGraphSurface2D(const ImageRect& rect, int x, int y, const Gr
   }
   return 0;
 }
+
+int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph) {
+  const Surface2D* surface = GetSurface2D(graph.Pieces[0]);
+  if (surface == nullptr) return -1;
+  SurfaceData* data = GetSurfaceData(surface->SurfaceDataHandle);
+  if (data == nullptr || frame.FrameBuffer == nullptr || frame.SampleFormat == nullptr) return -1;
+  uint8_t* bits = nullptr;
+  int pitch = 0;
+  ColorFormat format{};
+  bool locked = false;
+  if (ScreensInMemory() || data->MemImgFlag == 1) {
+    bits = data->Image.Pixels;
+    pitch = data->Image.Pitch;
+    format = *GetColorFormat(data->Image.Kind, 0, 0);
+  } else {
+    pd::LockedRect lock;
+    if (data->Surface == nullptr ||
+        data->Surface->Lock(nullptr, pd::kLockWait | pd::kLockWriteOnly, &lock) != pd::Result::kOk ||
+        !ColorFormatOfSurface(*data->Surface, &format)) {
+      if (lock.bits != nullptr) data->Surface->Unlock();
+      WriteLog("ムービーグラフィック転送先サーフェスのロックに失敗しました\n");
+      return -1;
+    }
+    bits = lock.bits;
+    pitch = lock.pitch;
+    locked = true;
+  }
+  // The graph's size bounds the write, the frame's size the read.
+  const int width = std::min<int>({graph.Width, frame.FrameWidth, data->Width});
+  const int height = std::min<int>({graph.Height, frame.FrameHeight, data->Height});
+  if (width > 0 && height > 0 && bits != nullptr) {
+    if (frame.MovieKind == 2 || frame.SampleFormat->PixelByte * 8 != format.BitDepth) {
+      const ImageRect rect{0, 0, width, height};
+      ConvertColorBlt(bits, pitch, &format, frame.FrameBuffer, frame.FramePitch, frame.SampleFormat,
+                      nullptr, 0, nullptr, 0, 0, &rect, 0, 0, 0, 0, 0, 0, 0);
+    } else {
+      // Same depth: the rows as they are, as many bytes as the store has
+      // per pixel.
+      const size_t rowBytes = static_cast<size_t>(width) * format.PixelByte;
+      for (int y = 0; y < height; ++y) {
+        std::memcpy(bits + static_cast<ptrdiff_t>(y) * pitch,
+                    frame.FrameBuffer + static_cast<ptrdiff_t>(y) * frame.FramePitch, rowBytes);
+      }
+    }
+  }
+  if (locked) data->Surface->Unlock();
+  return 0;
+}

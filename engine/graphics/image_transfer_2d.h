@@ -29,6 +29,20 @@ int TransImageToGraphSurface2D(int x, int y, const GraphRecord& graph, const Gra
 int TransImageRectToGraphSurface2D(const ImageRect& rect, int x, int y, const GraphRecord& graph,
                                    const GraphImage* image, const GraphImage* alpha);
 
+// A movie's current frame as the transfer reads it.
+struct MovieFrame {
+  int MovieKind;  // 2: 24-bit RGB frames, always converted
+  const ColorFormat* SampleFormat;
+  int FrameWidth, FrameHeight, FramePitch;
+  const uint8_t* FrameBuffer;
+};
+
+// The frame into the graph's first piece: converted when the movie is a
+// 24-bit one or its depth differs from the store's, else copied row by row.
+// Only the part both the frame and the graph cover is written. 0, or -1 for
+// a bad piece, a frame without pixels, or a failed lock.
+int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph);
+
 // The palette index whose drawing-palette entry equals key (compared on 24
 // bits for 32-bit images, on 16 bits otherwise), 0 when none does.
 uint32_t FindPaletteKeyIndex(const MEMIMG& image, uint32_t key);

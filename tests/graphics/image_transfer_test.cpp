@@ -230,5 +230,36 @@ TEST_F(ImageTransferTest, PaletteKeyHidesTheSamePixelsWholeAndClipped) {
   ReleaseGraphImage(&img);
 }
 
+TEST_F(ImageTransferTest, MovieFramesAreCopiedOrConverted) {
+  StartSoftware();  // 16 bits
+  const int graph = NewGraph(320, 4, 1);
+  ASSERT_NE(graph, -1);
+  const MEMIMG& img = GetSurfaceData(GetSurface2D(GetGraphRecord(graph)->Pieces[0])->SurfaceDataHandle)->Image;
+  // A 16-bit frame with 64 bytes of padding a row: 640 bytes a row arrive.
+  std::vector<uint8_t> frame16(704 * 4);
+  for (size_t i = 0; i < frame16.size(); ++i) frame16[i] = static_cast<uint8_t>(i * 7 + 1);
+  const MovieFrame f16{1, GetColorFormat(kMemImgKind565, 0, 0), 320, 4, 704, frame16.data()};
+  ASSERT_EQ(TransMovieFrameToSurface2D(f16, *GetGraphRecord(graph)), 0);
+  for (int y = 0; y < 4; ++y) {
+    EXPECT_EQ(std::memcmp(img.Pixels + y * img.Pitch, frame16.data() + y * 704, 640), 0) << y;
+  }
+  // A 24-bit frame is converted.
+  GraphImage rgb{};
+  ASSERT_EQ(CreateRgb24GraphImage(320, 4, &rgb), 0);
+  FillGraphImage(&rgb, 255, 0, 0, 255);
+  const MovieFrame f24{2, &rgb.Format, 320, 4, rgb.Pitch, rgb.Pixels};
+  ASSERT_EQ(TransMovieFrameToSurface2D(f24, *GetGraphRecord(graph)), 0);
+  uint16_t px = 0;
+  std::memcpy(&px, img.Pixels + 3 * img.Pitch + 319 * 2, 2);
+  EXPECT_EQ(px, 0xF800);
+  // A frame smaller than the graph is read only where it has pixels.
+  const MovieFrame small{1, GetColorFormat(kMemImgKind565, 0, 0), 2, 1, 4, frame16.data()};
+  EXPECT_EQ(TransMovieFrameToSurface2D(small, *GetGraphRecord(graph)), 0);
+  GraphRecord stale = *GetGraphRecord(graph);
+  stale.Pieces[0] += 0x10000;
+  EXPECT_EQ(TransMovieFrameToSurface2D(f16, stale), -1);
+  ReleaseGraphImage(&rgb);
+}
+
 }  // namespace
 }  // namespace graphics_test
