@@ -7,8 +7,10 @@
 #include <atomic>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include "platform/display_connection.h"
+#include "platform/ime.h"
 #include "platform/input_devices.h"
 #include "platform/scan_codes.h"
 #include "platform/sdl_main_window.h"
@@ -21,8 +23,8 @@ namespace {
 std::atomic<MainWindowHook> g_drained_hook{nullptr};
 std::mutex g_injected_mutex;
 std::deque<WindowEvent> g_injected;
-// Events already translated from one SDL event that gave several (typed
-// text, keys with a control character). Main thread only.
+// Events already translated from one SDL event that gave several (a
+// composition update, keys with a control character). Main thread only.
 std::deque<WindowEvent> g_translated;
 
 WindowEvent MakeEvent(WindowEventKind kind) {
@@ -47,6 +49,14 @@ int ControlCharacterOf(SDL_Scancode scancode) {
     default:
       return 0;
   }
+}
+
+// Typed text and composition go through the input-method stand-in.
+template <typename Fn>
+void TranslateIme(Fn&& translate) {
+  std::vector<WindowEvent> events;
+  translate(&events);
+  for (WindowEvent& event : events) g_translated.push_back(std::move(event));
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& w) {
@@ -115,15 +125,22 @@ void Translate(const SDL_Event& e) {
       }
       break;
     }
-    case SDL_TEXTINPUT: {
-      const std::string sjis = Utf8ToSjis(e.text.text);
-      for (unsigned char byte : sjis) {
-        WindowEvent character = MakeEvent(WindowEventKind::kCharacter);
-        character.key = byte;
-        g_translated.push_back(character);
+    case SDL_TEXTINPUT:
+      TranslateIme([&](std::vector<WindowEvent>* out) { TranslateTextInput(e.text.text, out); });
+      break;
+    case SDL_TEXTEDITING:
+      TranslateIme([&](std::vector<WindowEvent>* out) {
+        TranslateTextEditing(e.edit.text, e.edit.start, e.edit.length, out);
+      });
+      break;
+    case SDL_TEXTEDITING_EXT:
+      if (e.editExt.text != nullptr) {
+        TranslateIme([&](std::vector<WindowEvent>* out) {
+          TranslateTextEditing(e.editExt.text, e.editExt.start, e.editExt.length, out);
+        });
+        SDL_free(e.editExt.text);
       }
       break;
-    }
     case SDL_MOUSEWHEEL: {
       int32_t notches = e.wheel.y;
       if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
@@ -186,6 +203,7 @@ bool PollWindowEvent(WindowEvent* event) {
     if (!g_injected.empty()) {
       *event = std::move(g_injected.front());
       g_injected.pop_front();
+      ApplyImeEvent(*event);
       return true;
     }
   }
@@ -204,6 +222,7 @@ bool PollWindowEvent(WindowEvent* event) {
   }
   *event = std::move(g_translated.front());
   g_translated.pop_front();
+  ApplyImeEvent(*event);
   return true;
 }
 

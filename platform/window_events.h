@@ -27,6 +27,12 @@ enum class WindowEventKind {
   kResized,         // x, y: new client size
   kDisplayChanged,  // x, y: desktop size; value: bits per pixel
   kQuit,            // the desktop asked the program to end
+  // The input method (platform/ime.h); texts are Shift-JIS, offsets bytes.
+  kImeStartComposition,
+  kImeComposition,  // text: composition; value: caret; x, y: selected part
+  kImeEndComposition,
+  kImeResult,       // text: the committed text
+  kImeNotify,       // value: notification code (kImeNotify... of ime.h)
 };
 
 struct WindowEvent {

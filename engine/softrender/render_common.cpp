@@ -18,14 +18,17 @@ bool ResolveModeAndValue(const DrawState& state, SourceForm form, unsigned* mode
 }
 
 void CopyPaletteWork(const MEMIMG& source, uint32_t* out) {
-  std::fill(out, out + 256, 0u);
-  if (source.DrawPalette == nullptr) return;
-  const int count = std::clamp(source.PaletteCount, 0, 256);
+  if (source.DrawPalette == nullptr) {
+    std::fill(out, out + 256, 0u);
+    return;
+  }
+  // The palette storage always holds 256 entries; PaletteCount only tells
+  // how many the image's indices use, and is not trusted to cover them.
   const uint8_t* pal = source.DrawPalette;
   if (source.Kind == 1) {
-    std::memcpy(out, pal, static_cast<size_t>(count) * 4);
+    std::memcpy(out, pal, 256 * 4);
   } else {
-    for (int i = 0; i < count; ++i) out[i] = static_cast<uint32_t>(pal[2 * i] | (pal[2 * i + 1] << 8));
+    for (int i = 0; i < 256; ++i) out[i] = static_cast<uint32_t>(pal[2 * i] | (pal[2 * i + 1] << 8));
   }
 }
 

@@ -71,9 +71,9 @@ PixelContext<D> MakePixelContext(const DrawState& state, const MEMIMG& source, u
   return ctx;
 }
 
-// Copies the first PaletteCount entries (clamped to 0-256) of the source's
-// palette into 256 words (4-byte entries for kind 1, 2-byte entries
-// zero-extended for kind 0); entries past the count read 0.
+// Copies all 256 entries of the source's palette storage into 256 words
+// (4-byte entries for kind 1, 2-byte entries zero-extended for kind 0),
+// whatever PaletteCount says.
 void CopyPaletteWork(const MEMIMG& source, uint32_t* out);
 
 // A source of width x height placed at (x, y), clipped.

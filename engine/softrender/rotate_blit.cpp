@@ -15,6 +15,7 @@
 #include "engine/softrender/quad_mem_img.h"
 #include "engine/softrender/render_common.h"
 #include "engine/softrender/rotate_blit_loops.h"
+#include "engine/softrender/static_dispatch.h"
 
 namespace softrender {
 
@@ -108,8 +109,6 @@ uint32_t RotateSampleV(const RotateBlitGeometry& g, int32_t x, int32_t y) {
 
 }  // namespace softrender
 
-using softrender::Depth16;
-using softrender::Depth32;
 using softrender::MakePixelContext;
 using softrender::RotateBlitGeometry;
 using softrender::RotateBlitJob;
@@ -215,11 +214,8 @@ void BltRotateMemImg(MEMIMG* dest, const MEMIMG* source, int32_t cx, int32_t cy,
 
   std::array<uint32_t, 256> palette{};
   if (form == SourceForm::kPalette) softrender::CopyPaletteWork(*source, palette.data());
-  if (source->Kind == 1) {
-    softrender::RunRotateBlit32(
-        job, MakePixelContext<Depth32>(state, *source, job.p, palette.data()));
-  } else {
-    softrender::RunRotateBlit16(
-        job, MakePixelContext<Depth16>(state, *source, job.p, palette.data()));
-  }
+  softrender::WithDepth(source->Kind, [&](auto depth) {
+    using D = decltype(depth);
+    softrender::RunRotateBlit<D>(job, MakePixelContext<D>(state, *source, job.p, palette.data()));
+  });
 }

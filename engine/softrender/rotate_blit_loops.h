@@ -63,7 +63,9 @@ struct RotateBlitLoop {
   }
 };
 
-void RunRotateBlit32(const RotateBlitJob& job, const PixelContext<Depth32>& ctx);
-void RunRotateBlit16(const RotateBlitJob& job, const PixelContext<Depth16>& ctx);
+// The loops of one depth (Depth32 or Depth16), instantiated for both in
+// rotate_blit_loops.cpp.
+template <class D>
+void RunRotateBlit(const RotateBlitJob& job, const PixelContext<D>& ctx);
 
 }  // namespace softrender

@@ -32,6 +32,17 @@ inline void WithMode(unsigned mode, F&& f) {
   }
 }
 
+// Colour kind 1 calls f(Depth32{}), kind 0 f(Depth16{}); other kinds call
+// nothing. The loops of both kinds are one template over the depth.
+template <class F>
+inline void WithDepth(int kind, F&& f) {
+  if (kind == 1) {
+    f(Depth32{});
+  } else if (kind == 0) {
+    f(Depth16{});
+  }
+}
+
 template <class F>
 inline void WithSourceForm(SourceForm form, F&& f) {
   switch (form) {

@@ -277,46 +277,34 @@ void StretchSubtractBytesRows32(const StretchBlitJob& j, const PixelContext<D>& 
 
 template <SourceForm F, int Mode, bool Weighted, bool White, bool Trans>
 void Stretch32(const StretchBlitJob& j, const PixelContext<D>& c) {
-  if constexpr (Mode == 0 && White && !Weighted && !Trans && F != SourceForm::kAlpha) {
-    StretchCopyRows<D, F>(j, c);
-    return;
-  } else {
-    if constexpr (Mode == 3 && White && !Weighted && F != SourceForm::kAlpha) {
-      if (j.p == 255 && j.mmx) {
-        if constexpr (F == SourceForm::kDirect) {
-          StretchSubtractBytesRows32<Trans>(j, c);
-        } else {
-          StretchStandardRows<D, F, SubtractWholeOp32<true>, false, Trans, AlphaUse::kNone>(j, c);
-        }
-        return;
+  constexpr bool kCopy = Mode == 0 && White && !Weighted && !Trans && F != SourceForm::kAlpha;
+  if constexpr (Mode == 3 && White && !Weighted && F != SourceForm::kAlpha) {
+    if (j.p == 255 && j.mmx) {
+      if constexpr (F == SourceForm::kDirect) {
+        StretchSubtractBytesRows32<Trans>(j, c);
+      } else {
+        StretchStandardRows<D, F, SubtractWholeOp32<true>, false, Trans, AlphaUse::kNone>(j, c);
       }
+      return;
     }
-    constexpr AlphaUse kAlpha = F != SourceForm::kAlpha ? AlphaUse::kNone
-                                : Trans                 ? AlphaUse::kGated
-                                                        : AlphaUse::kWeight;
-    if constexpr (!Weighted && Mode == 0 && F != SourceForm::kPalette) {
-      StretchMode0Rows32<F, White, Trans, kAlpha>(j, c);
-    } else if constexpr (!Weighted && F == SourceForm::kDirect) {
-      StretchVectorRows32<F, Mode, White, Trans, kAlpha>(j, c);
-    } else {
-      StretchStandardRows<D, F, StandardOp<Mode, White>, Weighted, Trans, kAlpha>(j, c);
-    }
+  }
+  constexpr AlphaUse kAlpha = F != SourceForm::kAlpha ? AlphaUse::kNone
+                              : Trans                 ? AlphaUse::kGated
+                                                      : AlphaUse::kWeight;
+  if constexpr (!kCopy && !Weighted && Mode == 0 && F != SourceForm::kPalette) {
+    StretchMode0Rows32<F, White, Trans, kAlpha>(j, c);
+  } else if constexpr (!Weighted && Mode != 0 && F == SourceForm::kDirect) {
+    StretchVectorRows32<F, Mode, White, Trans, kAlpha>(j, c);
+  } else {
+    StretchGeneralRows<D, F, Mode, Weighted, White, Trans>(j, c);
   }
 }
 
 }  // namespace
 
 void RunStretchBlit32(const StretchBlitJob& j, const PixelContext<D>& c) {
-  WithSourceForm(j.form, [&](auto form) {
-    WithMode(j.mode, [&](auto mode) {
-      WithBool(j.blend != nullptr, [&](auto weighted) {
-        WithBool(j.white, [&](auto white) {
-          WithBool(j.trans, [&](auto trans) {
-            Stretch32<form(), mode(), weighted(), white(), trans()>(j, c);
-          });
-        });
-      });
-    });
+  DispatchStretchBlit(j, [&](auto form, auto mode, auto weighted, auto white, auto trans) {
+    Stretch32<form(), mode(), weighted(), white(), trans()>(j, c);
   });
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/softrender/blend_pixel.h"
+#include "engine/softrender/static_dispatch.h"
 #include "engine/softrender/stretch_blit_job.h"
 
 namespace softrender {
@@ -72,6 +73,37 @@ void StretchCopyRows(const StretchBlitJob& j, const PixelContext<D>& ctx) {
     }
     dst += j.dst_pitch;
   }
+}
+
+// The loops every depth shares: the plain copy, or every pixel through its
+// operator. With the flag off an alpha source always carries its alpha
+// weight; with it on, alpha 0 is skipped and 255 drawn unweighted, in every
+// mode, multiply included.
+template <class D, SourceForm F, int Mode, bool Weighted, bool White, bool Trans>
+void StretchGeneralRows(const StretchBlitJob& j, const PixelContext<D>& c) {
+  if constexpr (Mode == 0 && White && !Weighted && !Trans && F != SourceForm::kAlpha) {
+    StretchCopyRows<D, F>(j, c);
+  } else {
+    constexpr AlphaUse kAlpha = F != SourceForm::kAlpha ? AlphaUse::kNone
+                                : Trans                 ? AlphaUse::kGated
+                                                        : AlphaUse::kWeight;
+    StretchStandardRows<D, F, StandardOp<Mode, White>, Weighted, Trans, kAlpha>(j, c);
+  }
+}
+
+// Maps a stretched-blit job to one loop: loop(form, mode, weighted, white,
+// trans) with compile-time constants.
+template <class Loop>
+void DispatchStretchBlit(const StretchBlitJob& j, Loop loop) {
+  WithSourceForm(j.form, [&](auto form) {
+    WithMode(j.mode, [&](auto mode) {
+      WithBool(j.blend != nullptr, [&](auto weighted) {
+        WithBool(j.white, [&](auto white) {
+          WithBool(j.trans, [&](auto trans) { loop(form, mode, weighted, white, trans); });
+        });
+      });
+    });
+  });
 }
 
 }  // namespace softrender

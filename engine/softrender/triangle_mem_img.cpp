@@ -10,10 +10,9 @@
 #include "engine/graphics/image/draw_state.h"
 #include "engine/softrender/render_common.h"
 #include "engine/softrender/triangle_setup.h"
+#include "engine/softrender/static_dispatch.h"
 #include "engine/softrender/triangle_spans.h"
 
-using softrender::Depth16;
-using softrender::Depth32;
 using softrender::MakePixelContext;
 using softrender::SourceForm;
 using softrender::TriangleJob;
@@ -69,11 +68,11 @@ void DrawTriangleMemImg(MEMIMG* dest, const MEMIMG* source, const TriangleRecord
 
   if (source == nullptr) {
     job.colour = TintFlatColour(dest->Kind == 1 ? colour : (colour & 0xffffu), dest->Kind, state);
-    if (dest->Kind == 1) {
-      softrender::RunFlatTriangle32(job, softrender::BlendParamsOf<softrender::BlendParams32>(state, job.p));
-    } else {
-      softrender::RunFlatTriangle16(job, softrender::BlendParamsOf<softrender::BlendParams16>(state, job.p));
-    }
+    softrender::WithDepth(dest->Kind, [&](auto depth) {
+      using D = decltype(depth);
+      softrender::RunFlatTriangleSpans<D>(
+          job, softrender::BlendParamsOf<typename D::Params>(state, job.p));
+    });
     return;
   }
 
@@ -91,13 +90,10 @@ void DrawTriangleMemImg(MEMIMG* dest, const MEMIMG* source, const TriangleRecord
 
   std::array<uint32_t, 256> palette{};
   if (form == SourceForm::kPalette) softrender::CopyPaletteWork(*source, palette.data());
-  if (source->Kind == 1) {
-    softrender::RunTriangleSpans32(
-        job, MakePixelContext<Depth32>(state, *source, job.p, palette.data()));
-  } else {
-    softrender::RunTriangleSpans16(
-        job, MakePixelContext<Depth16>(state, *source, job.p, palette.data()));
-  }
+  softrender::WithDepth(source->Kind, [&](auto depth) {
+    using D = decltype(depth);
+    softrender::RunTriangleSpans<D>(job, MakePixelContext<D>(state, *source, job.p, palette.data()));
+  });
 }
 
 IntRect TriangleDrawBounds(const TriangleRecord& tri) {

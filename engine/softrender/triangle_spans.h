@@ -34,9 +34,11 @@ struct TriangleJob {
   uint32_t colour = 0;
 };
 
-void RunTriangleSpans32(const TriangleJob& job, const PixelContext<Depth32>& ctx);
-void RunTriangleSpans16(const TriangleJob& job, const PixelContext<Depth16>& ctx);
-void RunFlatTriangle32(const TriangleJob& job, const BlendParams32& params);
-void RunFlatTriangle16(const TriangleJob& job, const BlendParams16& params);
+// The span loops of one depth (Depth32 or Depth16), instantiated for both in
+// triangle_spans.cpp.
+template <class D>
+void RunTriangleSpans(const TriangleJob& job, const PixelContext<D>& ctx);
+template <class D>
+void RunFlatTriangleSpans(const TriangleJob& job, const typename D::Params& params);
 
 }  // namespace softrender

@@ -1,6 +1,7 @@
 #include "game/shell/program_startup.h"
 
 #include "engine/api/file_entry_points.h"
+#include "engine/api/graphics_entry_points.h"
 #include "engine/api/library_entry_points.h"
 #include "engine/api/window_entry_points.h"
 #include "engine/core/base/log.h"
@@ -83,6 +84,8 @@ int WinMain(const std::string& command_line) {
   } else {
     WriteGameIni(1, SoftModeFlag, 0);
   }
+  // Software mode: the graphics start in software rendering.
+  if (SoftModeFlag == 1) SetHardwareRendering(0);
 
   if (StartLibrary() == -1) {
     platform::ShowMessageBox("エラー", "起動に失敗しました");

@@ -85,6 +85,28 @@ TEST_F(MemImgFixture, CreateRefusesAValidRecordBadKindsAndOversizedImages) {
     EXPECT_NE(other->Magic, kMemImgMagic);
     EXPECT_EQ(other->Pixels, nullptr);
   }
+
+  // A given pitch shorter than a row (width x bytes per pixel) is refused; a
+  // pitch of exactly one row is taken.
+  const int pitches[][6] = {
+      // width, height, pitch, kind, alpha, expected result
+      {8, 4, 31, 1, 0, -1}, {8, 4, 32, 1, 0, 0},  {8, 4, 15, 0, 0, -1},
+      {8, 4, 16, 0, 0, 0},  {8, 4, 31, 0, 1, -1}, {8, 4, 0, 1, 0, -1},
+      {0, 4, 0, 1, 0, 0}};
+  for (const auto& c : pitches) {
+    SCOPED_TRACE(testing::Message() << "width " << c[0] << " pitch " << c[2] << " kind " << c[3]);
+    MEMIMG* other = NewImage();
+    EXPECT_EQ(CreateMemImg(other, c[0], c[1], c[2], 0, c[3], 0, c[4], 0), c[5]);
+    if (c[5] == 0) {
+      ImageRect all{0, 0, c[0], c[1]};
+      FillMemImg(other, &all, 0xFFFFFFFFu);  // a sanitizer would flag a write past the block
+    } else {
+      EXPECT_NE(other->Magic, kMemImgMagic);
+      EXPECT_EQ(other->Pixels, nullptr);
+    }
+  }
+  MEMIMG* palette = NewImage();
+  EXPECT_EQ(CreateMemImg(palette, 8, 4, 8, 0, 1, 1, 0, 0), 0);  // one byte per index
 }
 
 TEST_F(MemImgFixture, ExternalPixelsAreKeptAndNotFreed) {

@@ -113,6 +113,70 @@ TEST_F(TransferFixture, AlphaImageClassifiesRunsAndWritesThePremultipliedCopy) {
   }
 }
 
+TEST_F(TransferFixture, ArgbSourceWithoutAlphaImageGetsThePremultipliedCopy) {
+  // The alpha comes with the pixels: the copy is built all the same.
+  for (int kind : {0, 1}) {
+    SCOPED_TRACE(kind);
+    ReleaseMemImg(&image);
+    std::memset(&image, 0, sizeof(image));
+    TestGraph src(Argb32(), 3, 1);
+    src.Set(0, 0, 0x00FFFFFF);
+    src.Set(1, 0, 0xFFFFFFFF);
+    src.Set(2, 0, 0x80FFFFFF);
+    ASSERT_EQ(CreateMemImg(&image, 3, 1, -1, 0, kind, 0, 1, 1), 0);
+    ASSERT_EQ(TransGraphImageToMemImg(&src.image, nullptr, &image, 0, 0, 3, 1, 0, 0, 0), 0);
+    EXPECT_EQ(image.PremulValid, 1);
+    EXPECT_EQ(RunRow(0), (std::vector<uint8_t>{0x00, 0x40, 0x80, 0xC0}));
+    uint32_t premul[3];
+    std::memcpy(premul, image.PremulPixels, sizeof premul);
+    if (kind == 1) {
+      EXPECT_EQ(premul[0], 0x00000000u);
+      EXPECT_EQ(premul[1], 0xFFFEFEFEu);
+      EXPECT_EQ(premul[2], 0x807F7F7Fu);
+    } else {
+      EXPECT_EQ(premul[0], 0u);
+      EXPECT_EQ(premul[2] >> 16, 0x80u);
+    }
+  }
+  // An image without alpha gets none, and a partial transfer drops it.
+  ReleaseMemImg(&image);
+  std::memset(&image, 0, sizeof(image));
+  TestGraph src(Argb32(), 2, 2);
+  ASSERT_EQ(CreateMemImg(&image, 2, 2, -1, 0, 1, 0, 1, 1), 0);
+  ASSERT_EQ(TransGraphImageToMemImg(&src.image, nullptr, &image, 0, 0, 2, 2, 0, 0, 0), 0);
+  EXPECT_EQ(image.PremulValid, 1);
+  ASSERT_EQ(TransGraphImageToMemImg(&src.image, nullptr, &image, 0, 0, 1, 1, 0, 0, 0), 0);
+  EXPECT_EQ(image.PremulValid, 0);
+}
+
+TEST_F(TransferFixture, PaletteCountCoversEveryIndexTheImageHolds) {
+  ColorFormat pal{};
+  SetPalette8ColorFormat(&pal);
+  TestGraph high(pal, 4, 2), low(pal, 4, 2), alpha(Gray8(), 4, 2);
+  high.Set(3, 1, 200);
+  low.Set(0, 0, 1);
+  struct Step {
+    TestGraph* source;
+    bool with_alpha;
+    int x, y, w, h;  // rectangle, placed at (x, y)
+    int expected;
+  };
+  // Whole transfers set the count from the largest index, with or without
+  // an alpha image; partial transfers only raise it.
+  const Step steps[] = {
+      {&high, true, 0, 0, 4, 2, 201}, {&low, false, 0, 0, 2, 1, 201},
+      {&low, true, 0, 0, 4, 2, 2},     {&high, false, 2, 1, 2, 1, 201},
+  };
+  ASSERT_EQ(CreateMemImg(&image, 4, 2, -1, 0, 1, 1, 0, 1), 0);
+  EXPECT_EQ(image.PaletteCount, 0);
+  for (const Step& s : steps) {
+    ASSERT_EQ(TransGraphImageToMemImg(&s.source->image, s.with_alpha ? &alpha.image : nullptr,
+                                      &image, s.x, s.y, s.w, s.h, s.x, s.y, 0),
+              0);
+    EXPECT_EQ(image.PaletteCount, s.expected);
+  }
+}
+
 TEST_F(TransferFixture, PaletteImagesTakeIndicesAndTheirPalette) {
   ColorFormat pal{};
   SetPalette8ColorFormat(&pal);

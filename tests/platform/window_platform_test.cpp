@@ -14,6 +14,7 @@
 #include <vector>
 #include <string>
 
+#include "platform/ime.h"
 #include "platform/input_devices.h"
 #include "platform/sdl_main_window.h"
 #include "platform/window.h"
@@ -73,6 +74,7 @@ TEST_F(PlatformWindowTest, InjectedEventsComeFirstAndInOrder) {
 TEST_F(PlatformWindowTest, DesktopKeysAndTextAreTranslated) {
   ASSERT_TRUE(platform::StartVideo());
   ASSERT_TRUE(platform::OpenMainWindow("t", 0, 0, 64, 48, false));
+  platform::SetImeEnabled(true);
   platform::WindowEvent drain;
   while (platform::PollWindowEvent(&drain)) {
   }
@@ -81,22 +83,43 @@ TEST_F(PlatformWindowTest, DesktopKeysAndTextAreTranslated) {
   key.key.windowID = SDL_GetWindowID(platform::GetSdlMainWindow());
   key.key.keysym.scancode = SDL_SCANCODE_RETURN;
   SDL_PushEvent(&key);
+  SDL_Event editing{};
+  editing.type = SDL_TEXTEDITING;
+  std::strcpy(editing.edit.text, "\xE3\x82\xBD");  // "ソ" being composed
+  editing.edit.start = 1;
+  SDL_PushEvent(&editing);
   SDL_Event text{};
   text.type = SDL_TEXTINPUT;
-  std::strcpy(text.text.text, "\xE3\x82\xBD");  // "ソ"
+  std::strcpy(text.text.text, "\xE3\x82\xBD");  // and committed
   SDL_PushEvent(&text);
   const uint32_t changes = platform::KeyboardChangeCount();
   std::vector<platform::WindowEvent> events;
   platform::WindowEvent out;
-  while (platform::PollWindowEvent(&out)) events.push_back(out);
-  ASSERT_EQ(events.size(), 4u);
-  EXPECT_EQ(events[0].kind, platform::WindowEventKind::kKeyDown);
+  while (platform::PollWindowEvent(&out)) {
+    events.push_back(out);
+    // The input context shows what the event just handed out carried.
+    if (out.kind == platform::WindowEventKind::kImeComposition) {
+      EXPECT_EQ(platform::CurrentImeComposition().text, "\x83\x5C");
+      EXPECT_EQ(platform::CurrentImeComposition().cursor, 2);
+    }
+  }
+  using Kind = platform::WindowEventKind;
+  ASSERT_EQ(events.size(), 6u);
+  EXPECT_EQ(events[0].kind, Kind::kKeyDown);
   EXPECT_EQ(events[0].key, 0x1C);
-  EXPECT_EQ(events[1].kind, platform::WindowEventKind::kCharacter);
+  EXPECT_EQ(events[1].kind, Kind::kCharacter);
   EXPECT_EQ(events[1].key, 0x0D);  // Enter types a carriage return
-  EXPECT_EQ(events[2].key, 0x83);  // then the Shift-JIS bytes of the text
-  EXPECT_EQ(events[3].key, 0x5C);
+  EXPECT_EQ(events[2].kind, Kind::kImeStartComposition);
+  EXPECT_EQ(events[3].kind, Kind::kImeComposition);
+  EXPECT_EQ(events[4].kind, Kind::kImeResult);  // the text whole, as Shift-JIS
+  EXPECT_EQ(events[4].text, "\x83\x5C");
+  EXPECT_EQ(events[5].kind, Kind::kImeEndComposition);
+  EXPECT_EQ(platform::CurrentImeResult(), "\x83\x5C");
+  EXPECT_FALSE(platform::IsImeComposing());
   EXPECT_NE(platform::KeyboardChangeCount(), changes);
+  // Switched off, the desktop sends no text.
+  platform::SetImeEnabled(false);
+  EXPECT_EQ(SDL_IsTextInputActive(), SDL_FALSE);
 }
 
 TEST_F(PlatformWindowTest, SecondAttemptOnTheSameNameIsRefused) {

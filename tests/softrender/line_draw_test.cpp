@@ -52,7 +52,13 @@ Points Sorted(Points p) {
 
 std::string Show(const Points& p) {
   std::string s;
-  for (auto [x, y] : p) s += "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+  for (auto [x, y] : p) {
+    s += '(';
+    s += std::to_string(x);
+    s += ',';
+    s += std::to_string(y);
+    s += ')';
+  }
   return s;
 }
 

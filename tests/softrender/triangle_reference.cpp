@@ -7,8 +7,7 @@
 
 #include "blit_reference.h"
 #include "engine/graphics/image/blend_tables.h"
-#include "engine/softrender/rotate_blit.h"
-#include "engine/softrender/triangle_setup.h"
+#include "reference_geometry.h"
 
 namespace softrender_test {
 namespace {
@@ -180,8 +179,6 @@ void ReferenceDrawTriangle(MEMIMG* dest, const MEMIMG* source, const TriangleRec
   if (source && source->Kind != dest->Kind) return;
   if (dest->UsePalette == 1 || dest->UseAlpha == 1) return;
   if (!RefDraws(state, source && source->UsePalette == 1)) return;
-  softrender::TriangleSetup s;
-  if (!softrender::SetUpTriangle(tri, source != nullptr, &s)) return;
   IntRect area = state.DrawArea;
   area.left = std::max(area.left, 0);
   area.top = std::max(area.top, 0);
@@ -189,30 +186,22 @@ void ReferenceDrawTriangle(MEMIMG* dest, const MEMIMG* source, const TriangleRec
   area.bottom = std::min(area.bottom, dest->Height);
   if (area.left >= area.right || area.top >= area.bottom) return;
   const int bytes = dest->Kind == 1 ? 4 : 2;
-  const softrender::TriangleGradients g = s.grad;
-  softrender::WalkTriangle(s, area, [&](int32_t y, int32_t x0, int32_t count) {
-    for (int32_t x = x0; x < x0 + count; ++x) {
-      uint8_t* dp = dest->Pixels + std::ptrdiff_t(y) * dest->Pitch + std::ptrdiff_t(x) * bytes;
-      const uint32_t d = Read(dp, bytes);
-      uint32_t r;
-      if (source == nullptr) {
-        r = RefFlatPixel(state, dest->Kind, colour, d);
-      } else {
-        const int64_t u =
-            int64_t(int32_t(g.u0)) + int64_t(x - g.x0) * g.ux + int64_t(y - g.y0) * g.uy;
-        const int64_t v =
-            int64_t(int32_t(g.v0)) + int64_t(x - g.x0) * g.vx + int64_t(y - g.y0) * g.vy;
-        if (u < 0 || v < 0 || u >= int64_t(source->Width) * 0x40000 ||
-            v >= int64_t(source->Height) * 0x40000) {
-          continue;
-        }
-        const uint32_t col = uint32_t(u / 0x40000), row = uint32_t(v / 0x40000);
-        const uint32_t bb = blend ? blend->Pixels[std::ptrdiff_t(row) * blend->Pitch + col] : 0u;
-        r = RefTexelPixel(state, *source, trans_flag, blend != nullptr, weight_table, d, col, row,
-                          bb);
-      }
-      std::memcpy(dp, &r, bytes);
+  const uint64_t u_limit = uint64_t(source ? source->Width : 0) * 0x40000;
+  const uint64_t v_limit = uint64_t(source ? source->Height : 0) * 0x40000;
+  RefWalkTriangle(tri, source != nullptr, area, [&](int32_t x, int32_t y, uint32_t u, uint32_t v) {
+    uint8_t* dp = dest->Pixels + std::ptrdiff_t(y) * dest->Pitch + std::ptrdiff_t(x) * bytes;
+    const uint32_t d = Read(dp, bytes);
+    uint32_t r;
+    if (source == nullptr) {
+      r = RefFlatPixel(state, dest->Kind, colour, d);
+    } else {
+      if (u >= u_limit || v >= v_limit) return;
+      const uint32_t col = u / 0x40000, row = v / 0x40000;
+      const uint32_t bb = blend ? blend->Pixels[std::ptrdiff_t(row) * blend->Pitch + col] : 0u;
+      r = RefTexelPixel(state, *source, trans_flag, blend != nullptr, weight_table, d, col, row,
+                        bb);
     }
+    std::memcpy(dp, &r, bytes);
   });
 }
 
@@ -221,9 +210,8 @@ void ReferenceRotateBlit(MEMIMG* dest, const MEMIMG* source, int cx, int cy, flo
                          const uint8_t* weight_table) {
   if (source->Kind != dest->Kind || dest->UsePalette == 1 || dest->UseAlpha == 1) return;
   if (!RefDraws(state, source->UsePalette == 1)) return;
-  softrender::RotateBlitGeometry g;
-  softrender::ComputeRotateGeometry(uint32_t(source->Width), uint32_t(source->Height), cx, cy,
-                                    angle, scale, &g);
+  const RefRotate g =
+      RefRotateSetUp(uint32_t(source->Width), uint32_t(source->Height), cx, cy, angle, scale);
   const int32_t* xs = g.corner_x;
   const int32_t* ys = g.corner_y;
   const int32_t min_x = *std::min_element(xs, xs + 4), max_x = *std::max_element(xs, xs + 4);
@@ -235,10 +223,10 @@ void ReferenceRotateBlit(MEMIMG* dest, const MEMIMG* source, int cx, int cy, flo
   const int right = std::min({max_x / 0x40000 + 4, a.right, dest->Width});
   const int bottom = std::min({max_y / 0x40000 + 4, a.bottom, dest->Height});
   if (left >= right || top >= bottom) return;
-  const uint32_t ut = softrender::RotateSampleU(g, left, top);
-  const uint32_t vt = softrender::RotateSampleV(g, left, top);
-  const int32_t su = int32_t(softrender::RotateSampleU(g, left, bottom) - ut) / (bottom - top);
-  const int32_t sv = int32_t(softrender::RotateSampleV(g, left, bottom) - vt) / (bottom - top);
+  const uint32_t ut = RefRotateU(g, left, top);
+  const uint32_t vt = RefRotateV(g, left, top);
+  const int32_t su = int32_t(RefRotateU(g, left, bottom) - ut) / (bottom - top);
+  const int32_t sv = int32_t(RefRotateV(g, left, bottom) - vt) / (bottom - top);
   const int bytes = dest->Kind == 1 ? 4 : 2;
   for (int y = top; y < bottom; ++y) {
     for (int x = left; x < right; ++x) {

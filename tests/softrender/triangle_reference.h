@@ -26,14 +26,15 @@ uint32_t RefFlatPixel(const DrawState& state, int kind, uint32_t colour, uint32_
 // The blend-value rules: false when nothing is drawn.
 bool RefDraws(const DrawState& state, bool palette_source);
 
-// The whole triangle: the engine's set-up and row walk, texel coordinates
-// by their closed form at every pixel, pixels by the model above.
+// The whole triangle: the tests' own set-up and row walk
+// (reference_geometry.h), pixels by the model above.
 void ReferenceDrawTriangle(MEMIMG* dest, const MEMIMG* source, const TriangleRecord& tri,
                            int trans_flag, const MEMIMG* blend, uint32_t colour,
                            const DrawState& state, const uint8_t* weight_table);
 
-// The rotated blit without the turn flag: the engine's geometry, the box
-// recomputed here, texel coordinates by their closed form at every pixel.
+// The rotated blit without the turn flag: the tests' own geometry
+// (reference_geometry.h), texel coordinates by their closed form at every
+// pixel.
 void ReferenceRotateBlit(MEMIMG* dest, const MEMIMG* source, int cx, int cy, float angle,
                          float scale, int trans_flag, const MEMIMG* blend, const DrawState& state,
                          const uint8_t* weight_table);

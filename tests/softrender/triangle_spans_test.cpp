@@ -4,7 +4,9 @@
 // against the per-pixel reference.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -213,6 +215,7 @@ TEST_F(TriangleSpansTest, EverySpanLoopMatchesTheReference) {
       {{{14, 1, 0, 0}, {0, 3, 9, 6}, {9, 8, 3, 7}}},     // general, middle on the left
       {{{-3, -2, 12, 0}, {9, -2, 0, 2}, {4, 7, 6, 9}}},  // flat top, clipped, mirrored
       {{{2, 1, 1, 1}, {15, 9, 30, 19}, {4, 9, 2, 20}}},  // flat bottom, minified
+      {{{1, 0, 0, -1}, {14, 2, 9, 1}, {4, 9, 2, 8}}},    // texel rows along the spans
   };
   int failures = 0;
   for (int kind = 0; kind <= 1; ++kind) {
@@ -232,7 +235,7 @@ TEST_F(TriangleSpansTest, EverySpanLoopMatchesTheReference) {
                 SetBlend(mode, value);
                 CurrentDrawState.DrawBright = bright;
                 SetArea(0, 1, 15, 10);
-                for (int ti = 0; ti < 4; ++ti) {
+                for (size_t ti = 0; ti < std::size(tris); ++ti) {
                   for (int flat = 0; flat < (form == 0 ? 2 : 1); ++flat) {
                     const MEMIMG* s = flat ? nullptr : src.get();
                     const MEMIMG* bi = b ? blend.get() : nullptr;
@@ -251,6 +254,53 @@ TEST_F(TriangleSpansTest, EverySpanLoopMatchesTheReference) {
               }
             }
           }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+// Many shapes through the tests' own set-up and walk: flat tops and
+// bottoms, middle vertices on either side, slivers, vertices off every edge
+// of the draw area and texels mapped beyond the source.
+TEST_F(TriangleSpansTest, RandomGeometryMatchesTheReference) {
+  std::mt19937 rng(2024);
+  auto coord = [&](int lo, int hi) { return lo + static_cast<int>(rng() % uint32_t(hi - lo + 1)); };
+  int failures = 0;
+  for (int kind = 0; kind <= 1; ++kind) {
+    const TestImage src = RandomSource(rng, kind, 0, 10, 8, RandomSourceOptions{});
+    TestImage dest = MakeImage(kind, 0, 0, 40, 30, 2);
+    FillRandom(dest, rng);
+    for (int i = 0; i < 600; ++i) {
+      TriangleRecord t{};
+      for (auto& v : t.v) {
+        v[0] = coord(-8, 46);
+        v[1] = coord(-8, 36);
+        v[2] = coord(-4, 14);
+        v[3] = coord(-4, 12);
+      }
+      if (i % 5 == 0) t.v[1][1] = t.v[0][1];  // flat top or bottom
+      if (i % 7 == 0) t.v[2][0] = t.v[0][0];  // vertical edge
+      if (i % 3 == 0) {
+        // Texel rows along the spans (v changes only from row to row).
+        const int shift = coord(-3, 3);
+        for (auto& v : t.v) v[3] = std::clamp(v[1] + shift, -8192, 8191);
+      }
+      SetBlend(i % 2 ? 1 : 0, 100);
+      SetArea(i % 3, 1, 40 - i % 4, 29);
+      for (int flat = 0; flat < 2; ++flat) {
+        const MEMIMG* s = flat ? nullptr : src.get();
+        TestImage got = CloneImage(dest), want = CloneImage(dest);
+        DrawTriangleMemImg(got.get(), s, &t, 0, nullptr, 0x5a5a5a5au);
+        ReferenceDrawTriangle(want.get(), s, t, 0, nullptr, 0x5a5a5a5au, CurrentDrawState,
+                              BlendGraphTable);
+        if (got.pixels != want.pixels && failures++ < 10) {
+          ADD_FAILURE() << "kind " << kind << " flat " << flat << " triangle (" << t.v[0][0] << ","
+                        << t.v[0][1] << " " << t.v[0][2] << "," << t.v[0][3] << ") (" << t.v[1][0]
+                        << "," << t.v[1][1] << " " << t.v[1][2] << "," << t.v[1][3] << ") ("
+                        << t.v[2][0] << "," << t.v[2][1] << " " << t.v[2][2] << "," << t.v[2][3]
+                        << ")";
         }
       }
     }

@@ -14,6 +14,7 @@
 #include "engine/core/window/message_thread.h"
 #include "engine/core/window/window_procedure.h"
 #include "platform/clock.h"
+#include "platform/ime.h"
 #include "platform/window.h"
 #include "platform/window_instance_lock.h"
 
@@ -235,6 +236,7 @@ int CreateMainWindow() {
   }
   // 15.
   WriteLog("ＩＭＥを無効にしました\n");
+  platform::SetImeEnabled(false);
   // 16.
   if (w.window_mode != 0) {
     const platform::ClientRect client = platform::GetMainWindowClientRect();

@@ -9,6 +9,7 @@
 #include "engine/core/window/message_thread.h"
 #include "engine/core/input/pad_input.h"
 #include "engine/core/window/window_procedure.h"
+#include "engine/core/window/window_timers.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "platform/window_events.h"
@@ -101,6 +102,21 @@ void TranslateEvent(const platform::WindowEvent& e) {
     case Kind::kResized:
       Queue(kWmSize, 0, MakeLParam(e.x, e.y));
       break;
+    case Kind::kImeStartComposition:
+      Queue(kWmImeStartComposition);
+      break;
+    case Kind::kImeComposition:
+      Queue(kWmImeComposition, 0, kGcsCompStr | kGcsCompClause | kGcsCursorPos);
+      break;
+    case Kind::kImeEndComposition:
+      Queue(kWmImeEndComposition);
+      break;
+    case Kind::kImeResult:
+      Queue(kWmImeComposition, 0, kGcsResultStr);
+      break;
+    case Kind::kImeNotify:
+      Queue(kWmImeNotify, static_cast<uint64_t>(static_cast<uint32_t>(e.value)));
+      break;
     case Kind::kDisplayChanged:
       Queue(kWmDisplayChange, static_cast<uint64_t>(e.value), MakeLParam(e.x, e.y));
       break;
@@ -186,6 +202,8 @@ int ProcessMessage() {
         }
       }
     }
+    // Timers are messages of the main thread's queue.
+    if (main_thread && !leave) RunDueWindowTimers();
     if (trace.sweeps < 16) trace.messages[trace.sweeps] = handled;
     ++trace.sweeps;
     if (leave) break;

@@ -48,6 +48,12 @@ inline constexpr uint64_t kScScreenSave = 0xF140;
 inline constexpr uint64_t kScMonitorPower = 0xF170;
 inline constexpr uint64_t kSizeMaximized = 2;
 
+// What a WM_IME_COMPOSITION carries (lParam flags).
+inline constexpr int64_t kGcsCompStr = 0x0008;
+inline constexpr int64_t kGcsCompClause = 0x0020;
+inline constexpr int64_t kGcsCursorPos = 0x0080;
+inline constexpr int64_t kGcsResultStr = 0x0800;
+
 // Virtual-key codes of the control-key table.
 inline constexpr uint32_t kVkDelete = 0x2E;
 inline constexpr uint32_t kVkLeft = 0x25;

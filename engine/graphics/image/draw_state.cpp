@@ -15,6 +15,9 @@ void ResetDrawState() {
   s.DrawAreaF[1] = 0.0f;
   s.DrawAreaF[2] = 640.0f;
   s.DrawAreaF[3] = 480.0f;
+  s.Direct3DOptions[2] = 4;
+  s.Direct3DOptions[4] = 3;
+  s.Direct3DRatio = 0.2f;
   s.BlendGraph = -1;
   s.DrawBright = 0xffffffu;
   s.MaskRequested = 1;

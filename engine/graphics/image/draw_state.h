@@ -27,6 +27,9 @@ struct DrawState {
   IntRect DrawArea;                // clip rectangle of all drawing
   float DrawAreaF[4];           // the same rectangle as floats
   int32_t TargetWidth, TargetHeight;
+  // Six start values read only by the 3D back end: 0, 0, 4, 0, 3 and 0.2.
+  int32_t Direct3DOptions[5];
+  float Direct3DRatio;
   int32_t FilterMode;   // 0 nearest, 1 linear
   int32_t BlendMode;    // 0 none, 1 alpha, 2 add, 3 subtract, 4 multiply
   int32_t BlendValue;   // 0-255

@@ -59,6 +59,9 @@ int CreateMemImg(MEMIMG* image, int width, int height, int pitch, uint32_t trans
   if (palette) alpha = 0;
 
   const int bytes = BytesPerPixel(kind, palette, alpha);
+  // A given pitch must hold a whole row, or fills and blits of the last
+  // rows would run past the block.
+  if (pitch >= 0 && int64_t{pitch} < int64_t{width} * bytes) return -1;
   const int64_t rowSize = pitch >= 0 ? int64_t{pitch} : int64_t{width} * bytes;
   const int64_t fullPitch = pitch >= 0 ? int64_t{pitch} : RoundUp16(rowSize);
   const int64_t pixelBytes = fullPitch * height;

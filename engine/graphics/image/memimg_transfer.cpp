@@ -98,7 +98,15 @@ int TransGraphImageToMemImg(const GraphImage* source, const GraphImage* alpha, M
         alpha ? alpha->Pixels : nullptr, alpha ? alpha->Pitch : 0, alpha ? &alpha->Format : nullptr,
         destX, destY, &r, 0, useKey, image->TransColor, kDitherNone, 0, 0, 0);
     if (result < 0) return result;
-    if (alpha == nullptr && image->UsePalette) image->PaletteCount = result + 1;
+    // Every index of a palette image stays below its count: a transfer of
+    // the whole image sets the count from the largest index it copied (with
+    // or without an alpha image), a partial one only raises it, since the
+    // pixels it left may hold larger indices.
+    if (image->UsePalette && result < 256) {
+      const bool whole = destX == 0 && destY == 0 && r.right - r.left == image->Width &&
+                         r.bottom - r.top == image->Height;
+      if (whole || image->PaletteCount < result + 1) image->PaletteCount = result + 1;
+    }
   }
 
   if (image->UsePalette) {
@@ -126,7 +134,9 @@ int TransGraphImageToMemImg(const GraphImage* source, const GraphImage* alpha, M
   if (image->Kind != kMemImgKind565 && image->Kind != kMemImgKindXrgb32) return 0;
   if (image->RunTable == nullptr) return 0;
   image->RunTableValid = 1;
-  if (alpha != nullptr && image->PremulPixels != nullptr) {
+  // The premultiplied copy follows the memory image's alpha, whether it came
+  // from a separate alpha image or with the source's own pixels.
+  if (image->UseAlpha && image->PremulPixels != nullptr) {
     image->PremulValid = 1;
     BuildMemImgPremul(image);
   }

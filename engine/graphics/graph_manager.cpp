@@ -1,0 +1,50 @@
+#include "engine/graphics/graph_manager.h"
+
+#include "engine/graphics/display_state.h"
+#include "engine/graphics/graphics_build.h"
+#include "engine/graphics/image/draw_state.h"
+#include "engine/graphics/mask_layer.h"
+#include "engine/graphics/surface_2d.h"
+#include "engine/graphics/surface_data.h"
+
+namespace {
+int g_initialized = 0;
+int g_direct3d_usable = 0;
+GraphReloader g_reloader = nullptr;
+GraphReleasedHook g_released_hook = nullptr;
+}  // namespace
+
+int IsGraphManagerInitialized() { return g_initialized; }
+void SetGraphManagerInitialized(int flag) { g_initialized = flag; }
+
+int IsDirect3DUsable() { return g_direct3d_usable; }
+void ForceDirect3DUsableForTest(int flag) { g_direct3d_usable = flag; }
+
+int IsUsing3DDrawing() {
+  // A Direct3D device exists only with the 3D back end.
+  return (kDirect3DBackEndBuilt && CurrentDrawState.Use3D == 1 && g_direct3d_usable == 1 &&
+          IsSoftwareRendering() == 0)
+             ? 1
+             : 0;
+}
+
+void ResetGraphicsEngineState() {
+  ResetGraphTable();
+  ResetSurface2DTable();
+  ResetSurfaceDataTable();
+  ResetMaskLayer();
+  ResetDrawState();
+  g_direct3d_usable = 0;
+  g_initialized = 0;
+}
+
+void ReleaseGraphMovie(GraphRecord& record) { record.MovieHandle = -1; }
+
+void NoteGraphReleased(int handle) {
+  if (g_released_hook != nullptr) g_released_hook(handle);
+}
+void SetGraphReleasedHook(GraphReleasedHook hook) { g_released_hook = hook; }
+
+void SetGraphReloader(GraphReloader reloader) { g_reloader = reloader; }
+GraphReloader GetGraphReloader() { return g_reloader; }
+int IsGraphReloaderSet() { return g_reloader != nullptr ? 1 : 0; }

@@ -1,0 +1,73 @@
+// Start and end of the graph manager and of the graphics as a whole.
+#include "engine/core/base/fatal_error.h"
+#include "engine/core/base/log.h"
+#include "engine/graphics/display_layer.h"
+#include "engine/graphics/display_state.h"
+#include "engine/graphics/draw_state_control.h"
+#include "engine/graphics/draw_target.h"
+#include "engine/graphics/graph_handles.h"
+#include "engine/graphics/graph_manager.h"
+#include "engine/graphics/image/draw_state.h"
+#include "engine/graphics/mask_layer.h"
+#include "engine/graphics/surface_2d.h"
+#include "engine/graphics/surface_data.h"
+
+namespace {
+int g_graphics_started = 0;
+}
+
+int InitializeGraphManager() {
+  if (IsGraphManagerInitialized() != 0) return 0;
+  WriteLog("グラフィック管理系の初期化を行います\n");
+  IncreaseLogIndent();
+  // Zero-fill keeps the restore callback (ResetGraphicsEngineState does).
+  ResetGraphicsEngineState();
+  ResetDrawTargetState();
+  SetGraphManagerInitialized(1);
+  InitializeSurface2D();
+  // The 3D device is not part of this build: Direct3D stays unusable.
+  WriteLog("３Ｄグラフィック描画機能は使用しません\n");
+  CurrentDrawState.CreateBitDepth = 0;
+  CurrentDrawState.DrawTarget = -2;
+  int width = 0, height = 0;
+  GetScreenSize(&width, &height);
+  CurrentDrawState.TargetWidth = width;
+  CurrentDrawState.TargetHeight = height;
+  SetDrawTarget(-4);
+  SetClipArea(0, 0, width, height);
+  DecreaseLogIndent();
+  WriteLog("グラフィック管理系の初期化は正常に終了しました\n");
+  return 0;
+}
+
+int TerminateGraphManager() {
+  if (IsGraphManagerInitialized() == 0) return 0;
+  TerminateMaskScreen();
+  DeleteAllMasks();
+  ReleaseAllGraphs(0);
+  SetGraphManagerInitialized(0);
+  WriteLog("グラフィック管理系の終了処理は正常に終了しました\n");
+  return 0;
+}
+
+int InitializeGraphics() {
+  if (InitializeDirectDraw() != 0) {
+    if (IsSoftwareRendering() == 0) {
+      WriteLog("ソフトウエアレンダリングモードに変更します\n");
+      SetRenderingMode(0);
+      if (InitializeDirectDraw() == 0) {
+        g_graphics_started = 1;
+        return 0;
+      }
+    }
+    FatalErrorExit("DirectDraw の初期化に失敗しました");
+  }
+  g_graphics_started = 1;
+  return 0;
+}
+
+int TerminateGraphics() {
+  TerminateDirectDraw();
+  g_graphics_started = 0;
+  return 0;
+}

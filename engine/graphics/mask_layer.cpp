@@ -1,0 +1,93 @@
+#include "engine/graphics/mask_layer.h"
+
+#include <memory>
+#include <vector>
+
+#include "engine/core/base/library_handle.h"
+#include "engine/graphics/display_state.h"
+#include "engine/graphics/image/draw_state.h"
+
+namespace {
+
+struct MaskRecord {
+  std::vector<uint8_t> bytes;
+};
+
+struct MaskState {
+  std::vector<uint8_t> buffer;  // one byte per screen pixel, rows of MaskPitch
+  bool screen_exists = false;
+  int reverse = 0;
+  uint32_t trans_color = 0;
+  HandleTable<MaskRecord> masks{HandleType::kMask};
+};
+
+MaskState& State() {
+  static MaskState* state = new MaskState;
+  return *state;
+}
+
+}  // namespace
+
+void ResetMaskLayer() {
+  MaskState& m = State();
+  m.buffer.clear();
+  m.buffer.shrink_to_fit();
+  m.screen_exists = false;
+  m.reverse = 0;
+  m.trans_color = 0;
+  m.masks.Clear();
+  m.masks.counter().Reset();
+}
+
+int CreateMaskBuffer(int makeBuffer, int /*makeScreen*/) {
+  MaskState& m = State();
+  if (makeBuffer != 0 && m.buffer.empty()) {
+    int width = 0, height = 0;
+    GetScreenSize(&width, &height);
+    m.buffer.assign(static_cast<size_t>(MaskPitch(width)) * static_cast<size_t>(height), 0);
+  }
+  return 0;
+}
+
+int EnableMaskedDrawing(int flag) {
+  MaskState& m = State();
+  if (m.buffer.empty()) return -1;
+  CurrentDrawState.MaskRequested = flag;
+  CurrentDrawState.MaskedDrawing = (flag != 0 && m.screen_exists) ? 1 : 0;
+  return 0;
+}
+
+int IsMaskedDrawingEnabled() { return CurrentDrawState.MaskRequested; }
+MEMIMG* GetMaskDrawMemImg() { return nullptr; }
+int HasMaskBuffer() { return State().buffer.empty() ? 0 : 1; }
+
+int DeleteMaskBuffers() {
+  MaskState& m = State();
+  m.buffer.clear();
+  m.buffer.shrink_to_fit();
+  return 0;
+}
+
+int TerminateMaskScreen() {
+  DeleteMaskBuffers();
+  State().screen_exists = false;
+  CurrentDrawState.MaskedDrawing = 0;
+  return 0;
+}
+
+int RecreateMaskScreen() {
+  MaskState& m = State();
+  if (m.screen_exists) CreateMaskBuffer(1, 1);
+  return 0;
+}
+
+int DeleteMask(int handle) {
+  MaskState& m = State();
+  if (m.masks.Remove(handle) == nullptr) return -1;
+  return 0;
+}
+
+int DeleteAllMasks() {
+  State().masks.Clear();
+  return 0;
+}

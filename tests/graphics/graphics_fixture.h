@@ -1,0 +1,104 @@
+// Shared set-up of the graphics-engine tests: a virtual clock, the display
+// stand-in's controls reset, the engine's tables, draw state, display state
+// and screen colours fresh, an active window (so nothing waits), and Log.txt
+// in a scratch start directory so log lines can be read back.
+//
+// UseSoftwareRendering and UseStandIn pick one of the two ways of running:
+// memory-image stores with the hardware banned, or the stand-in's display
+// object with hardware drawing (a 1024 x 768 desktop at 16 or 32 bits).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "engine/core/base/log.h"
+#include "engine/core/base/start_directory.h"
+#include "engine/core/window/main_window.h"
+#include "engine/core/window/window_timers.h"
+#include "engine/graphics/display_state.h"
+#include "engine/graphics/draw_target.h"
+#include "engine/graphics/graph_manager.h"
+#include "engine/graphics/image/blend_tables.h"
+#include "engine/graphics/image/draw_state.h"
+#include "engine/graphics/image/screen_color.h"
+#include "engine/graphics/screens.h"
+#include "engine/graphics/software_front.h"
+#include "platform/clock.h"
+#include "platform/display/display_device.h"
+#include "platform/display/test_controls.h"
+#include "platform/file_system.h"
+#include "tests/support/scratch_folder.h"
+
+namespace graphics_test {
+
+namespace pd = platform::display;
+
+class GraphicsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pd::test::ResetDisplayControls();
+    ResetMainSurfaces();
+    ResetDisplayState();
+    GetScreenColorState() = ScreenColorState{};
+    ResetGraphicsEngineState();
+    ResetDrawTargetState();
+    KillAllWindowTimers();
+    SetReadBackPending(0);
+    SetGraphManagerInitialized(1);
+    ResetWindowData();
+    GetWindowData().active = 1;
+    SetStartDirectory(platform::NativeToEnginePath(scratch_.Path().string()));
+    EnableLogFile(1);
+    CreateLogFile();
+  }
+  void TearDown() override {
+    ResetGraphicsEngineState();
+    ResetMainSurfaces();
+    KillAllWindowTimers();
+    ResetDisplayState();
+    GetScreenColorState() = ScreenColorState{};
+    ResetWindowData();
+    SetStartDirectory("");
+    pd::test::ResetDisplayControls();
+  }
+
+  // Memory-image screens: software rendering with the hardware banned.
+  void UseSoftwareRendering(int bits) {
+    ScreenColorState& s = GetScreenColorState();
+    s.SoftwareRendering = 1;
+    s.HardwareBanned = 1;
+    s.ScreenBits = bits;
+    s.RequestedScreenBits = bits;
+    s.ScreenColorFormat = *GetColorFormat(bits == 32 ? 1 : 0, 0, 0);
+  }
+
+  // Hardware drawing on the stand-in, its desktop at bits.
+  void UseStandIn(int bits) {
+    pd::test::SetDesktop(1024, 768, bits);
+    ASSERT_EQ(pd::CreateDevice(&GetDisplayState().DirectDrawObject), pd::Result::kOk);
+    ScreenColorState& s = GetScreenColorState();
+    s.SoftwareRendering = 0;
+    s.HardwareBanned = 0;
+    s.ScreenBits = bits;
+    s.RequestedScreenBits = bits;
+    if (bits == 32) {
+      CreateColorFormat(&s.ScreenColorFormat, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    } else {
+      CreateColorFormat(&s.ScreenColorFormat, 16, 0xF800, 0x7E0, 0x1F, 0);
+    }
+  }
+
+  std::string ReadLog() const {
+    std::ifstream in(scratch_.Path() / "Log.txt", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  platform::VirtualClock clock_{1'000'000};
+  platform::ScopedClock scoped_clock_{clock_};
+  testsupport::ScratchFolder scratch_{"vesk_graphics"};
+};
+
+}  // namespace graphics_test

@@ -1,0 +1,91 @@
+// Graphics start-up in both ways of running: the log line for line, the
+// screens made, the front screen as draw target; and shutdown.
+#include "tests/graphics/screen_fixture.h"
+
+namespace graphics_test {
+namespace {
+
+using GraphicsStartupTest = ScreenTest;
+
+const std::vector<std::string> kObjectLines = {
+    "DirectDraw 関連の初期化を行います",
+    "DirectDraw オブジェクトの取得を行います....  成功",
+    "引き続き初期化処理... 初期化に成功しました",
+    "ビデオカードの情報",
+    "画面モード変更処理を開始します",
+    "画面モードの変更処理を開始します 640 x 480  16 bit ",
+    "ウインドウモードにします",
+    "画面モードの変更は正常に終了しました ",
+};
+const std::vector<std::string> kManagerLines = {
+    "グラフィック管理系の初期化を行います",
+    "３Ｄグラフィック描画機能は使用しません",
+    "グラフィック管理系の初期化は正常に終了しました",
+};
+
+std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
+  std::vector<std::string> all;
+  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+TEST_F(GraphicsStartupTest, SoftwareRenderingStartLogAndScreens) {
+  StartSoftware();
+  const std::vector<std::string> expected = Join({
+      kObjectLines,
+      {"出力画面用の DirectDrawSurface を作成します", "各スクリーンメモリの配置位置",
+       "PrimaryBuffer : SYSTEMMEMORY( MEMIMG ) BaskBuffer : SYSTEMMEMORY( MEMIMG ) "
+       "出力画面用の DirectDrawSurface の作成は正常に終了しました"},
+      kManagerLines,
+      {"画面モード変更処理は正常に終了しました", "DirectDraw 関連の初期化は正常に終了しました"},
+  });
+  EXPECT_EQ(LogLines(), expected);
+  EXPECT_EQ(GetMainSurfaces().ScreensAreMemImgs, 1);
+  EXPECT_EQ(CurrentDrawState.DrawTarget, -4);
+  EXPECT_EQ(GetDrawTargetState().TargetMemImg, &GetMainSurfaces().FrontMemImg);
+  EXPECT_EQ(GetDisplayState().MinFlipInterval, -1);
+  EXPECT_EQ(MixTable[63][5][9], 5) << "tables built";
+}
+
+TEST_F(GraphicsStartupTest, HardwareDrawingStartLogAndScreens) {
+  StartHardware();
+  const std::vector<std::string> expected = Join({
+      kObjectLines,
+      {"カラー情報",
+       "A:00000000  B:00ff0000  G:0000ff00  B:000000ff出力画面用の DirectDrawSurface を作成します",
+       "各スクリーンメモリの配置位置", "PrimaryBuffer : VIDEOMEMORY  ", "BaskBuffer : VIDEOMEMORY  ",
+       "出力画面用の DirectDrawSurface の作成は正常に終了しました"},
+      kManagerLines,
+      {"サーフェス間転送には BitBlt を使用します", "BitBlt:0μs   BltFast:0μs", "スキャンラインの数:768",
+       "１フレーム当たりの時間は 17 msecです", "Tri00:17 msec", "Tri01:17 msec", "Tri02:16 msec",
+       "Tri03:17 msec", "画面モード変更処理は正常に終了しました",
+       "DirectDraw 関連の初期化は正常に終了しました"},
+  });
+  EXPECT_EQ(LogLines(), expected);
+  EXPECT_EQ(GetScreenColorState().ScreenBits, 32) << "a 32-bit desktop";
+  EXPECT_EQ(CurrentDrawState.DrawTarget, -4);
+  EXPECT_EQ(GetDrawTargetState().TargetSurface, GetMainSurfaces().PrimarySurface.get());
+  EXPECT_EQ(GetDisplayState().MinFlipInterval, 10);
+
+  TerminateGraphics();
+  EXPECT_EQ(GetMainSurfaces().PrimarySurface, nullptr);
+  EXPECT_FALSE(HasDirectDraw());
+  EXPECT_NE(ReadLog().find("DirectDraw 関連の終了処理は正常に終了しました\r\n"), std::string::npos);
+}
+
+TEST_F(GraphicsStartupTest, AReleasedTargetGraphSendsDrawingToTheBackScreen) {
+  StartSoftware();
+  CurrentDrawState.CreateDrawable = 1;
+  const int graph = NewGraph(16, 16, 1);
+  ASSERT_EQ(SetDrawTarget(graph), 0);
+  EXPECT_EQ(CurrentDrawState.TargetWidth, 16);
+  ASSERT_EQ(FreeGraphHandle(graph, 0), 0);
+  EXPECT_EQ(CurrentDrawState.DrawTarget, -2);
+  EXPECT_EQ(GetDrawTargetState().TargetMemImg, &GetMainSurfaces().BackMemImg);
+  EXPECT_EQ(SetDrawTarget(5), -1) << "an empty raw slot";
+  EXPECT_EQ(SetDrawTarget(graph), -1) << "a released handle";
+  EXPECT_EQ(CurrentDrawState.DrawTarget, -2);
+}
+
+}  // namespace
+}  // namespace graphics_test
