@@ -5,8 +5,12 @@
 #include "engine/core/network/http_tasks.h"
 #include "engine/core/network/socket_layer.h"
 #include "engine/core/sound/midi_handles.h"
+#include "engine/core/sound/sound_buffer.h"
+#include "engine/core/sound/sound_output.h"
 #include "engine/core/window/message_pump.h"
 #include "engine/core/window/window_procedure_hooks.h"
+#include "platform/audio_mixer.h"
+#include "platform/smf_player_loader.h"
 
 void RegisterNetworkServices(LibraryServices& services) {
   services.network.clear_http_tasks = [] { ClearHttpTasks(); };
@@ -28,4 +32,13 @@ void RegisterMidiServices(LibraryServices& services) {
   hooks.update_midi_play_state = [] { UpdateMidiPlayState(); };
   hooks.handle_mci_notify = [](uint64_t, int64_t) { HandleMciNotify(); };
   SetMidiMessagePass([] { return ProcessMessage(); });
+  GetSoundHooks().delete_all_midi = [] { TerminateMidi(); };
+  // The MIDI library's output joins the sound mixer as an outside source.
+  platform::SetSmfOutputHooks({[](platform::SmfSampleSource source) {
+                                 platform::AudioMixer* mixer = GetSoundMixer();
+                                 return mixer != nullptr ? mixer->AttachOutsideSource(std::move(source)) : -1;
+                               },
+                               [](int id) {
+                                 if (platform::AudioMixer* mixer = GetSoundMixer()) mixer->DetachOutsideSource(id);
+                               }});
 }

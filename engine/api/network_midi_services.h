@@ -10,6 +10,8 @@ struct LibraryServices;
 // run_http_tasks and handle_socket_event.
 void RegisterNetworkServices(LibraryServices& services);
 // Fills the window hooks update_midi_play_state and handle_mci_notify and
-// LibraryServices::sound.release_pending_sound, and gives the MIDI layer the
-// message pass its stop runs.
+// LibraryServices::sound.release_pending_sound, gives the MIDI layer the
+// message pass its stop runs and sound shutdown its MIDI step, and attaches
+// the MIDI library's output (once loaded) to the sound mixer. Call it after
+// RegisterSoundServices.
 void RegisterMidiServices(LibraryServices& services);
