@@ -95,6 +95,7 @@ class LibraryNetworkService final : public NetworkService {
 
 // Every service the library has, for the player. Also hands the lower
 // layers what they are given from above rather than reach through a seam:
-// the message pass that sound's waits and the MIDI stop run, and the
-// graphics drawing of the text-input field.
+// the message pass that sound's waits and the MIDI stop run, sound
+// shutdown's MIDI step, the MIDI library's output into the sound mixer, and
+// the graphics drawing of the text-input field.
 ServiceSet LibraryServiceSet();

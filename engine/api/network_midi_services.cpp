@@ -6,7 +6,11 @@
 #include "engine/core/network/http_tasks.h"
 #include "engine/core/network/socket_layer.h"
 #include "engine/core/sound/midi_handles.h"
+#include "engine/core/sound/sound_buffer.h"
+#include "engine/core/sound/sound_output.h"
 #include "engine/core/window/message_pump.h"
+#include "platform/audio_mixer.h"
+#include "platform/smf_player_loader.h"
 
 void LibraryNetworkService::ClearHttpTasks() { ::ClearHttpTasks(); }
 void LibraryNetworkService::DeleteAllHttpTasks() { ::DeleteAllHttpTasks(); }
@@ -21,4 +25,13 @@ int64_t LibraryNetworkService::HandleSocketEvent(uint64_t wparam, int64_t lparam
 
 void ConnectMidiMessagePass() {
   SetMidiMessagePass([] { return ProcessMessage(); });
+  GetSoundHooks().delete_all_midi = [] { TerminateMidi(); };
+  // The MIDI library's output joins the sound mixer as an outside source.
+  platform::SetSmfOutputHooks({[](platform::SmfSampleSource source) {
+                                 platform::AudioMixer* mixer = GetSoundMixer();
+                                 return mixer != nullptr ? mixer->AttachOutsideSource(std::move(source)) : -1;
+                               },
+                               [](int id) {
+                                 if (platform::AudioMixer* mixer = GetSoundMixer()) mixer->DetachOutsideSource(id);
+                               }});
 }

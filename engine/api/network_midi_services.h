@@ -4,6 +4,7 @@
 // library_services.h). What is left here is the one downward hand-over.
 #pragma once
 
-// Gives the MIDI layer the message pass its stop runs (LibraryServiceSet
-// calls it).
+// Gives the MIDI layer the message pass its stop runs and sound shutdown its
+// MIDI step, and attaches the MIDI library's output (once loaded) to the
+// sound mixer. LibraryServiceSet calls it after ConnectSoundMessagePass.
 void ConnectMidiMessagePass();

@@ -1,4 +1,5 @@
 #include "engine/graphics/draw_target.h"
+#include "engine/graphics/target_transforms.h"
 
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/message_pump.h"
@@ -181,6 +182,7 @@ int SetDrawTarget(int target) {
   } else {
     SetClipArea(0, 0, width, height);
   }
+  SetTargetTransforms(width, height);
   EnableMaskedDrawing(request);
   return 0;
 }

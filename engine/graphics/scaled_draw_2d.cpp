@@ -11,6 +11,7 @@
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_frame_2d.h"
 #include "engine/graphics/draw_target.h"
+#include "engine/graphics/graph_entry_skeleton.h"
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/software_front.h"
@@ -21,35 +22,12 @@
 
 namespace {
 
+using graph_entry::ImageEntry;
+using graph_entry::SurfaceImage;
+
 constexpr int kMaxStretchSide = 32768;
 
 int FromFloatBits(int bits) { return FloatToInt(std::bit_cast<float>(bits)); }
-
-// The store's image as the surface sees it: the whole image, or a view of
-// the surface's rectangle (held by the caller).
-const MEMIMG* SurfaceImage(const Surface2D& surface, SurfaceData& data, MEMIMG* view) {
-  if (surface.Width == data.Width && surface.Height == data.Height) return &data.Image;
-  std::memset(view, 0, sizeof(*view));
-  InitMemImgView(view, &data.Image, surface.OffsetX, surface.OffsetY, surface.Width, surface.Height);
-  return view;
-}
-
-bool SoftwareFrontTarget() { return ScreensInMemory() && CurrentDrawState.DrawTarget == -4; }
-
-// The skeleton of the image entries around a back-end call.
-template <typename Draw>
-int ImageEntry(int graph, const IntRect& bounds, Draw draw) {
-  const DrawState& s = CurrentDrawState;
-  if (s.NothingToDraw != 0) return 0;
-  const GraphRecord* record = GetGraphRecord(graph);
-  if (record == nullptr) return -1;
-  if (s.BlendGraph != -1 && CheckBlendGraphicSize(*record) != 0) return -1;
-  if (ReadActiveFlag() == 0) WaitWhileInactive();
-  if (SoftwareFrontTarget() && GetReadBackPending() != 0) ReadBackSoftwareFront();
-  const int result = draw(*record);
-  if (SoftwareFrontTarget()) ShowSoftwareFrontRect(bounds);
-  return result;
-}
 
 }  // namespace
 

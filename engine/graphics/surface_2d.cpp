@@ -96,8 +96,9 @@ int DeleteSurface2D(int handle) {
   if (ReleaseSurfaceDataRef(surface->SurfaceDataHandle) == 0) {
     ReleaseSurfaceData(surface->SurfaceDataHandle);
   }
-  // LostFlag is left alone: the graph table tells its own users on release,
-  // and a font draw screen's owner deletes its surface itself.
+  // A registered flag (a font's draw screen) learns that the surface is
+  // gone; graph pieces register none, the graph table tells their users.
+  if (surface->LostFlag != nullptr) *surface->LostFlag = 1;
   t.table.Remove(handle);
   t.next_free.Released(static_cast<int>(HandleSlot(handle)));
   return 0;

@@ -3,6 +3,7 @@
 // as the mixer pulls it. Time is the frames pulled, so every timing below is
 // exact; the notes are recognised by their pitch.
 #include "platform/smf_player_loader.h"
+#include "platform/audio_mixer.h"
 
 #include <gtest/gtest.h>
 
@@ -234,6 +235,30 @@ TEST_F(SmfPlayerTest, WithoutASoundFontTheDeviceIsRefused) {
   unsetenv("VESK_SOUNDFONT");
   EXPECT_EQ(Fn<SMPPlayFn>(8)(1, 3, 0), -1);
   EXPECT_EQ(Rms(Pull(50), 0, 50), 0);
+}
+
+TEST_F(SmfPlayerTest, TheMixerHearsTheLibraryThroughItsOutsideSource) {
+  // Loaded again with the sound mixer's attach in place of the test's.
+  platform::UnloadSmfPlayer();
+  platform::AudioMixer mixer(platform::AudioOutputMode::kPull);
+  ASSERT_TRUE(mixer.Open().ok);
+  platform::SetSmfOutputHooks({[&](platform::SmfSampleSource source) { return mixer.AttachOutsideSource(source); },
+                               [&](int id) { mixer.DetachOutsideSource(id); }});
+  ASSERT_TRUE(platform::LoadSmfPlayer(VESK_BINARY_DIR "/game", &entries_, &path_));
+  ASSERT_EQ(Fn<SMPSetDeviceFn>(0)(-1, 0), 0);
+  ASSERT_EQ(Fn<SMPReadListFn>(4)(song_.data(), static_cast<int32_t>(song_.size()), 1, 3), 0);
+  ASSERT_EQ(Play(0, 0), 0);
+  mixer.Pull(kRate * 2 / 5);  // 400 ms
+  const std::vector<int16_t> out = mixer.TakeOutput();
+  ASSERT_EQ(out.size(), static_cast<size_t>(kRate * 2 / 5 * 2));
+  std::vector<double> left;
+  for (size_t i = 0; i < out.size(); i += 2) left.push_back(out[i]);
+  EXPECT_GT(Rms(left, 100, 350), 300);
+  EXPECT_NEAR(Pitch(left, 50, 380), 440, 3);
+  platform::UnloadSmfPlayer();  // detaches before the mixer goes
+  mixer.Pull(441);
+  const std::vector<int16_t> after = mixer.TakeOutput();
+  EXPECT_EQ(Rms(std::vector<double>(after.begin(), after.end()), 0, 10), 0);
 }
 
 TEST_F(SmfPlayerTest, UnloadingDetachesTheOutputFirst) {

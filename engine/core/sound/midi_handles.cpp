@@ -6,6 +6,7 @@
 #include "engine/core/base/library_handle.h"
 #include "engine/core/base/log.h"
 #include "engine/core/base/tracked_memory.h"
+#include "engine/core/sound/sound_output.h"
 
 namespace {
 
@@ -28,9 +29,12 @@ MidiState& State() {
   return state;
 }
 
+// The table answers while sound is up (or a test said it is).
+bool Ready() { return State().ready != 0 || IsSoundStarted() == 1; }
+
 MidiRecord* Find(int handle) {
   MidiState& s = State();
-  if (s.ready == 0) return nullptr;
+  if (!Ready()) return nullptr;
   return s.table.Find(handle);
 }
 
@@ -95,7 +99,7 @@ int DeleteMidi(int handle) {
 
 int DeleteAllMidi() {
   MidiState& s = State();
-  if (s.ready == 0) return -1;
+  if (!Ready()) return -1;
   for (int slot = 0; slot < s.table.capacity(); ++slot) {
     const int handle = s.table.HandleAt(slot);
     if (handle != kNoLibraryHandle) DeleteMidi(handle);
@@ -105,7 +109,7 @@ int DeleteAllMidi() {
 
 int UpdateMidiPlayState() {
   MidiState& s = State();
-  if (s.road != 1 || s.ready == 0) return 0;
+  if (s.road != 1 || !Ready()) return 0;
   // No segment ever plays here: every record asked answers "not playing".
   s.table.ForEachLive([](int, MidiRecord& record) {
     if (record.playing == 0) return;

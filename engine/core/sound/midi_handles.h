@@ -31,10 +31,11 @@ void SetSoundRoad(int road);
 // answers 1 (go on with the plain road). Answers 0 without doing anything
 // when the road is 0.
 int StartSegmentRoad();
-// Marks the table usable (sound is up) or not; shutdown of sound passes 0.
+// Marks the table usable without sound output (tests); it is usable anyway
+// while sound is up.
 void SetMidiSoundReady(int ready);
 // Sound shutdown's part: deletes every handle, closes the segment road
-// when it was taken, and marks the table unusable. 0.
+// when it was taken, and clears the test mark. 0.
 int TerminateMidi();
 
 int IsMidiPlaying(int handle);

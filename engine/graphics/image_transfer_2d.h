@@ -1,0 +1,48 @@
+// Decoded images into the storage of 2D graphs: a rectangle of a GraphImage
+// (with an optional alpha image) converted into a 2D surface's store, which
+// is a memory image (converted by TransGraphImageToMemImg, a palette image's
+// key found in its drawing palette) or a display surface (locked and written
+// with ConvertColorBlt in the screen's format; the alpha image plays no part
+// there; on 8-bit screens through a 24-bit bitmap and the surface's device
+// context). Positions are store pixels; rectangles left, top, right, bottom.
+#pragma once
+
+#include "engine/graphics/image/graph_image.h"
+#include "engine/graphics/image/image_rect.h"
+#include "engine/graphics/image/memimg.h"
+
+struct GraphRecord;
+
+// 0, or -1: no display object while hardware drawing is allowed, a bad
+// handle, a rectangle outside the image, a failed lock. 0 without writing
+// while the graphics are lost.
+int TransGraphImageToSurface2D(const ImageRect& rect, int x, int y, int handle, const GraphImage* image,
+                               const GraphImage* alpha, int redAsAlpha);
+// The image area at (x, y) of the surface's size into the surface's place.
+int TransImageToSurface2D(int x, int y, int handle, const GraphImage* image, const GraphImage* alpha,
+                          int redAsAlpha);
+// The image at (x, y) into every piece of the graph, in piece order.
+int TransImageToGraphSurface2D(int x, int y, const GraphRecord& graph, const GraphImage* image,
+                               const GraphImage* alpha);
+// The rectangle of the image placed at (x, y) of the graph: each piece
+// takes the part that overlaps it.
+int TransImageRectToGraphSurface2D(const ImageRect& rect, int x, int y, const GraphRecord& graph,
+                                   const GraphImage* image, const GraphImage* alpha);
+
+// A movie's current frame as the transfer reads it.
+struct MovieFrame {
+  int MovieKind;  // 2: 24-bit RGB frames, always converted
+  const ColorFormat* SampleFormat;
+  int FrameWidth, FrameHeight, FramePitch;
+  const uint8_t* FrameBuffer;
+};
+
+// The frame into the graph's first piece: converted when the movie is a
+// 24-bit one or its depth differs from the store's, else copied row by row.
+// Only the part both the frame and the graph cover is written. 0, or -1 for
+// a bad piece, a frame without pixels, or a failed lock.
+int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph);
+
+// The palette index whose drawing-palette entry equals key (compared on 24
+// bits for 32-bit images, on 16 bits otherwise), 0 when none does.
+uint32_t FindPaletteKeyIndex(const MEMIMG& image, uint32_t key);
