@@ -44,10 +44,10 @@ class PlayerProcessTest : public ::testing::Test {
     fs::create_directories(runtime_);
   }
 
-  writers::FixtureGame WriteGame(bool pack) {
+  writers::FixtureGame WriteGame(bool pack, const char* soft_mode = "0") {
     writers::FixtureGame game = writers::SmallFixtureGame();
     game.game_dat.key_text = "e2e key";
-    game.game_ini = {{"Start", "0"}, {"SoftModeFlag", "0"}, {"WindowModeFlag", "1"}};
+    game.game_ini = {{"Start", "0"}, {"SoftModeFlag", soft_mode}, {"WindowModeFlag", "1"}};
     fs::create_directories(folder_);
     EXPECT_TRUE(writers::WriteFixtureGame(game, folder_.string()));
     if (pack) {
@@ -135,6 +135,28 @@ TEST_F(PlayerProcessTest, StartsLoadsTheGameAndEndsWhenClosed) {
     const std::string ini = ReadWholeFile(folder_ / "Game.ini");
     EXPECT_EQ(ini.rfind("Start=0\r\nSoftModeFlag=0\r\nWindowModeFlag=1\r\n", 0), 0u) << ini;
     EXPECT_NE(ReadWholeFile(folder_ / "Log.txt").find("Alloc memory dump"), std::string::npos);
+  }
+}
+
+// Game.ini's software mode reaches the graphics start-up: the screens are
+// memory images there, display surfaces otherwise; both ways start their
+// graphics and end cleanly.
+TEST_F(PlayerProcessTest, StartsItsGraphicsInBothWaysOfRunning) {
+  const std::string memory_screens = "PrimaryBuffer : SYSTEMMEMORY( MEMIMG )";
+  for (const bool soft : {false, true}) {
+    SCOPED_TRACE(soft ? "software mode" : "hardware drawing");
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    WriteGame(false, soft ? "1" : "0");
+    const pid_t pid = Launch("Test_Of_Main");
+    ASSERT_GT(pid, 0);
+    const bool reached_title = WaitForLog("タイトル処理開始", 60);
+    kill(pid, SIGINT);
+    EXPECT_EQ(WaitForExit(pid, 60), 0);
+    const std::string log = ReadWholeFile(folder_ / "Log.txt");
+    EXPECT_TRUE(reached_title) << log;
+    EXPECT_NE(log.find("グラフィック管理系の初期化は正常に終了しました"), std::string::npos) << log;
+    EXPECT_EQ(log.find(memory_screens) != std::string::npos, soft) << log;
   }
 }
 
