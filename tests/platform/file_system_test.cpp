@@ -31,7 +31,9 @@ class FileSystemTest : public ::testing::Test {
     char templ[] = "/tmp/vesk_fs_XXXXXX";
     ASSERT_NE(mkdtemp(templ), nullptr);
     root_ = templ;
-    saved_folder_ = GetCurrentFolder();
+    // Kept as a native path: a drive letter may stand for another folder by
+    // the time it is restored.
+    saved_folder_ = EngineToNativeLexical(GetCurrentFolder());
     MakeFolder("Data");
     MakeFolder("Data/BasicData");
     MakeFile("Data/BasicData/Game.DAT", "basic");
@@ -48,7 +50,7 @@ class FileSystemTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    SetCurrentFolder(saved_folder_);
+    SetCurrentFolder(NativeToEnginePath(saved_folder_));
     std::string command = "rm -rf '" + root_ + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
   }
@@ -143,6 +145,10 @@ TEST_F(FileSystemTest, CurrentFolderIsTheEnginesOwn) {
 }
 
 TEST(FileSystemPaths, DriveFormAndNativeForms) {
+  // "\top" is rooted on the current folder's drive: pin it to C: whatever
+  // an earlier test left behind.
+  const std::string saved_folder = GetCurrentFolder();
+  ASSERT_TRUE(SetCurrentFolder("C:\\"));
   EXPECT_EQ(NativeToEnginePath("/"), "C:\\");
   EXPECT_EQ(NativeToEnginePath("/work/game"), "C:\\work\\game");
   EXPECT_EQ(NativeToEnginePath("/work/game/"), "C:\\work\\game");
@@ -155,6 +161,7 @@ TEST(FileSystemPaths, DriveFormAndNativeForms) {
   EXPECT_EQ(EngineToNativeLexical("\\top"), "/top");
   EXPECT_EQ(EngineToNativeLexical(std::string("a\0b", 3)), "");
   EXPECT_EQ(EngineToNativeLexical(""), "");
+  SetCurrentFolder(saved_folder);
 }
 
 TEST_F(FileSystemTest, OpenModes) {
@@ -375,7 +382,7 @@ TEST_F(FileSystemTest, UnspellableAndLongFoldersGetDrivesThatMapBack) {
     EXPECT_EQ(EngineToNativeLexical(GetCurrentFolder()), native);
     EXPECT_EQ(ReadAll("GAME.DAT"), "inside");
     EXPECT_EQ(ReadAll(engine + "\\game.dat"), "inside");
-    ASSERT_TRUE(SetCurrentFolder(saved_folder_));
+    ASSERT_TRUE(SetCurrentFolder(NativeToEnginePath(saved_folder_)));
   }
 }
 
