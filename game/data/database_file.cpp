@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "engine/api/library_entry_points.h"
 #include "game/data/data_error_report.h"
 #include "game/data/data_file_buffer.h"
 #include "game/data/data_scrambler.h"
@@ -37,7 +38,7 @@ void ReadTexts(DataReader& reader, std::vector<std::string>& texts, uint32_t cou
 [[noreturn]] void MissingDataBaseFile(const std::string& path) {
   ShowUserMessage(
       "読み込みエラー",
-      FormatDataText("データベースファイル読み込みに失敗、強制終了します。\n\r\n\r%s\r\nのファイルがあるか確認してください",
+      FormatString("データベースファイル読み込みに失敗、強制終了します。\n\r\n\r%s\r\nのファイルがあるか確認してください",
                      path.c_str()));
   EndProgramAfterDataError();
 }
@@ -45,7 +46,7 @@ void ReadTexts(DataReader& reader, std::vector<std::string>& texts, uint32_t cou
 void ShowDamagedDataBase(const std::string& name) {
   ShowUserMessage(
       "MsgBox",
-      FormatDataText("データベースファイル\n%sが\n破損しているか、バージョンが古い可能性があります。", name.c_str()));
+      FormatString("データベースファイル\n%sが\n破損しているか、バージョンが古い可能性があります。", name.c_str()));
 }
 
 std::vector<uint8_t> LoadOrExit(const std::string& path, bool& unreadable) {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "engine/api/library_entry_points.h"
 #include "game/data/data_error_report.h"
 #include "game/data/data_file_buffer.h"
 #include "game/data/data_reader.h"
@@ -72,7 +73,7 @@ bool GameBasicInfoRecord::LoadGameDat(const std::string& name) {
   std::vector<uint8_t> file;
   const DataFileLoad load = LoadDataFileBuffer(name, file);
   if (load == DataFileLoad::kMissing) {
-    ShowUserMessage("読み込みエラー", FormatDataText("基本情報データ %s がありません", name.c_str()));
+    ShowUserMessage("読み込みエラー", FormatString("基本情報データ %s がありません", name.c_str()));
     return false;
   }
   if (load != DataFileLoad::kLoaded) {

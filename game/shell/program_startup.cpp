@@ -70,7 +70,7 @@ int WinMain(const std::string& command_line) {
   SetWindowedMode(WindowModeFlag);
   if (start == -1) {
     const std::string caption =
-        FormatDataText("『%s』 初回起動メッセージ", GameBasicInfo.Text(kTextGameTitle).c_str());
+        FormatString("『%s』 初回起動メッセージ", GameBasicInfo.Text(kTextGameTitle).c_str());
     ShowUserMessage(caption,
                     "これより、処理が高速な「3Dモード」でゲームの起動を行います。\n"
                     "もし起動しなかった場合は、もう一度実行してください。\n"
