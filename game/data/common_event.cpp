@@ -79,7 +79,7 @@ void ShowCommonEventLoadFailure() {
 
 }  // namespace
 
-CommonEventList CommonEvents;
+constinit CommonEventList CommonEvents{kEmptyRecord};
 
 void CommonEvent::ResetCommonEventCommands(int32_t n) {
   const size_t at = n <= 0 ? 0 : std::min(static_cast<size_t>(n), commands.size());

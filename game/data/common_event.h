@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "game/data/data_reader.h"
+#include "game/data/data_writer.h"
+#include "game/data/empty_record.h"
 #include "game/data/event_records.h"
 
 inline constexpr uint8_t kCommonEventFileTag = 0x8F;
@@ -65,6 +67,8 @@ CommonEventReadResult ReadCommonEvent(DataReader& in, CommonEvent& event);
 struct CommonEventList {
   // Ten fresh events numbered 0 to 9.
   CommonEventList();
+  // No events: the constant state of the global list before start-up.
+  explicit constexpr CommonEventList(EmptyRecordTag) {}
 
   std::vector<CommonEvent> events;
 

@@ -9,7 +9,10 @@
 #include "game/data/data_scrambler.h"
 #include "engine/api/services/service_registry.h"
 
-GameBasicInfoRecord GameBasicInfo;
+// Empty until start-up creates it. (Not constinit: one compiler's library
+// cannot yet build an empty std::string in a constant expression; the
+// constructor is constexpr and draws nothing either way.)
+GameBasicInfoRecord GameBasicInfo{kEmptyRecord};
 
 namespace {
 
