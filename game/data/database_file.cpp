@@ -284,6 +284,41 @@ bool ReadDataBaseFromSave(DataBase& database, DataReader& save) {
   return true;
 }
 
+namespace {
+
+void WriteTexts(DataWriter& out, const std::vector<std::string>& texts) {
+  out.WriteU32(static_cast<uint32_t>(texts.size()));
+  for (const std::string& text : texts) out.WriteString(text);
+}
+
+}  // namespace
+
+void WriteTypeDefinition(DataWriter& out, const DataBaseType& definition, bool short_form) {
+  out.WriteString(definition.type_name);
+  WriteTexts(out, definition.content_names);
+  WriteTexts(out, definition.data_names);
+  out.WriteString(definition.memo);
+  if (short_form) return;
+  const size_t settings = std::min<size_t>(definition.content_names.size(), definition.content_settings.size());
+  out.WriteU32(static_cast<uint32_t>(settings));
+  out.WriteBytes(definition.content_settings.data(), settings);
+  WriteTexts(out, definition.content_texts);
+  out.WriteU32(static_cast<uint32_t>(definition.content_text_lists.size()));
+  for (const std::vector<std::string>& list : definition.content_text_lists) WriteTexts(out, list);
+  out.WriteU32(static_cast<uint32_t>(definition.content_number_lists.size()));
+  for (const std::vector<int32_t>& list : definition.content_number_lists) {
+    out.WriteU32(static_cast<uint32_t>(list.size()));
+    for (int32_t number : list) out.WriteI32(number);
+  }
+  out.WriteU32(static_cast<uint32_t>(definition.default_values.size()));
+  for (int32_t value : definition.default_values) out.WriteI32(value);
+}
+
+void WriteDataBaseProject(DataWriter& out, const DataBase& database, bool short_form) {
+  out.WriteU32(static_cast<uint32_t>(database.types.size()));
+  for (const DataBaseType& definition : database.types) WriteTypeDefinition(out, definition, short_form);
+}
+
 void WriteTypeData(DataWriter& out, const DataBaseTypeData& type) {
   const uint32_t content_count = static_cast<uint32_t>(type.descriptors.size());
   if (type.header_value >= 0) {
