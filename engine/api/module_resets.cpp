@@ -24,6 +24,7 @@
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/font_handles.h"
 #include "engine/graphics/graph_manager.h"
+#include "engine/graphics/image/image_reader.h"
 #include "engine/graphics/image/screen_color.h"
 #include "engine/graphics/screens.h"
 #include "engine/graphics/software_front.h"
@@ -42,7 +43,8 @@ namespace {
 void ResetServices() { InstallServices({}); }
 
 // Graph, 2D-surface, surface-data and mask tables, the draw state and
-// draw target, the screens, the display and the screen's colour format.
+// draw target, the screens, the display, the screen's colour format, the
+// fonts and the extra image readers.
 void ResetGraphicsModule() {
   ResetGraphicsEngineState();
   ResetMainSurfaces();
@@ -51,6 +53,7 @@ void ResetGraphicsModule() {
   GetScreenColorState() = ScreenColorState{};
   SetReadBackPending(0);
   ResetFontTable();
+  ClearImageReaders();
 }
 
 void ResetSoundModule() {
