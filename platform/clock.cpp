@@ -123,4 +123,6 @@ Clock& GetClock() {
 
 void SetClock(Clock* clock) { g_installed_clock.store(clock, std::memory_order_release); }
 
+Clock* InstalledClock() { return g_installed_clock.load(std::memory_order_acquire); }
+
 }  // namespace platform

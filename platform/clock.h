@@ -75,14 +75,20 @@ class VirtualClock final : public Clock {
 Clock& GetClock();
 // Installs a clock (not owned); nullptr restores the real clock.
 void SetClock(Clock* clock);
+// The clock SetClock installed (null: the real clock).
+Clock* InstalledClock();
 
 // Installs a clock for the lifetime of the object.
 class ScopedClock {
  public:
-  explicit ScopedClock(Clock& clock) { SetClock(&clock); }
-  ~ScopedClock() { SetClock(nullptr); }
+  // Installs clock; the destructor puts back the clock it replaced.
+  explicit ScopedClock(Clock& clock) : replaced_(InstalledClock()) { SetClock(&clock); }
+  ~ScopedClock() { SetClock(replaced_); }
   ScopedClock(const ScopedClock&) = delete;
   ScopedClock& operator=(const ScopedClock&) = delete;
+
+ private:
+  Clock* replaced_;
 };
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 // Times are milliseconds of the platform clock.
 #pragma once
 
+#include "engine/core/base/format_string.h"  // FormatString
 #include "engine/core/base/log.h"           // IncreaseLogIndent, DecreaseLogIndent, IsScreenLogEnabled
 #include "engine/core/base/rect_helpers.h"  // IntRect
 

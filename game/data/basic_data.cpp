@@ -3,9 +3,9 @@
 #include "game/data/common_event.h"
 #include "game/data/database_file.h"
 
-DataBase SysDataBase;
-DataBase UserDataBase;
-DataBase CDataBase;
+constinit DataBase SysDataBase{kEmptyRecord};
+constinit DataBase UserDataBase{kEmptyRecord};
+constinit DataBase CDataBase{kEmptyRecord};
 
 void LoadBasicData() {
   SysDataBase = DataBase();

@@ -79,7 +79,7 @@ void ShowCommonEventLoadFailure() {
 
 }  // namespace
 
-CommonEventList CommonEvents;
+constinit CommonEventList CommonEvents{kEmptyRecord};
 
 void CommonEvent::ResetCommonEventCommands(int32_t n) {
   const size_t at = n <= 0 ? 0 : std::min(static_cast<size_t>(n), commands.size());
@@ -112,6 +112,41 @@ CommonEventReadResult ReadCommonEvent(DataReader& in, CommonEvent& event) {
   if (!ReadArgumentBlock(in, event)) return kDamaged;
   if (!in.ReadU8(tag)) return kDamaged;
   return tag == kCommonEventArgumentsTag ? CommonEventReadResult::kOk : CommonEventReadResult::kBadTag;
+}
+
+bool WriteCommonEvent(DataWriter& out, const CommonEvent& event, const CommonEventTags& tags) {
+  out.WriteU8(tags.lead).WriteI32(event.number).WriteU8(event.start_byte);
+  out.WriteI32(event.condition_variable_id).WriteI32(event.compare_value);
+  out.WriteU8(event.option_bytes[0]).WriteU8(event.option_bytes[1]);
+  out.WriteString(event.name);
+  out.WriteU32(static_cast<uint32_t>(event.commands.size()));
+  for (const EventCommand& command : event.commands) {
+    if (!WriteEventCommand(out, command)) return false;
+  }
+  out.WriteU32(static_cast<uint32_t>(event.extra_bytes.size()));
+  out.WriteBytes(event.extra_bytes.data(), event.extra_bytes.size());
+  if (!event.extra_bytes.empty()) out.WriteString(event.note);
+  out.WriteU8(tags.after_note);
+  if (tags.after_note != kCommonEventArgumentsTag) return true;
+
+  out.WriteU32(static_cast<uint32_t>(event.argument_names.size()));
+  for (const std::string& name : event.argument_names) out.WriteString(name);
+  out.WriteU32(static_cast<uint32_t>(event.argument_settings.size()));
+  out.WriteBytes(event.argument_settings.data(), event.argument_settings.size());
+  out.WriteU32(static_cast<uint32_t>(event.argument_text_lists.size()));
+  for (const std::vector<std::string>& texts : event.argument_text_lists) {
+    out.WriteU32(static_cast<uint32_t>(texts.size()));
+    for (const std::string& text : texts) out.WriteString(text);
+  }
+  out.WriteU32(static_cast<uint32_t>(event.argument_number_lists.size()));
+  for (const std::vector<int32_t>& numbers : event.argument_number_lists) {
+    out.WriteU32(static_cast<uint32_t>(numbers.size()));
+    for (int32_t number : numbers) out.WriteI32(number);
+  }
+  out.WriteU32(static_cast<uint32_t>(event.default_values.size()));
+  for (int32_t value : event.default_values) out.WriteI32(value);
+  out.WriteU8(tags.closing);
+  return true;
 }
 
 CommonEventList::CommonEventList() : events(kFreshCommonEventCount) {

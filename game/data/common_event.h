@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "game/data/data_reader.h"
+#include "game/data/data_writer.h"
+#include "game/data/empty_record.h"
 #include "game/data/event_records.h"
 
 inline constexpr uint8_t kCommonEventFileTag = 0x8F;
@@ -65,6 +67,8 @@ CommonEventReadResult ReadCommonEvent(DataReader& in, CommonEvent& event);
 struct CommonEventList {
   // Ten fresh events numbered 0 to 9.
   CommonEventList();
+  // No events: the constant state of the global list before start-up.
+  explicit constexpr CommonEventList(EmptyRecordTag) {}
 
   std::vector<CommonEvent> events;
 
@@ -79,6 +83,24 @@ struct CommonEventList {
 // common-event number. LoadBasicData assigns a fresh list to it and then
 // loads it, at start and at every return to the title.
 extern CommonEventList CommonEvents;
+
+// The framing bytes of one stored event: the tag that leads it (never
+// compared), the tag after the note (0x8F: the argument block follows;
+// 0x8E: the event ends there; any other value is written and nothing
+// follows it) and the tag that closes the argument block. The defaults are
+// the stored form; file builders change them to damage a file on purpose.
+struct CommonEventTags {
+  uint8_t lead = kCommonEventFileTag;
+  uint8_t after_note = kCommonEventArgumentsTag;
+  uint8_t closing = kCommonEventArgumentsTag;
+};
+
+// Puts one event in the stored form ReadCommonEvent reads: the number,
+// start byte, condition, option bytes and name, the commands, the extra
+// bytes, the note (only when there is at least one extra byte) and, after
+// the tag that says so, the argument block with every list as held. False
+// when a command does not fit the stored form (the event is then partial).
+bool WriteCommonEvent(DataWriter& out, const CommonEvent& event, const CommonEventTags& tags = {});
 
 enum class CommonEventParseResult {
   kOk,

@@ -1,6 +1,5 @@
 #include "game/data/data_error_report.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <utility>
 
@@ -64,21 +63,4 @@ void EndProgramAfterDataError() {
   // steps, so this is safe before start-up as well.
   EndLibrary();
   platform::ExitProcess(1);
-}
-
-std::string FormatDataText(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  const int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text;
-  if (length > 0) {
-    text.resize(static_cast<size_t>(length) + 1);
-    std::vsnprintf(text.data(), text.size(), format, copy);
-    text.resize(static_cast<size_t>(length));
-  }
-  va_end(copy);
-  return text;
 }

@@ -39,7 +39,3 @@ void ClearRecordedErrorBoxes();
 // checksum, a missing database file): ends the game library (EndLibrary),
 // then exits with code 1.
 [[noreturn]] void EndProgramAfterDataError();
-
-// printf-style formatting into a string of any length (for the messages that
-// carry a number or a file name). The format is trusted; arguments are not.
-std::string FormatDataText(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "engine/api/library_entry_points.h"
 #include "game/data/data_error_report.h"
 #include "platform/clock.h"
 
@@ -42,7 +43,7 @@ void ScrambleBlock(const std::string& name, uint8_t* data, int32_t start, int32_
   if (start < 0) start = 0;
   if (end < start) end = start;
 
-  const std::string failure = FormatDataText(
+  const std::string failure = FormatString(
       "ファイル %s が改竄されたか、破損している可能性があります。\nロードを中止します。", name.c_str());
 
   if (checkMode <= -1 && checks != nullptr) checks[0] = DataChecksum(data, start, end);

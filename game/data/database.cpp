@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/api/library_entry_points.h"
 #include "game/data/data_error_report.h"
 
 int32_t DBReadErrorFlag = 0;
@@ -111,13 +112,13 @@ int32_t DataBase::GetDBContentCount(int32_t t) const {
 
 int32_t DataBase::ReadDBInt(int32_t t, int32_t d, int32_t c) const {
   if (!InRange(t, type_data.size())) {
-    ShowErrorBox(FormatDataText("エラー：存在しないタイプ番号 %d を読みに行っています", t), ErrorLocationText(),
+    ShowErrorBox(FormatString("エラー：存在しないタイプ番号 %d を読みに行っています", t), ErrorLocationText(),
                  std::string());
     DBReadErrorFlag = 1;
     return 0;
   }
   if (d >= GetDBDataCount(t)) {
-    ShowErrorBox(FormatDataText("エラー：タイプ %d に存在しないデータ番号 %d を読みに行っています", t, d),
+    ShowErrorBox(FormatString("エラー：タイプ %d に存在しないデータ番号 %d を読みに行っています", t, d),
                  std::string(), std::string());
     DBReadErrorFlag = 1;
     return DefaultValue(t, c);
@@ -144,7 +145,7 @@ std::string DataBase::ReadDBString(int32_t t, int32_t d, int32_t c, std::string*
   const int32_t content_count = GetDBContentCount(t);
   if (c >= content_count) {
     ShowErrorBox("エラー：存在しない内容番号を読みに行っています",
-                 FormatDataText("Type%d ﾃﾞｰﾀ番号%d 内容%d(Max%d)", t, d, c, content_count), ErrorLocationText());
+                 FormatString("Type%d ﾃﾞｰﾀ番号%d 内容%d(Max%d)", t, d, c, content_count), ErrorLocationText());
     DBReadErrorFlag = 1;
     return kErrorText;
   }
@@ -184,7 +185,7 @@ bool DataBase::WriteDBString(int32_t t, int32_t d, int32_t c, const std::string&
 
 void DataBase::ResizeDBType(int32_t t, int32_t count) {
   if (!InRange(t, type_data.size())) {
-    ShowErrorBox(FormatDataText("このDBにタイプ%dは存在しません、対象DBを間違えていないかご確認下さい", t),
+    ShowErrorBox(FormatString("このDBにタイプ%dは存在しません、対象DBを間違えていないかご確認下さい", t),
                  ErrorLocationText(), std::string());
     return;
   }
@@ -221,7 +222,7 @@ void DataBase::ResizeDBType(int32_t t, int32_t count) {
 
 void DataBase::ResetDBData(int32_t t, int32_t d) {
   if (!InRange(t, type_data.size())) {
-    ShowErrorBox(FormatDataText("DB初期化:初期化しようとしたタイプ番号%dがありません", t), std::string(),
+    ShowErrorBox(FormatString("DB初期化:初期化しようとしたタイプ番号%dがありません", t), std::string(),
                  std::string());
     return;
   }

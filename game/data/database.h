@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "game/data/empty_record.h"
+
 // Set to 1 by ReadDBInt and ReadDBString when they report a missing type,
 // data or content; the event interpreter tests and clears it.
 extern int32_t DBReadErrorFlag;
@@ -54,7 +56,10 @@ struct DataBaseType {
 
 class DataBase {
  public:
+  // A fresh database; sets DataBaseVersion to the current version.
   DataBase();
+  // No types: the constant state of the global databases before start-up.
+  explicit constexpr DataBase(EmptyRecordTag) {}
 
   int32_t GetDBTypeCount() const { return static_cast<int32_t>(type_data.size()); }
   std::string GetDBTypeName(int32_t t) const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "engine/api/library_entry_points.h"
 #include "game/data/data_error_report.h"
 #include "game/data/data_file_buffer.h"
 #include "game/data/data_scrambler.h"
@@ -37,7 +38,7 @@ void ReadTexts(DataReader& reader, std::vector<std::string>& texts, uint32_t cou
 [[noreturn]] void MissingDataBaseFile(const std::string& path) {
   ShowUserMessage(
       "読み込みエラー",
-      FormatDataText("データベースファイル読み込みに失敗、強制終了します。\n\r\n\r%s\r\nのファイルがあるか確認してください",
+      FormatString("データベースファイル読み込みに失敗、強制終了します。\n\r\n\r%s\r\nのファイルがあるか確認してください",
                      path.c_str()));
   EndProgramAfterDataError();
 }
@@ -45,7 +46,7 @@ void ReadTexts(DataReader& reader, std::vector<std::string>& texts, uint32_t cou
 void ShowDamagedDataBase(const std::string& name) {
   ShowUserMessage(
       "MsgBox",
-      FormatDataText("データベースファイル\n%sが\n破損しているか、バージョンが古い可能性があります。", name.c_str()));
+      FormatString("データベースファイル\n%sが\n破損しているか、バージョンが古い可能性があります。", name.c_str()));
 }
 
 std::vector<uint8_t> LoadOrExit(const std::string& path, bool& unreadable) {
@@ -281,6 +282,41 @@ bool ReadDataBaseFromSave(DataBase& database, DataReader& save) {
   }
   ParseProjectOrReport(database, name, project);
   return true;
+}
+
+namespace {
+
+void WriteTexts(DataWriter& out, const std::vector<std::string>& texts) {
+  out.WriteU32(static_cast<uint32_t>(texts.size()));
+  for (const std::string& text : texts) out.WriteString(text);
+}
+
+}  // namespace
+
+void WriteTypeDefinition(DataWriter& out, const DataBaseType& definition, bool short_form) {
+  out.WriteString(definition.type_name);
+  WriteTexts(out, definition.content_names);
+  WriteTexts(out, definition.data_names);
+  out.WriteString(definition.memo);
+  if (short_form) return;
+  const size_t settings = std::min<size_t>(definition.content_names.size(), definition.content_settings.size());
+  out.WriteU32(static_cast<uint32_t>(settings));
+  out.WriteBytes(definition.content_settings.data(), settings);
+  WriteTexts(out, definition.content_texts);
+  out.WriteU32(static_cast<uint32_t>(definition.content_text_lists.size()));
+  for (const std::vector<std::string>& list : definition.content_text_lists) WriteTexts(out, list);
+  out.WriteU32(static_cast<uint32_t>(definition.content_number_lists.size()));
+  for (const std::vector<int32_t>& list : definition.content_number_lists) {
+    out.WriteU32(static_cast<uint32_t>(list.size()));
+    for (int32_t number : list) out.WriteI32(number);
+  }
+  out.WriteU32(static_cast<uint32_t>(definition.default_values.size()));
+  for (int32_t value : definition.default_values) out.WriteI32(value);
+}
+
+void WriteDataBaseProject(DataWriter& out, const DataBase& database, bool short_form) {
+  out.WriteU32(static_cast<uint32_t>(database.types.size()));
+  for (const DataBaseType& definition : database.types) WriteTypeDefinition(out, definition, short_form);
 }
 
 void WriteTypeData(DataWriter& out, const DataBaseTypeData& type) {

@@ -90,6 +90,15 @@ bool LoadDataBaseFromBytes(DataBase& database, const std::string& name, std::vec
 // back with ReadTypeData.
 void WriteTypeData(DataWriter& out, const DataBaseTypeData& type);
 
+// Puts one type definition of a ".project" file in the form
+// ReadTypeDefinition reads: the type name, the content names, the data
+// names and the memo; then, unless short_form (files of version 0xC0), one
+// setting byte a content name (at most 100), the content texts, the text
+// lists, the number lists and the default values, every list as held.
+void WriteTypeDefinition(DataWriter& out, const DataBaseType& definition, bool short_form);
+// A whole ".project" file: u32 type count, then each type's definition.
+void WriteDataBaseProject(DataWriter& out, const DataBase& database, bool short_form);
+
 // Puts the changeable database's block of a save file: tag byte 111, u32
 // type count, then each type with -2 stored as its header value first (so
 // the block carries every naming setting).

@@ -2,13 +2,17 @@
 
 #include <utility>
 
+#include "engine/api/library_entry_points.h"
 #include "game/data/data_error_report.h"
 #include "game/data/data_file_buffer.h"
 #include "game/data/data_reader.h"
 #include "game/data/data_scrambler.h"
 #include "engine/api/services/service_registry.h"
 
-GameBasicInfoRecord GameBasicInfo;
+// Empty until start-up creates it. (Not constinit: one compiler's library
+// cannot yet build an empty std::string in a constant expression; the
+// constructor is constexpr and draws nothing either way.)
+GameBasicInfoRecord GameBasicInfo{kEmptyRecord};
 
 namespace {
 
@@ -72,7 +76,7 @@ bool GameBasicInfoRecord::LoadGameDat(const std::string& name) {
   std::vector<uint8_t> file;
   const DataFileLoad load = LoadDataFileBuffer(name, file);
   if (load == DataFileLoad::kMissing) {
-    ShowUserMessage("読み込みエラー", FormatDataText("基本情報データ %s がありません", name.c_str()));
+    ShowUserMessage("読み込みエラー", FormatString("基本情報データ %s がありません", name.c_str()));
     return false;
   }
   if (load != DataFileLoad::kLoaded) {

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "game/data/empty_record.h"
+
 // Indexes of the setting bytes other parts read.
 enum GameSetting : int {
   kSettingTileSize = 0,
@@ -47,6 +49,9 @@ class GameBasicInfoRecord {
  public:
   // Runs SetNewGameDefaults (which draws from the runtime generator).
   GameBasicInfoRecord();
+  // Nothing set, nothing drawn: the constant state of the global record
+  // before start-up creates it (CreateGameRecords).
+  explicit constexpr GameBasicInfoRecord(EmptyRecordTag) {}
 
   // Loads the named file through the library's file entry points. False
   // when it is missing (after a message box) or damaged beyond reading

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/api/library_entry_points.h"
 #include "game/data/data_error_report.h"
 #include "platform/file_system.h"
 
@@ -109,7 +110,7 @@ int ReadGameIni(int32_t& start, int32_t& softMode, int32_t& windowMode, int32_t&
 }
 
 std::string FormatGameIniText(int32_t start, int32_t softMode, int32_t frameSkip) {
-  return FormatDataText(
+  return FormatString(
       "Start=%d\nSoftModeFlag=%d\nWindowModeFlag=%d\nSEandBGM=%d  # 0:SE･BGMなし 1:SEのみ 2:BGMのみ "
       "3:SE+BGMあり\nFrameSkip=%d\nProxy=%s\nProxyPort=%s\nScreenShotFlag=%d",
       start, softMode, WindowModeFlag, SEandBGM, frameSkip, Proxy.c_str(), ProxyPort.c_str(), ScreenShotFlag);

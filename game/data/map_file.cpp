@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "engine/api/library_entry_points.h"
 #include "game/data/data_error_report.h"
 #include "game/data/data_file_buffer.h"
 #include "game/data/data_scrambler.h"
@@ -26,14 +27,14 @@ std::string& DataFolderSetting() {
 
 void ShowMissingMapBox(const std::string& name, const std::string& path) {
   const std::string text = name.empty() ? std::string("マップファイル名が設定されていないマップに移動しようとしました。")
-                                        : FormatDataText("マップファイル %s がありません", path.c_str());
+                                        : FormatString("マップファイル %s がありません", path.c_str());
   ShowUserMessage("読み込みエラー", text);
 }
 
 void ShowBrokenMapBox(const std::string& name) {
   ShowUserMessage(
       "マップ移動エラー",
-      FormatDataText("エラー：マップデータ %s が破損しているか、\r\nマップファイル形式ではありません。", name.c_str()));
+      FormatString("エラー：マップデータ %s が破損しているか、\r\nマップファイル形式ではありません。", name.c_str()));
 }
 
 // Keeps the list in ID order after an append: the new event moves back while

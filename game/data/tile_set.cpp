@@ -58,6 +58,24 @@ bool ReadTileSetRecord(DataReader& in, TileSetData& tile_set, int32_t version) {
   return true;
 }
 
+void WriteTileSetRecord(DataWriter& out, const TileSetData& tile_set, uint8_t version_byte,
+                        const TileSetRecordBytes& bytes) {
+  out.WriteString(tile_set.name);
+  for (const std::string& image : tile_set.image_names) out.WriteString(image);
+  out.WriteU8(bytes.marker);
+  out.WriteU32(static_cast<uint32_t>(tile_set.tags.size()));
+  out.WriteBytes(tile_set.tags.data(), tile_set.tags.size());
+  out.WriteU8(bytes.unused);
+  out.WriteU32(static_cast<uint32_t>(tile_set.attributes.size()));
+  for (int32_t attribute : tile_set.attributes) {
+    if (version_byte == kTileSetVersionByteAttributes) {
+      out.WriteU8(static_cast<uint8_t>(attribute & 0xFF));
+    } else {
+      out.WriteI32(attribute);
+    }
+  }
+}
+
 TileSetParseResult ParseTileSetBody(DataReader& body, TileSetList& list) {
   uint8_t version_byte = 0;
   if (!body.ReadU8(version_byte)) return TileSetParseResult::kDamaged;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "game/data/data_reader.h"
+#include "game/data/data_writer.h"
 
 inline constexpr uint8_t kTileSetVersionByteAttributes = 0xCF;
 inline constexpr uint8_t kTileSetVersionWordAttributes = 0xD0;
@@ -49,6 +50,20 @@ extern int32_t TileSetVersion;
 // One record. False when its marker byte is not 0xFF (nothing after the
 // marker is read) or the reader runs out of bytes.
 bool ReadTileSetRecord(DataReader& in, TileSetData& tile_set, int32_t version);
+
+// The framing bytes of one stored record: the marker after the image names
+// and the unused byte after the tags. The defaults are the stored form; file
+// builders change them to damage a file on purpose.
+struct TileSetRecordBytes {
+  uint8_t marker = kTileSetRecordMarker;
+  uint8_t unused = 0;
+};
+
+// Puts one record in the stored form ReadTileSetRecord reads, its
+// attributes in the width of the file's version byte (0xCF: the low byte
+// of each; any other version: i32).
+void WriteTileSetRecord(DataWriter& out, const TileSetData& tile_set, uint8_t version_byte,
+                        const TileSetRecordBytes& bytes = {});
 
 enum class TileSetParseResult {
   kOk,

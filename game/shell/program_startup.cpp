@@ -9,6 +9,7 @@
 #include "game/data/game_dat.h"
 #include "game/data/game_ini.h"
 #include "game/data/map_file.h"
+#include "game/shell/game_records.h"
 #include "platform/file_system.h"
 #include "engine/api/services/service_registry.h"
 
@@ -36,6 +37,7 @@ void RunMainLoop() {
 }  // namespace
 
 int WinMain(const std::string& command_line) {
+  CreateGameRecords();
   DebugMode = command_line == "Test_Of_Main" ? 1 : 0;
   DebugLog("Main 初期化開始\n");
 
@@ -70,7 +72,7 @@ int WinMain(const std::string& command_line) {
   SetWindowedMode(WindowModeFlag);
   if (start == -1) {
     const std::string caption =
-        FormatDataText("『%s』 初回起動メッセージ", GameBasicInfo.Text(kTextGameTitle).c_str());
+        FormatString("『%s』 初回起動メッセージ", GameBasicInfo.Text(kTextGameTitle).c_str());
     ShowUserMessage(caption,
                     "これより、処理が高速な「3Dモード」でゲームの起動を行います。\n"
                     "もし起動しなかった場合は、もう一度実行してください。\n"

@@ -13,10 +13,7 @@
 #include "platform/file_system.h"
 
 void LibraryFixture::SetUp() {
-  DestroyApiLock();
-  InstallServices({});
-  ResetLibraryState();
-  ResetScreenLog();
+  FreshStateTest::SetUp();
   platform::SetClock(&clock_);
   char pattern[] = "/tmp/vesk_library_XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -36,15 +33,10 @@ void LibraryFixture::SetUp() {
 
 void LibraryFixture::TearDown() {
   DestroyApiLock();
-  SetProcessorInfoOverride(nullptr);
-  SetStartDirectoryOverride(nullptr);
   InstallServices({});
   services_ = FakeServices();
   platform::SetCurrentFolder(saved_folder_);
-  ResetLibraryState();
-  ResetScreenLog();
-  SetStartDirectory("");
-  platform::SetClock(nullptr);
+  FreshStateTest::TearDown();
   std::error_code ignored;
   std::filesystem::remove_all(native_dir_, ignored);
 }

@@ -1,5 +1,5 @@
-// A fixture for tests of library start-up and the library entry points: a
-// virtual clock, a fresh lock, state and hooks, a temporary start directory
+// A fixture for tests of library start-up and the library entry points: on
+// top of the fresh state of every module, a virtual clock, a temporary start directory
 // for Log.txt, a fixed processor, and recorders on every service seam that
 // list the steps in the order they ran. A step named in fail_step answers
 // failure.
@@ -13,8 +13,9 @@
 #include "engine/api/library_startup.h"
 #include "platform/clock.h"
 #include "tests/support/fake_services.h"
+#include "tests/support/fresh_state_test.h"
 
-class LibraryFixture : public ::testing::Test {
+class LibraryFixture : public FreshStateTest {
  protected:
   void SetUp() override;
   void TearDown() override;

@@ -23,6 +23,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/text_encoding.h"
+#include "tests/support/fresh_state_test.h"
 #include "tools/sound_writers/sound_writers.h"
 
 #include "engine/api/sound_entry_points.h"
@@ -49,11 +50,10 @@ inline std::vector<uint8_t> RampStereo(int frames) {
   return writers::Pcm16Bytes(s);
 }
 
-class SoundFixture : public ::testing::Test {
+class SoundFixture : public FreshStateTest {
  protected:
   void SetUp() override {
-    DestroyApiLock();
-    ResetLibraryState();
+    FreshStateTest::SetUp();
     platform::SetClock(&clock_);
     char pattern[] = "/tmp/vesk_sound_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -62,16 +62,9 @@ class SoundFixture : public ::testing::Test {
     EnableLogFile(1);
     CreateLogFile();
     platform::SetDefaultAudioOutputMode(platform::AudioOutputMode::kClock);
-    GetSoundHooks() = SoundHooks{};
   }
   void TearDown() override {
-    TerminateSound();
-    platform::SetDefaultAudioOutputMode(platform::AudioOutputMode::kDevice);
-    GetSoundHooks() = SoundHooks{};
-    DestroyApiLock();
-    ResetLibraryState();
-    SetStartDirectory("");
-    platform::SetClock(nullptr);
+    FreshStateTest::TearDown();
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }

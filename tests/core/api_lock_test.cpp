@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "tests/support/fresh_state_test.h"
 
 namespace {
 
@@ -29,10 +30,8 @@ bool QueueLengthIs(int n) {
   return SpinUntil([n] { return GetApiLockState().waiter_count == n; });
 }
 
-class ApiLockTest : public ::testing::Test {
+class ApiLockTest : public FreshStateTest {
  protected:
-  void SetUp() override { DestroyApiLock(); }
-  void TearDown() override { DestroyApiLock(); }
 
   // Records which thread took the lock, in order.
   void Record(char who) {

@@ -20,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "support/scratch_folder.h"
+#include "tests/support/fresh_state_test.h"
 #include "tools/writers/archive_writer.h"
 
 namespace {
@@ -106,23 +107,21 @@ TEST(ArchiveWildcardTest, Matches) {
 
 // ---- a game folder built per test ----
 
-class ArchiveFolder : public ::testing::Test {
+class ArchiveFolder : public FreshStateTest {
  protected:
   void SetUp() override {
+    FreshStateTest::SetUp();
     scratch_.emplace("vesk_archive");
     root_ = scratch_->Path();
     saved_folder_ = platform::GetCurrentFolder();
     ASSERT_TRUE(platform::SetCurrentFolder(platform::NativeToEnginePath(root_.string())));
-    ClearArchiveTables();
     SetUseArchive(1);
     SetStreamFunctions(nullptr);
     UseArchiveExtension("vesk");
     UseArchiveKey("GameKey");
   }
   void TearDown() override {
-    ClearArchiveTables();
-    UseArchiveExtension(nullptr);
-    UseArchiveKey(nullptr);
+    FreshStateTest::TearDown();
     platform::SetCurrentFolder(saved_folder_);
   }
   void WriteNative(const std::string& relative, const Bytes& bytes) { scratch_->Write(relative, bytes); }

@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "support/scratch_folder.h"
+#include "tests/support/fresh_state_test.h"
 
 namespace {
 
@@ -25,19 +26,19 @@ namespace fs = std::filesystem;
 std::vector<uint8_t> Pattern(size_t size) { return testsupport::PseudoRandomBytes(size, 12345); }
 
 // A scratch folder that becomes the engine's current folder.
-class StreamFolder : public ::testing::Test {
+class StreamFolder : public FreshStateTest {
  protected:
   void SetUp() override {
+    FreshStateTest::SetUp();
     scratch_.emplace("vesk_stream");
     root_ = scratch_->Path();
     saved_folder_ = platform::GetCurrentFolder();
     ASSERT_TRUE(platform::SetCurrentFolder(platform::NativeToEnginePath(root_.string())));
-    ClearArchiveTables();
     SetUseArchive(1);
     SetStreamFunctions(nullptr);
   }
   void TearDown() override {
-    ClearArchiveTables();
+    FreshStateTest::TearDown();
     platform::SetCurrentFolder(saved_folder_);
   }
   void Write(const std::string& name, const std::vector<uint8_t>& bytes) { scratch_->Write(name, bytes); }

@@ -15,12 +15,14 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "tests/support/fake_services.h"
+#include "tests/support/fresh_state_test.h"
 
 namespace {
 
-class LogTest : public ::testing::Test {
+class LogTest : public FreshStateTest {
  protected:
   void SetUp() override {
+    FreshStateTest::SetUp();
     char templ[] = "/tmp/vesk_log_XXXXXX";
     ASSERT_NE(mkdtemp(templ), nullptr);
     folder_ = templ;
@@ -31,10 +33,7 @@ class LogTest : public ::testing::Test {
     CreateLogFile();
   }
   void TearDown() override {
-    platform::SetClock(nullptr);
-    SetStartDirectory("");
-    EnableLogFile(1);
-    while (GetLogIndent() > 0) DecreaseLogIndent();
+    FreshStateTest::TearDown();
     unsetenv("VESK_DEBUG_OUTPUT");
     std::string command = "rm -rf '" + folder_ + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);

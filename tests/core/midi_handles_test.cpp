@@ -14,12 +14,14 @@
 #include "engine/core/base/start_directory.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "tests/support/fresh_state_test.h"
 
 namespace {
 
-class MidiHandlesTest : public ::testing::Test {
+class MidiHandlesTest : public FreshStateTest {
  protected:
   void SetUp() override {
+    FreshStateTest::SetUp();
     char templ[] = "/tmp/vesk_midi_XXXXXX";
     ASSERT_NE(mkdtemp(templ), nullptr);
     folder_ = templ;
@@ -27,14 +29,9 @@ class MidiHandlesTest : public ::testing::Test {
     SetStartDirectory(platform::NativeToEnginePath(folder_));
     EnableLogFile(1);
     CreateLogFile();
-    ResetMidiHandles();
   }
   void TearDown() override {
-    ResetMidiHandles();
-    SetMidiMessagePass(nullptr);
-    SetPendingSoundOps({});
-    platform::SetClock(nullptr);
-    SetStartDirectory("");
+    FreshStateTest::TearDown();
     ASSERT_EQ(std::system(("rm -rf '" + folder_ + "'").c_str()), 0);
   }
   std::string ReadLog() const {

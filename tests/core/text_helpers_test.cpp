@@ -142,4 +142,15 @@ TEST(FormatStringTest, CutsToTheBufferSize) {
   EXPECT_STREQ(buffer, "\x95\x5C\x83\x5C");
 }
 
+TEST(FormatStringTest, StringFormHoldsTheWholeText) {
+  // Longer than any buffer the library formats into, and a file name whose
+  // second byte is a backslash: nothing is cut or taken for an escape.
+  const std::string long_name(5000, 'x');
+  const std::string text = FormatString("%s:%d", long_name.c_str(), -7);
+  EXPECT_EQ(text.size(), 5003u);
+  EXPECT_EQ(text.substr(4998), "xx:-7");
+  EXPECT_EQ(FormatString("\x95\x5C%s %u", "\x83\x5C", 3u), "\x95\x5C\x83\x5C 3");
+  EXPECT_EQ(FormatString("%s", ""), "");
+}
+
 }  // namespace

@@ -15,24 +15,20 @@
 #include "engine/core/window/main_window.h"
 #include "platform/clock.h"
 #include "platform/ime.h"
+#include "tests/support/fresh_state_test.h"
 
 namespace {
 
 constexpr char kBs = 8, kEnter = 13, kDel = 16, kEsc = 27, kRight = 28, kLeft = 29;
 
-class TextInputTest : public ::testing::Test {
+class TextInputTest : public FreshStateTest {
  protected:
   void SetUp() override {
+    FreshStateTest::SetUp();
     platform::SetClock(&clock_);
-    ResetWindowData();
-    platform::ResetImeContext();
     InitializeTextInput();
   }
-  void TearDown() override {
-    RemoveAllKeyInputs();
-    platform::SetImeEnabled(false);
-    platform::SetClock(nullptr);
-  }
+  void TearDown() override { FreshStateTest::TearDown(); }
 
   static std::string Text(LibraryHandle handle) {
     char buffer[256];

@@ -1,7 +1,7 @@
-// A fixture for tests of the main window, the message pass and input: a
-// virtual clock, no message thread, fake services, fresh window and input
-// state, lock files in a folder of the test's own, and a window title (so a
-// class name) unique to the process.
+// A fixture for tests of the main window, the message pass and input: on
+// top of the fresh state of every module, a virtual clock, no message
+// thread, fake services, lock files in a folder of the test's own, and a
+// window title (so a class name) unique to the process.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,23 +21,15 @@
 #include "platform/window_events.h"
 #include "platform/window_instance_lock.h"
 #include "tests/support/fake_services.h"
+#include "tests/support/fresh_state_test.h"
 
-class WindowFixture : public ::testing::Test {
+class WindowFixture : public FreshStateTest {
  protected:
   void SetUp() override {
+    FreshStateTest::SetUp();
     platform::SetClock(&clock_);
     SetMessageThreadEnabled(false);
     services_.Install();
-    ResetWindowData();
-    ClearPostedMessages();
-    SetNoDirectInputFlag(0);
-    ClearInputBlock();
-    SetQuitFlag(0);
-    SetInitializedFlag(0);
-    platform::ClearInjectedWindowEvents();
-    platform::ReleaseAllFakeKeys();
-    platform::SetFakeMouseButtons(0);
-    platform::InstallFakePads(0);
     lock_folder_ = std::filesystem::temp_directory_path() /
                    ("vesk-window-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(lock_folder_);
@@ -49,19 +41,9 @@ class WindowFixture : public ::testing::Test {
   void TearDown() override {
     // Fakes may point into the finished test's locals.
     services_ = FakeServices();
-    if (HasMainWindowHandle()) DestroyMainWindow();
-    TerminateInput();
-    SetNoDirectInputFlag(0);
-    platform::ClearInjectedWindowEvents();
-    platform::ReleaseAllFakeKeys();
-    platform::SetFakeMouseButtons(0);
-    platform::InstallFakePads(0);
-    InstallServices({});
-    SetMessageThreadEnabled(true);
-    platform::SetInstanceLockFolder("");
+    FreshStateTest::TearDown();
     std::error_code ignored;
     std::filesystem::remove_all(lock_folder_, ignored);
-    platform::SetClock(nullptr);
   }
 
   // Creates the window (window mode unless full_screen) and checks it came.

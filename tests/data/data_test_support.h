@@ -1,5 +1,6 @@
-// Shared pieces of the data-layer tests: a fixture that clears the recorded
-// error boxes and message boxes around each test, and a scratch game folder
+// Shared pieces of the data-layer tests: a fixture that starts each test
+// from the fresh state of every module and game record and records the
+// message boxes, and a scratch game folder
 // that becomes the engine's current folder for the test's length.
 #pragma once
 
@@ -11,25 +12,22 @@
 
 #include "game/data/data_error_report.h"
 #include "platform/message_box.h"
+#include "tests/support/fresh_state_test.h"
 
 struct RecordedMessageBox {
   std::string title, text;
 };
 
-class DataLayerTest : public ::testing::Test {
+class DataLayerTest : public FreshStateTest {
  protected:
   void SetUp() override {
-    ClearRecordedErrorBoxes();
-    SetErrorBoxReporter({});
+    FreshStateTest::SetUp();
     message_boxes_.clear();
     platform::SetMessageBoxRecorder([this](std::string_view title, std::string_view text) {
       message_boxes_.push_back({std::string(title), std::string(text)});
     });
   }
-  void TearDown() override {
-    platform::SetMessageBoxRecorder({});
-    ClearRecordedErrorBoxes();
-  }
+  void TearDown() override { FreshStateTest::TearDown(); }
   std::vector<RecordedMessageBox> message_boxes_;
 };
 

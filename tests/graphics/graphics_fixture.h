@@ -1,6 +1,5 @@
-// Shared set-up of the graphics-engine tests: a virtual clock, the display
-// stand-in's controls reset, the engine's tables, draw state, display state
-// and screen colours fresh, an active window (so nothing waits), and Log.txt
+// Shared set-up of the graphics-engine tests: on top of the fresh state of
+// every module, a virtual clock, an active window (so nothing waits), and Log.txt
 // in a scratch start directory so log lines can be read back.
 //
 // UseSoftwareRendering and UseStandIn pick one of the two ways of running:
@@ -30,40 +29,25 @@
 #include "platform/display/display_device.h"
 #include "platform/display/test_controls.h"
 #include "platform/file_system.h"
+#include "tests/support/fresh_state_test.h"
 #include "tests/support/scratch_folder.h"
 
 namespace graphics_test {
 
 namespace pd = platform::display;
 
-class GraphicsTest : public ::testing::Test {
+class GraphicsTest : public FreshStateTest {
  protected:
   void SetUp() override {
-    pd::test::ResetDisplayControls();
-    ResetMainSurfaces();
-    ResetDisplayState();
-    GetScreenColorState() = ScreenColorState{};
-    ResetGraphicsEngineState();
-    ResetDrawTargetState();
-    KillAllWindowTimers();
-    SetReadBackPending(0);
+    FreshStateTest::SetUp();
+    platform::SetClock(&clock_);
     SetGraphManagerInitialized(1);
-    ResetWindowData();
     GetWindowData().active = 1;
     SetStartDirectory(platform::NativeToEnginePath(scratch_.Path().string()));
     EnableLogFile(1);
     CreateLogFile();
   }
-  void TearDown() override {
-    ResetGraphicsEngineState();
-    ResetMainSurfaces();
-    KillAllWindowTimers();
-    ResetDisplayState();
-    GetScreenColorState() = ScreenColorState{};
-    ResetWindowData();
-    SetStartDirectory("");
-    pd::test::ResetDisplayControls();
-  }
+  void TearDown() override { FreshStateTest::TearDown(); }
 
   // Memory-image screens: software rendering with the hardware banned.
   void UseSoftwareRendering(int bits) {
@@ -97,7 +81,6 @@ class GraphicsTest : public ::testing::Test {
   }
 
   platform::VirtualClock clock_{1'000'000};
-  platform::ScopedClock scoped_clock_{clock_};
   testsupport::ScratchFolder scratch_{"vesk_graphics"};
 };
 

@@ -13,6 +13,7 @@
 #include "image_file_support.h"
 #include "platform/file_system.h"
 #include "support/scratch_folder.h"
+#include "tests/support/fresh_state_test.h"
 #include "tools/writers/image_file_writer.h"
 
 namespace {
@@ -39,18 +40,16 @@ std::vector<uint8_t> Bmp24(int width, int height, uint32_t color) {
 
 // A scratch folder that is the engine's current folder, read through the
 // library's stream table.
-class ImageFiles : public ::testing::Test {
+class ImageFiles : public FreshStateTest {
  protected:
   void SetUp() override {
+    FreshStateTest::SetUp();
     scratch_.emplace("vesk_image_load");
     saved_folder_ = platform::GetCurrentFolder();
     ASSERT_TRUE(platform::SetCurrentFolder(platform::NativeToEnginePath(scratch_->Path().string())));
-    ClearArchiveTables();
-    SetUseArchive(1);
-    SetStreamFunctions(nullptr);
   }
   void TearDown() override {
-    ClearArchiveTables();
+    FreshStateTest::TearDown();
     platform::SetCurrentFolder(saved_folder_);
   }
   void Write(const std::string& name, const std::vector<uint8_t>& bytes) {

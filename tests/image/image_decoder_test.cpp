@@ -14,6 +14,7 @@
 #include "engine/graphics/image/dds_reader.h"
 #include "engine/graphics/image/tga_reader.h"
 #include "image_file_support.h"
+#include "tests/support/fresh_state_test.h"
 #include "tools/writers/image_file_writer.h"
 
 namespace {
@@ -22,13 +23,12 @@ using namespace writers;
 
 // ---- the decoder list ----
 
-class DecoderList : public ::testing::Test {
+class DecoderList : public FreshStateTest {
  protected:
   void SetUp() override {
-    ClearImageReaders();
+    FreshStateTest::SetUp();
     calls_.clear();
   }
-  void TearDown() override { ClearImageReaders(); }
 
   // Extra readers that record the first byte they read from where the
   // stream stands, consume some bytes and refuse (or, for the accepting one,

@@ -17,10 +17,12 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/tcp_socket.h"
+#include "tests/support/fresh_state_test.h"
 
-class NetworkFixture : public ::testing::Test {
+class NetworkFixture : public FreshStateTest {
  protected:
   void SetUp() override {
+    FreshStateTest::SetUp();
     char templ[] = "/tmp/vesk_net_XXXXXX";
     ASSERT_NE(mkdtemp(templ), nullptr);
     folder_ = templ;
@@ -30,13 +32,7 @@ class NetworkFixture : public ::testing::Test {
     CreateLogFile();
   }
   void TearDown() override {
-    platform::SetTcpSendLimitForTests(-1);
-    SetHttpBodyLimitForTests(0);
-    DeleteAllHttpTasks();
-    TerminateNetwork();
-    ClearHttpTasks();
-    platform::SetClock(nullptr);
-    SetStartDirectory("");
+    FreshStateTest::TearDown();
     const std::string command = "rm -rf '" + folder_ + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
   }

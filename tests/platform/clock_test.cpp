@@ -74,6 +74,19 @@ TEST(ClockSlotTest, ScopedClockInstallsAndRestores) {
     EXPECT_EQ(GetClock().Milliseconds(), 100'042u);
   }
   EXPECT_EQ(&GetClock(), real);
+
+  // Nested: each puts back the clock it replaced, not the real one.
+  VirtualClock outer(1'000);
+  {
+    ScopedClock scoped_outer(outer);
+    {
+      VirtualClock inner(2'000);
+      ScopedClock scoped_inner(inner);
+      EXPECT_EQ(&GetClock(), &inner);
+    }
+    EXPECT_EQ(&GetClock(), &outer);
+  }
+  EXPECT_EQ(&GetClock(), real);
 }
 
 TEST(ClockSlotTest, VirtualSleepsFromSeveralThreadsAddUp) {

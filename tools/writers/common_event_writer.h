@@ -2,11 +2,11 @@
 // written from the stored format: a 10-byte header (keys at 0, 3, 9,
 // checksum at 2), byte 0x8F, u32 count, the events, byte 0x8F. An event:
 // byte tag, i32 number, byte start, i32 condition variable, i32 compare
-// value, 2 option bytes, text name, u32 command count and the commands (put
-// by the game's own command encoder, WriteEventCommand), u32 n extra bytes,
-// the note (only when n >= 1), then byte 0x8E (end) or 0x8F followed by the
-// argument block (u32 + names, u32 + setting bytes, u32 + text lists, u32 +
-// number lists, u32 + default values) and byte 0x8F.
+// value, 2 option bytes, text name, u32 command count and the commands,
+// u32 n extra bytes, the note (only when n >= 1), then byte 0x8E (end) or
+// 0x8F followed by the argument block (u32 + names, u32 + setting bytes,
+// u32 + text lists, u32 + number lists, u32 + default values) and byte 0x8F.
+// Each event is put by the game's own encoder, WriteCommonEvent.
 // The tags and the count can be overridden to damage a file on purpose.
 #pragma once
 

@@ -10,36 +10,6 @@
 
 namespace writers {
 
-namespace {
-
-void WriteTexts(DataWriter& out, const std::vector<std::string>& texts) {
-  out.WriteU32(static_cast<uint32_t>(texts.size()));
-  for (const std::string& text : texts) out.WriteString(text);
-}
-
-void WriteDefinition(DataWriter& out, const DataBaseType& definition, bool short_form) {
-  out.WriteString(definition.type_name);
-  WriteTexts(out, definition.content_names);
-  WriteTexts(out, definition.data_names);
-  out.WriteString(definition.memo);
-  if (short_form) return;
-  const size_t settings = std::min<size_t>(definition.content_names.size(), definition.content_settings.size());
-  out.WriteU32(static_cast<uint32_t>(settings));
-  out.WriteBytes(definition.content_settings.data(), settings);
-  WriteTexts(out, definition.content_texts);
-  out.WriteU32(static_cast<uint32_t>(definition.content_text_lists.size()));
-  for (const auto& list : definition.content_text_lists) WriteTexts(out, list);
-  out.WriteU32(static_cast<uint32_t>(definition.content_number_lists.size()));
-  for (const auto& list : definition.content_number_lists) {
-    out.WriteU32(static_cast<uint32_t>(list.size()));
-    for (int32_t number : list) out.WriteI32(number);
-  }
-  out.WriteU32(static_cast<uint32_t>(definition.default_values.size()));
-  for (int32_t value : definition.default_values) out.WriteI32(value);
-}
-
-}  // namespace
-
 std::vector<uint8_t> BuildDataBaseDatBody(const DataBase& database, const DataBaseDatOptions& options) {
   DataWriter body;
   body.WriteU8(options.version);
@@ -58,8 +28,7 @@ std::vector<uint8_t> BuildDataBaseDat(const DataBase& database, const DataBaseDa
 
 std::vector<uint8_t> BuildDataBaseProject(const DataBase& database, bool short_form) {
   DataWriter out;
-  out.WriteU32(static_cast<uint32_t>(database.types.size()));
-  for (const DataBaseType& definition : database.types) WriteDefinition(out, definition, short_form);
+  WriteDataBaseProject(out, database, short_form);
   return std::move(out.Bytes());
 }
 

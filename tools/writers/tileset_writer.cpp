@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "game/data/data_writer.h"
+#include "game/data/tile_set.h"
 #include "tools/writers/data_file_writer.h"
 
 namespace writers {
@@ -11,21 +12,13 @@ std::vector<uint8_t> BuildTileSetBody(const TileSetFileContents& contents) {
   DataWriter out;
   out.WriteU8(contents.version);
   out.WriteU32(contents.count_override.value_or(static_cast<uint32_t>(contents.tile_sets.size())));
-  for (const TileSetEntry& tile_set : contents.tile_sets) {
-    out.WriteString(tile_set.name);
-    for (const std::string& image : tile_set.image_names) out.WriteString(image);
-    out.WriteU8(tile_set.marker);
-    out.WriteU32(static_cast<uint32_t>(tile_set.tags.size()));
-    out.WriteBytes(tile_set.tags.data(), tile_set.tags.size());
-    out.WriteU8(tile_set.unused_byte);
-    out.WriteU32(static_cast<uint32_t>(tile_set.attributes.size()));
-    for (int32_t attribute : tile_set.attributes) {
-      if (contents.version == 0xCF) {
-        out.WriteU8(static_cast<uint8_t>(attribute & 0xFF));
-      } else {
-        out.WriteI32(attribute);
-      }
-    }
+  for (const TileSetEntry& entry : contents.tile_sets) {
+    TileSetData tile_set;
+    tile_set.name = entry.name;
+    tile_set.image_names = entry.image_names;
+    tile_set.tags = entry.tags;
+    tile_set.attributes = entry.attributes;
+    WriteTileSetRecord(out, tile_set, contents.version, TileSetRecordBytes{entry.marker, entry.unused_byte});
   }
   out.WriteU8(contents.end_byte);
   return std::move(out.Bytes());

@@ -3,7 +3,8 @@
 // checksum at 2), then byte version (0xCF: one byte per attribute, 0xD0:
 // i32), u32 count, per tile set (text name, 8 texts, byte 0xFF, u32 t + t tag
 // bytes, one unused byte, u32 a + a attributes), byte 0xCF. The overrides
-// damage a file on purpose.
+// damage a file on purpose. Each record is put by the game's own encoder,
+// WriteTileSetRecord.
 #pragma once
 
 #include <array>

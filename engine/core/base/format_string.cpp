@@ -21,3 +21,20 @@ int FormatString(char* buffer, size_t buffer_size, const char* format, ...) {
   va_end(values);
   return result;
 }
+
+std::string FormatString(const char* format, ...) {
+  va_list values;
+  va_start(values, format);
+  va_list measured;
+  va_copy(measured, values);
+  const int length = std::vsnprintf(nullptr, 0, format, measured);
+  va_end(measured);
+  std::string text;
+  if (length > 0) {
+    text.resize(static_cast<size_t>(length));
+    // The terminating NUL lands on the string's own terminator.
+    if (FormatStringV(text.data(), text.size() + 1, format, values) != length) text.clear();
+  }
+  va_end(values);
+  return text;
+}
