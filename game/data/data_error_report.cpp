@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "engine/api/library_entry_points.h"
-#include "platform/process.h"
 #include "platform/text_encoding.h"
 
 namespace {
@@ -63,7 +62,7 @@ void EndProgramAfterDataError() {
   // Ending a library that never started only runs the shutdown's empty
   // steps, so this is safe before start-up as well.
   EndLibrary();
-  platform::ExitProcess(1);
+  EndProcessAfterError(1);
 }
 
 std::string FormatDataText(const char* format, ...) {
