@@ -36,7 +36,9 @@ void ExitProcess(int code) {
   ExitHook hook = g_exit_hook.exchange(nullptr);  // runs once, even on re-entry
   if (hook != nullptr) hook(code);
   std::fflush(nullptr);
-  std::exit(code);
+  // No static destructors or exit handlers: other threads may still run and
+  // use what they would destroy.
+  std::_Exit(code);
 }
 
 void SetExitHook(ExitHook hook) { g_exit_hook.store(hook); }

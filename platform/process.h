@@ -10,7 +10,9 @@
 namespace platform {
 
 // Ends the process with the code (as the process's exit status). Runs the
-// exit hook first, if one is set. Never returns.
+// exit hook first, if one is set, and flushes the C streams; static
+// destructors and exit handlers do not run, since other threads may still
+// use what they would destroy. Never returns.
 [[noreturn]] void ExitProcess(int code);
 
 // A hook run by ExitProcess before the process ends (flushing logs, say).

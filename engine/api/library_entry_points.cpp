@@ -3,23 +3,19 @@
 
 #include <cstdint>
 
-#include "engine/api/services/service_registry.h"
+#include "engine/api/input_entry_points.h"
 #include "engine/api/library_startup.h"
+#include "engine/api/services/service_registry.h"
 #include "engine/core/base/api_lock.h"
 #include "platform/clock.h"
 
 namespace {
 
-// The message pass and the any-input check through their seams, each under
-// the lock as their public entries run them.
+// The message pass through its seam, under the lock as its public entry
+// runs it.
 int PumpMessagesLocked() {
   ApiLockGuard hold;
   return GetWindowService().ProcessMessage();
-}
-
-int FindPressedInputLocked(int flags) {
-  ApiLockGuard hold;
-  return GetInputService().CheckAnyInput(flags);
 }
 
 // Every input kind: keys, pads and mouse buttons.
@@ -69,14 +65,14 @@ int WaitMilliseconds(int milliseconds) {
 int WaitForAnyInput() {
   int result = 0;
   if (PumpMessagesLocked() == 0) {
-    while (FindPressedInputLocked(kAnyInputFlags) != 0) {
+    while (FindPressedInput(kAnyInputFlags) != 0) {
       platform::GetClock().Sleep(1);
       if (PumpMessagesLocked() != 0) break;
     }
   }
   if (PumpMessagesLocked() == 0) {
     for (;;) {
-      result = FindPressedInputLocked(kAnyInputFlags);
+      result = FindPressedInput(kAnyInputFlags);
       if (result != 0) break;
       platform::GetClock().Sleep(1);
       if (PumpMessagesLocked() != 0) break;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "engine/core/base/format_string.h"  // FormatString
+#include "engine/core/base/fatal_error.h"  // FatalErrorExit, EndProcessAfterError
 #include "engine/core/base/log.h"           // IncreaseLogIndent, DecreaseLogIndent, IsScreenLogEnabled
 #include "engine/core/base/rect_helpers.h"  // IntRect
 
@@ -23,7 +24,9 @@ int GetMillisecondCount(int ignored);
 // library quits. Returns 0.
 int WaitMilliseconds(int milliseconds);
 // Waits until every input is released, then returns the next pressed input
-// code (0 when the library quit first).
+// code (0 when the library quit first). The inputs are read through
+// FindPressedInput, the input layer's own check, whatever services are
+// installed.
 int WaitForAnyInput();
 // Clips rect against clip (unlocked). Returns 0.
 int ClipRectToRect(IntRect* rect, const IntRect* clip);

@@ -5,7 +5,6 @@
 #include "engine/api/sound_entry_points.h"
 #include "engine/api/text_input_entry_points.h"
 
-#include "engine/core/input/input_any_check.h"
 #include "engine/core/input/input_setup.h"
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/message_pump.h"
@@ -20,7 +19,6 @@ void LibraryWindowService::ForceForeground(int) { platform::RaiseMainWindow(); }
 
 int LibraryInputService::Initialize() { return InitializeInput(); }
 void LibraryInputService::Terminate() { TerminateInput(); }
-int LibraryInputService::CheckAnyInput(int flags) { return ::CheckAnyInput(flags); }
 
 ServiceSet LibraryServiceSet() {
   static constinit LibraryWindowService window;

@@ -25,7 +25,6 @@ class LibraryInputService final : public InputService {
  public:
   int Initialize() override;
   void Terminate() override;
-  int CheckAnyInput(int flags) override;
 };
 
 // The graphics engine behind the graphics seam (graphics_services.cpp).

@@ -6,7 +6,8 @@
 // also records the machine facts (library_state.h) and logs the system
 // information. Everything here runs on the main thread under ApiLock.
 // The fatal exit road (FatalErrorExit) is declared in fatal_error.h; start-up
-// registers TerminateLibrary as the shutdown it runs.
+// registers TerminateLibrary as the shutdown it runs on the thread that
+// started the library.
 #pragma once
 
 #include <cstdint>

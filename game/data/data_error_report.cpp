@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "engine/api/library_entry_points.h"
-#include "platform/process.h"
 #include "platform/text_encoding.h"
 
 namespace {
@@ -62,5 +61,5 @@ void EndProgramAfterDataError() {
   // Ending a library that never started only runs the shutdown's empty
   // steps, so this is safe before start-up as well.
   EndLibrary();
-  platform::ExitProcess(1);
+  EndProcessAfterError(1);
 }

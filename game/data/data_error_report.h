@@ -37,5 +37,6 @@ void ClearRecordedErrorBoxes();
 
 // Ends the program after a data error that leaves no way on (a failed
 // checksum, a missing database file): ends the game library (EndLibrary),
-// then exits with code 1.
+// then leaves by the library's one exit road with code 1
+// (EndProcessAfterError, which tests replace).
 [[noreturn]] void EndProgramAfterDataError();

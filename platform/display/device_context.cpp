@@ -257,6 +257,29 @@ bool BitBlt(DeviceContext* dst, int32_t x, int32_t y, int32_t width, int32_t hei
   return true;
 }
 
+bool FillBlack(DeviceContext* dc, int32_t x, int32_t y, int32_t width, int32_t height) {
+  if (dc == nullptr || !SaneRect(x, y, width, height)) return false;
+  DisplayLock lock(DisplayMutex());
+  const PixelPlane plane = DeviceContextAccess::Plane(*dc);
+  if (!plane.Valid()) return false;
+  const Rect area = Intersect(Rect{x, y, x + width, y + height}, plane.backed);
+  if (area.Empty()) return true;
+  const FormatInfo& format = *plane.format;
+  const uint32_t black = format.kind == PixelKind::kIndexed8 ? NearestPaletteIndex(plane.palette, 0)
+                                                              : format.FromRgb(0);
+  uint8_t bytes[4] = {};
+  for (int32_t i = 0; i < format.bytes && i < 4; ++i) bytes[i] = static_cast<uint8_t>(black >> (8 * i));
+  for (int32_t row = area.top; row < area.bottom; ++row) {
+    uint8_t* out = plane.At(area.left, row);
+    for (int32_t column = area.left; column < area.right; ++column) {
+      std::memcpy(out, bytes, static_cast<size_t>(format.bytes));
+      out += format.bytes;
+    }
+  }
+  DeviceContextAccess::NoteWrite(*dc);
+  return true;
+}
+
 int32_t SetDIBitsToDevice(DeviceContext* dc, int32_t x, int32_t y, int32_t width, int32_t height,
                           int32_t src_x, int32_t src_y, int32_t start_scan, int32_t scan_count,
                           const void* bits, const DibDescription& desc) {

@@ -126,6 +126,10 @@ int32_t StretchDIBits(DeviceContext* dc, int32_t x, int32_t y, int32_t width, in
 // the DIB's format. Returns the scan lines copied.
 int32_t GetDIBits(DeviceContext* dc, const Bitmap* bitmap, int32_t start_scan, int32_t scan_count,
                   void* bits, const DibDescription& desc);
+// Fills (x, y, width, height), clipped to the context, with black (the
+// stock black brush): the palette entry nearest to black on an indexed
+// target. False without a context or drawable pixels.
+bool FillBlack(DeviceContext* dc, int32_t x, int32_t y, int32_t width, int32_t height);
 // Transfers finish inside their calls; nothing is pending.
 void GdiFlush();
 

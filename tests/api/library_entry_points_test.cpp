@@ -5,8 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "engine/api/input_entry_points.h"
+#include "engine/core/input/input_setup.h"
+#include "platform/input_devices.h"
+#include "platform/scan_codes.h"
 
 #include "engine/core/base/api_lock.h"
 #include "engine/core/base/library_state.h"
@@ -79,44 +85,75 @@ TEST_F(LibraryEntryPointsTest, WaitMillisecondsAcrossTheCountersSignChangeAndWra
   }
 }
 
-TEST_F(LibraryEntryPointsTest, WaitForAnyInputWaitsForReleaseThenPress) {
-  // What the input check reports, call by call: a key still held, then
-  // nothing, then a new key.
-  std::vector<int> script = {130, 130, 130, 0, 0, 0, 145};
-  size_t calls = 0;
-  services_.input.check_any_input = [&](int flags) {
-    EXPECT_EQ(flags, 7);
-    EXPECT_TRUE(GetApiLockState().held);
-    const int code = calls < script.size() ? script[calls] : 0;
-    ++calls;
-    return code;
-  };
-  EXPECT_EQ(WaitForAnyInput(), 145);
-  EXPECT_EQ(calls, script.size());
-  // Sleeps: three while the key was held, two while nothing was pressed.
-  EXPECT_EQ(clock_.SleptMilliseconds(), 5u);
+// WaitForAnyInput reads the inputs through the input layer itself, whatever
+// input service is installed (here the fakes, which open no device and have
+// no window): each message pass moves a script of held inputs on.
+class WaitForAnyInputTest : public LibraryEntryPointsTest {
+ protected:
+  void SetUp() override {
+    LibraryEntryPointsTest::SetUp();
+    platform::ReleaseAllFakeKeys();
+    platform::SetFakeMouseButtons(0);
+    services_.window.process_message = [this] {
+      ++pumps_;
+      EXPECT_TRUE(GetApiLockState().held) << "the pass runs under the lock";
+      if (on_pass_) on_pass_(pumps_);
+      return (quit_after_ >= 0 && pumps_ >= quit_after_) ? -1 : 0;
+    };
+    // The library starts the input devices at start-up; the first check
+    // would otherwise only start them.
+    ASSERT_EQ(FindPressedInput(7), 0);
+  }
+  void TearDown() override {
+    TerminateInput();
+    platform::ReleaseAllFakeKeys();
+    platform::SetFakeMouseButtons(0);
+    LibraryEntryPointsTest::TearDown();
+  }
+  std::function<void(int pass)> on_pass_;
+};
 
-  // A pad or mouse button reports -1, which also ends the wait.
-  calls = 0;
-  script = {0, -1};
-  EXPECT_EQ(WaitForAnyInput(), -1);
+TEST_F(WaitForAnyInputTest, WaitsForReleaseThenPress) {
+  struct Case {
+    const char* what;
+    std::function<void()> press;
+    int result;
+  } cases[] = {
+      {"a key", [] { platform::SetFakeKey(platform::dik::kReturn, true); }, platform::dik::kReturn},
+      {"a mouse button", [] { platform::SetFakeMouseButtons(1); }, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    pumps_ = 0;
+    quit_after_ = 1000;  // a wait that never ends fails rather than hangs
+    const uint64_t slept_before = clock_.SleptMilliseconds();
+    // Passes 1-3: A is still held from before; 4-5: nothing; 6: the press.
+    on_pass_ = [&](int pass) {
+      if (pass == 1) platform::SetFakeKey(platform::dik::kA, true);
+      if (pass == 4) platform::SetFakeKey(platform::dik::kA, false);
+      if (pass == 6) c.press();
+    };
+    EXPECT_EQ(WaitForAnyInput(), c.result);
+    EXPECT_EQ(pumps_, 6);
+    // Sleeps: three while A was held, one while nothing was pressed.
+    EXPECT_EQ(clock_.SleptMilliseconds() - slept_before, 4u);
+    EXPECT_FALSE(GetApiLockState().held);
+    platform::ReleaseAllFakeKeys();
+    platform::SetFakeMouseButtons(0);
+  }
 }
 
-TEST_F(LibraryEntryPointsTest, WaitForAnyInputEndsWithZeroWhenTheLibraryQuits) {
-  int checks = 0;
-  services_.input.check_any_input = [&](int) {
-    ++checks;
-    return 0;
-  };
+TEST_F(WaitForAnyInputTest, EndsWithZeroWhenTheLibraryQuits) {
   quit_after_ = 1;
   EXPECT_EQ(WaitForAnyInput(), 0);
-  EXPECT_EQ(checks, 0);
+  EXPECT_EQ(pumps_, 2);
 
   // A key held until the library quits.
   pumps_ = 0;
   quit_after_ = 5;
-  services_.input.check_any_input = [](int) { return 140; };
+  platform::SetFakeKey(platform::dik::kEscape, true);
   EXPECT_EQ(WaitForAnyInput(), 0);
+  EXPECT_EQ(pumps_, 6) << "the pass that quit, then the pass before the press phase";
 }
 
 TEST_F(LibraryEntryPointsTest, EnableLogOutputSwitchesTheLog) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/api/library_entry_points.h"
@@ -306,6 +307,47 @@ TEST_F(LibraryStartupTest, FatalErrorExitLogsShutsDownAndExitsWithMinusOne) {
   ASSERT_NE(com_end, std::string::npos);
   EXPECT_GT(com_end, fatal);
   EXPECT_NE(log.find("Alloc memory dump", fatal), std::string::npos);
+}
+
+// The road with its last step replaced: the shutdown runs only on the thread
+// that started the library (which owns the window); raised on any other
+// thread the road logs and goes straight to the end. Both end with -1.
+struct ProcessEnded {
+  int code;
+};
+
+TEST_F(LibraryStartupTest, FatalErrorShutsDownOnlyOnTheThreadThatStarted) {
+  SetProcessEndHook([](int code) { throw ProcessEnded{code}; });
+  ASSERT_EQ(StartLibrary(), 0);
+  int other_code = 0;
+  std::thread other([&] {
+    try {
+      FatalErrorExit("別のスレッド");
+    } catch (const ProcessEnded& ended) {
+      other_code = ended.code;
+    }
+  });
+  other.join();
+  EXPECT_EQ(other_code, -1);
+  std::string log = ReadLog();
+  EXPECT_TRUE(Contains(log, "別のスレッド\r\n")) << log;
+  EXPECT_FALSE(Contains(log, "ＣＯＭを終了")) << "no shutdown on a thread that does not own the window";
+  EXPECT_EQ(GetInitializedFlag(), 1);
+
+  ClearSteps();
+  SetProcessEndHook([](int code) { throw ProcessEnded{code}; });  // re-arms the shutdown
+  int main_code = 0;
+  try {
+    FatalErrorExit("起動したスレッド");
+  } catch (const ProcessEnded& ended) {
+    main_code = ended.code;
+  }
+  EXPECT_EQ(main_code, -1);
+  EXPECT_EQ(Recorded(), ShutdownSteps(true));
+  log = ReadLog();
+  EXPECT_LT(log.find("起動したスレッド\r\n"), log.find("ＣＯＭを終了... 完了\r\n"));
+  EXPECT_EQ(GetInitializedFlag(), 0);
+  SetProcessEndHook(nullptr);
 }
 
 // A fatal error raised by the shutdown that a fatal error started ends the

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "engine/core/input/input_any_check.h"
+#include "platform/display/device_context.h"
+#include "platform/display/window_presenter.h"
 #include "platform/scan_codes.h"
 #include "tests/core/window_test_fixture.h"
 
@@ -39,6 +41,60 @@ TEST_F(MessagePassTest, ActiveWindowWithEmptyQueueRunsOneSweepAndThePerPassWork)
   EXPECT_EQ(GetLastMessagePassTrace().sweeps, 1);
   EXPECT_EQ(clock_.SleptMilliseconds(), slept);  // an active window never sleeps
   EXPECT_EQ(calls, (std::vector<std::string>{"refill", "midi", "network1", "http", "keyinput"}));
+}
+
+// A repaint before start-up has finished paints the client area black; after
+// it, with the back screen as the target, shows the back screen; in full
+// screen draws nothing.
+TEST_F(MessagePassTest, PaintBeforeStartUpFillsTheClientAreaBlack) {
+  struct Case {
+    const char* what;
+    bool full_screen;
+    int initialised;
+    bool black;
+    int presents;
+  } cases[] = {
+      {"before start-up", false, 0, true, 0},
+      {"after start-up", false, 1, false, 1},
+      {"full screen", true, 0, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    OpenWindow(c.full_screen);
+    int presents = 0;
+    services_.graphics.present_back_screen_for_paint = [&] { ++presents; };
+    services_.graphics.get_draw_target = [] { return -2; };
+    // Whatever the window showed before: a white client area.
+    platform::display::WindowImageCopy before;
+    ASSERT_TRUE(platform::display::CopyWindowImage(&before));
+    platform::display::DibDescription white;
+    white.width = before.width;
+    white.height = -before.height;
+    white.bit_count = 32;
+    const std::vector<uint32_t> pixels(static_cast<size_t>(before.width) * static_cast<size_t>(before.height),
+                                       0x00FFFFFFu);
+    platform::display::DeviceContextPtr dc = platform::display::GetWindowDC();
+    ASSERT_EQ(platform::display::SetDIBitsToDevice(dc.get(), 0, 0, before.width, before.height, 0, 0, 0,
+                                                   before.height, pixels.data(), white),
+              before.height);
+    SetInitializedFlag(c.initialised);
+    Push(Kind::kExposed);
+    EXPECT_EQ(ProcessMessage(), 0);
+    platform::display::WindowImageCopy after;
+    ASSERT_TRUE(platform::display::CopyWindowImage(&after));
+    const uint32_t expected = c.black ? 0x000000u : 0xFFFFFFu;
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{after.width - 1, after.height - 1},
+                               std::pair{after.width / 2, after.height / 3}}) {
+      EXPECT_EQ(after.Rgb(x, y), expected) << x << "," << y;
+    }
+    EXPECT_EQ(presents, c.presents);
+    SetInitializedFlag(0);
+    services_.graphics = FakeGraphics();
+    DestroyMainWindow();
+    ResetWindowData();
+    SetQuitFlag(0);
+    SetWindowCaption(title_.c_str());
+  }
 }
 
 TEST_F(MessagePassTest, TwelveMessagesGoInSweepsOfFiveFiveAndTwo) {

@@ -6,6 +6,8 @@
 #include <numeric>
 
 #include "data_test_support.h"
+#include "engine/api/library_entry_points.h"
+#include "game/data/data_error_report.h"
 #include "game/data/data_scrambler.h"
 #include "platform/clock.h"
 #include "tools/writers/data_file_writer.h"
@@ -186,6 +188,27 @@ TEST_F(ScramblerTest, WriterKeysComeFromTheClock) {
   for (size_t i = 0; i < body.size(); i += 5) after_passes.Next();
   after_passes.Next();  // header byte 0, which the first key replaces
   EXPECT_EQ(file[1], static_cast<uint8_t>(after_passes.Next() >> 8));
+}
+
+// The checksum failure does not end the process itself: after the error box
+// it hands code 1 to the library's exit road, whose last step a test replaces.
+TEST_F(ScramblerTest, ChecksumMismatchReportsToTheExitRoad) {
+  struct ProcessEnded {
+    int code;
+  };
+  SetProcessEndHook([](int code) { throw ProcessEnded{code}; });
+  std::vector<uint8_t> data = Pattern(32, 4);
+  uint8_t checks[3] = {static_cast<uint8_t>(std::accumulate(data.begin(), data.end(), 0u) + 1), 0, 0};
+  int code = 0;
+  try {
+    ScrambleBlock("Data\\BasicData\\DataBase.dat", data.data(), 0, 32, 0, nullptr, 3, checks);
+  } catch (const ProcessEnded& ended) {
+    code = ended.code;
+  }
+  SetProcessEndHook(nullptr);
+  EXPECT_EQ(code, 1);
+  ASSERT_EQ(RecordedErrorBoxes().size(), 1u);
+  EXPECT_NE(RecordedErrorBoxes()[0].line1.find("DataBase.dat"), std::string::npos);
 }
 
 using ScramblerDeathTest = ScramblerTest;

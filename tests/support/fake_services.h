@@ -32,7 +32,6 @@ struct FakeInput : NullInputService {
   using Base = NullInputService;
   VESK_FAKE_OP(int, Initialize, initialize, (), ())
   VESK_FAKE_OP(void, Terminate, terminate, (), ())
-  VESK_FAKE_OP(int, CheckAnyInput, check_any_input, (int flags), (flags))
 };
 
 struct FakeGraphics : NullGraphicsService {

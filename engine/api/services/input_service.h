@@ -1,5 +1,5 @@
-// The input seam: start-up and shutdown of the keyboard, mouse and pads, and
-// the any-input check behind the wait for input. The core input layer
+// The input seam: start-up and shutdown of the keyboard, mouse and pads. The
+// core input layer
 // stands behind it (the entry layer's LibraryInputService);
 // NullInputService opens no device and reports nothing pressed.
 #pragma once
@@ -9,9 +9,6 @@ class InputService {
   // 0 success, -1 failure.
   virtual int Initialize() = 0;
   virtual void Terminate() = 0;
-  // The first pressed input code for the flag set, -1 for a pad or mouse
-  // button, 0 for none.
-  virtual int CheckAnyInput(int flags) = 0;
 
  protected:
   constexpr InputService() = default;
@@ -23,5 +20,4 @@ class NullInputService : public InputService {
   constexpr NullInputService() = default;
   int Initialize() override { return 0; }
   void Terminate() override {}
-  int CheckAnyInput(int) override { return 0; }
 };

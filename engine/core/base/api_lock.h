@@ -22,9 +22,9 @@ void AcquireApiLock();
 // Gives up one level of ownership; only the owner calls it. The last level
 // wakes the head of the queue and yields the processor once.
 void ReleaseApiLock();
-// Tears the lock down when it exists. Called after the library has shut down
-// (no other thread holds or waits for the lock) and on the fatal exit road,
-// where the calling thread may still own it.
+// Tears the lock down when it exists. Called after the library has shut down,
+// when no other thread holds or waits for the lock (the fatal exit road
+// leaves the lock as it is).
 void DestroyApiLock();
 
 // The message thread's variant. It waits for its turn in slices of

@@ -12,6 +12,7 @@
 #include "engine/core/input/pad_input.h"
 #include "engine/core/base/tracked_memory.h"
 #include "engine/api/services/service_registry.h"
+#include "platform/display/device_context.h"
 #include "platform/window.h"
 
 namespace {
@@ -69,10 +70,16 @@ void HandlePaint() {
   WindowData& w = GetWindowData();
   if (w.window_mode == 0) return;
   w.in_paint = 1;
-  // Before start-up has finished the desktop shows the window's own
-  // background; afterwards the back screen is shown again.
+  // Before start-up has finished the client area is painted black;
+  // afterwards the back screen is shown again.
   GraphicsService& graphics = GetGraphicsService();
-  if (GetInitializedFlag() != 0 && graphics.GetDrawTarget() == -2) graphics.PresentBackScreenForPaint();
+  if (GetInitializedFlag() == 0) {
+    const platform::ClientRect client = platform::GetMainWindowClientRect();
+    platform::display::DeviceContextPtr dc = platform::display::GetWindowDC();
+    platform::display::FillBlack(dc.get(), 0, 0, client.right - client.left, client.bottom - client.top);
+  } else if (graphics.GetDrawTarget() == -2) {
+    graphics.PresentBackScreenForPaint();
+  }
   w.in_paint = 0;
 }
 
