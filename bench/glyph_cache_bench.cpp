@@ -7,7 +7,6 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -16,6 +15,7 @@
 
 #include "engine/graphics/font_handles.h"
 #include "engine/graphics/glyph_cache.h"
+#include "platform/clock.h"
 #include "platform/font_faces.h"
 #include "platform/text_encoding.h"
 
@@ -44,12 +44,11 @@ Ratios& Summary() {
 
 template <class F>
 void Timed(benchmark::State& state, const std::string& name, F&& body) {
-  const auto t0 = std::chrono::steady_clock::now();
+  platform::Clock& clock = platform::GetClock();
+  const uint64_t t0 = clock.Microseconds();
   for (auto _ : state) body();
-  const auto t1 = std::chrono::steady_clock::now();
-  if (state.iterations() > 0) {
-    Summary().ns[name] = std::chrono::duration<double, std::nano>(t1 - t0).count() / double(state.iterations());
-  }
+  const uint64_t t1 = clock.Microseconds();
+  if (state.iterations() > 0) Summary().ns[name] = double(t1 - t0) * 1000.0 / double(state.iterations());
 }
 
 // 256 kanji of the first level, as Shift-JIS codes.
