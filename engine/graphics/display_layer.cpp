@@ -12,6 +12,7 @@
 #include "engine/graphics/display_timing.h"
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/draw_target.h"
+#include "engine/graphics/font_handles.h"
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/blend_tables.h"
@@ -298,6 +299,11 @@ int ChangeScreenModeDD(int width, int height, int bits, int force, int refresh) 
   const uint32_t keptKey = CurrentDrawState.ColorKey;
   WriteLog("画面モード変更処理を開始します\n");
   IncreaseLogIndent();
+  // The default font's face, size and thickness outlive the change.
+  const bool keptFont = IsValidFontHandle(GetStandardFont()) != 0;
+  char keptFace[kFontFaceNameSize] = {};
+  int keptSize = 16, keptThickness = 6;
+  if (keptFont) GetFontInfo(keptFace, &keptSize, &keptThickness, GetStandardFont());
   const int oldWidth = d.ScreenWidth, oldHeight = d.ScreenHeight, oldBits = c.ScreenBits,
             oldRefresh = d.RefreshRate;
   d.ScreenWidth = width;
@@ -333,6 +339,7 @@ int ChangeScreenModeDD(int width, int height, int bits, int force, int refresh) 
   // The 3D device would start here (hardware drawing with NotUseDirect3D 0);
   // this build has none (graphics_build.h).
   InitializeGraphManager();
+  if (keptFont) SetDefaultFontSizeThickness(keptFace, keptSize, keptThickness);
   InitScreenLog();
   CreatePalette8Bit();
   if (!ScreensInMemory()) ChooseCopyMethod();

@@ -12,7 +12,7 @@
 #include "engine/graphics/surface_2d.h"
 #include "platform/font_faces.h"
 
-FontRecord::FontRecord() = default;
+FontRecord::FontRecord() : Glyphs(kGlyphEntryCount), CodeMap(kCharacterKeyCount, -1) {}
 FontRecord::~FontRecord() = default;
 
 namespace {
@@ -160,12 +160,6 @@ int SystemFontKind() { return platform::OemCodePage() == 949 ? kFontKindHangul :
 void SetFontCacheHooks(FontCacheHooks hooks) { Fonts().hooks = std::move(hooks); }
 FontCacheHooks& GetFontCacheHooks() { return Fonts().hooks; }
 
-int ClearGlyphCache(FontRecord& record) {
-  record.NextCell = 0;
-  if (Fonts().hooks.clear_glyph_cache) Fonts().hooks.clear_glyph_cache(record);
-  return 0;
-}
-
 int CreateFontToHandle(const char* face, int size, int thickness, int type, int kind, int edge,
                        int italic, int slot, int check) {
   if (DirectDrawMissing()) return -1;
@@ -211,8 +205,12 @@ int CreateFontToHandle(const char* face, int size, int thickness, int type, int 
   record.Thickness = thickness;
   record.Italic = italic != 0 ? 1u : 0u;
   record.Spacing = 0;
-  record.TextureCache =
-      fonts.hooks.texture_cache_usable && fonts.hooks.texture_cache_usable() ? 1 : 0;
+  ColorFormat alphaFormat{}, maskFormat{};
+  record.TextureCache = fonts.hooks.texture_formats &&
+                                fonts.hooks.texture_formats(&alphaFormat, &maskFormat) &&
+                                TextureGlyphFormatsFit(alphaFormat, maskFormat)
+                            ? 1
+                            : 0;
   record.FaceName = face_name;
 
   // The system's creation only fails without any font at all; the chain
@@ -256,6 +254,7 @@ int CreateFontToHandle(const char* face, int size, int thickness, int type, int 
       record.TextureRebuild = 0;
     } else {
       const bool edged = IsEdgeType(record.Type);
+      record.WorkFormat = (record.Type & kFontTypeAntialias) != 0 ? alphaFormat : maskFormat;
       record.WorkWidth = record.CellSize * (edged ? 2 : 1);
       record.WorkHeight = record.CellSize + (edged ? 2 * record.EdgeSize : 0);
       if (!AllocateZeroed(record.WorkPixels, size_t{2} * static_cast<size_t>(record.WorkWidth) *
@@ -362,7 +361,14 @@ int IsValidFontHandle(int handle) { return GetFontRecord(handle) != nullptr ? 1 
 int GetFontCount() { return Fonts().table.live_count(); }
 
 const DefaultFontSettings& GetDefaultFontSettings() { return Fonts().defaults; }
-void ResetDefaultFontSettings() { Fonts().defaults = DefaultFontSettings{}; }
+void ResetDefaultFontSettings() {
+  DefaultFontSettings& d = Fonts().defaults;
+  std::string face = std::move(d.FaceName);
+  const int32_t handle = d.Handle;
+  d = DefaultFontSettings{};
+  d.FaceName = std::move(face);
+  d.Handle = handle;
+}
 
 int RefreshDefaultFont() {
   DefaultFontSettings& d = Fonts().defaults;
@@ -474,10 +480,15 @@ int ListInstalledFonts(char* buffer, int maximum, int filter) {
   return static_cast<int>(taken.size());
 }
 
-void ResetFontTable() {
+void ClearFontTable() {
   DeleteAllFontHandles();
   FontTable& fonts = Fonts();
   fonts.table.Clear();
   fonts.table.counter().Reset();
-  fonts.defaults = DefaultFontSettings{};
+  fonts.defaults.Handle = -1;
+}
+
+void ResetFontTable() {
+  ClearFontTable();
+  Fonts().defaults = DefaultFontSettings{};
 }

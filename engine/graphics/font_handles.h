@@ -8,11 +8,11 @@
 //
 // Glyph caches: a memory cache is one column of square cells, 1 bit a pixel
 // for type 0 and 8 bits a pixel for the edge and antialiased types. A
-// texture cache is used only when the texture hooks say the two 16-bit
-// texture formats fit and can make the cache graphs; without a 3D device
-// (this build) every font takes the memory cache. Filling cells with glyphs
-// and drawing strings are the glyph cache's and the string code's: this
-// unit only sizes, clears (through the glyph-cache hook) and owns the cache.
+// texture cache is used only when the texture hooks give two 16-bit texture
+// formats that fit and can make the cache graphs; without a 3D device every
+// font takes the memory cache. Filling cells with glyphs is the glyph
+// cache's (glyph_cache.h), drawing strings the string code's: this unit
+// sizes and owns the cache.
 //
 // Limits beyond the table: size 1..512, edge size up to kMaxFontEdgeSize,
 // face names shorter than kFontFaceNameSize bytes; a given slot must be
@@ -25,6 +25,9 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "engine/graphics/glyph_cache.h"
+#include "engine/graphics/image/color_format.h"
 
 namespace platform {
 class FontFace;
@@ -52,6 +55,8 @@ inline constexpr int kFontKindHangul = 2;
 struct FontRecord {
   uint32_t Check = 0;
   int32_t* LostFlag = nullptr;  // set to 1 when the record is deleted
+  std::vector<GlyphEntry> Glyphs;  // kGlyphEntryCount; entry i describes cell i
+  std::vector<int16_t> CodeMap;    // kCharacterKeyCount: the key's cell, -1 absent
   int32_t NextCell = 0;         // ring position of the next rendered glyph
   int32_t CellCount = 0;        // 1..2,024
   std::vector<uint8_t> MemoryCache;  // memory caches only
@@ -78,6 +83,7 @@ struct FontRecord {
   int32_t TextureRebuild = 0;
   int32_t WorkWidth = 0, WorkHeight = 0;  // glyph work image (texture caches)
   std::vector<uint8_t> WorkPixels;        // 16 bits a pixel
+  ColorFormat WorkFormat{};               // the texture format of the cache
   int32_t TextureCache = 0;
 
   FontRecord();
@@ -103,17 +109,24 @@ void TextureCellPosition(const TextureCacheGeometry& geometry, int cell_size, in
 // The character-set kind -1 stands for: 2 on a Hangul system, else 1.
 int SystemFontKind();
 
-// Upward hooks: the glyph cache (clearing a font's cells) and the texture
-// cache (whether the 16-bit texture formats fit and making the cache
-// graphs; the graphics' 3D side installs them). Unset members keep the
-// defaults: clearing resets the ring position, no texture caches.
+// The texture cache's seam to the 3D side, which installs it: the two
+// 16-bit texture formats, making and releasing the cache graphs, and the
+// transfer of glyph work-image rectangles into them. Unset members: no
+// texture caches.
 struct FontCacheHooks {
-  std::function<void(FontRecord&)> clear_glyph_cache;
-  std::function<bool()> texture_cache_usable;
+  // The formats for antialiased fonts (alpha channel) and for the others
+  // (one-bit alpha) when 3D drawing is in use; false otherwise. A texture
+  // cache is made only when they fit TextureGlyphFormatsFit.
+  std::function<bool(ColorFormat* alphaFormat, ColorFormat* maskFormat)> texture_formats;
   // Makes CacheGraph (and EdgeCacheGraph for edge types) of the record's
   // cache size; 0 or -1.
   std::function<int(FontRecord&)> create_cache_graphs;
   std::function<void(FontRecord&)> release_cache_graphs;
+  // The rectangle (left, top, right, bottom) of the image to (x, y) of the
+  // graph; 0 or -1.
+  std::function<int(const GraphImage& image, int left, int top, int right, int bottom, int x, int y,
+                     int graph)>
+      transfer_image_rect;
 };
 void SetFontCacheHooks(FontCacheHooks hooks);
 FontCacheHooks& GetFontCacheHooks();
@@ -131,7 +144,6 @@ FontRecord* GetFontRecord(int handle);
 int IsValidFontHandle(int handle);
 int GetFontCount();
 int RebuildFontCache(int handle);
-int ClearGlyphCache(FontRecord& record);
 
 // The default font.
 struct DefaultFontSettings {
@@ -146,8 +158,11 @@ struct DefaultFontSettings {
   int32_t Spacing = 0;
 };
 const DefaultFontSettings& GetDefaultFontSettings();
-// Back to the start-up values (the graphics start does this before
-// InitializeFonts); the handle is forgotten, not deleted.
+// Back to the start-up values (the graph manager's start does this before
+// InitializeFonts): size 16, thickness 6, type 0, Shift-JIS, edge 1, upright,
+// spacing 0. The face name the game chose is kept, so that a screen-mode
+// change (which keeps size and thickness) keeps the face as well. The
+// handle is forgotten, not deleted.
 void ResetDefaultFontSettings();
 int RefreshDefaultFont();
 int SetDefaultFontSize(int size);
@@ -162,5 +177,11 @@ int RestoreFonts();
 // every matching name.
 int ListInstalledFonts(char* buffer, int maximum, int filter);
 
-// Drops every font and the default settings back to their start (tests).
+// The graph manager's zero-fill of the font table: every font is deleted
+// (its caches and draw screen released, its owner's lost flag raised), the
+// creation counter starts again at 0 and the default handle is forgotten.
+// The default settings are left alone.
+void ClearFontTable();
+// ClearFontTable and every default setting, the face name included, back to
+// its start (tests).
 void ResetFontTable();

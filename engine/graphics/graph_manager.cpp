@@ -2,6 +2,7 @@
 
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_target.h"
+#include "engine/graphics/font_handles.h"
 #include "engine/graphics/graphics_build.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/mask_layer.h"
@@ -29,6 +30,9 @@ int IsUsing3DDrawing() {
 }
 
 void ResetGraphicsEngineState() {
+  // Fonts first, while their draw screens' handles still name their own
+  // surfaces.
+  ClearFontTable();
   ResetGraphTable();
   ResetSurface2DTable();
   ResetSurfaceDataTable();

@@ -20,8 +20,8 @@ void ForceDirect3DUsableForTest(int flag);
 // Direct3D device exists (never in this build).
 int IsUsing3DDrawing();
 
-// Zero-fills the draw state, the graph, surface-data, 2D-surface and mask
-// tables and their counters, and the manager's flags; the restore callback
+// Zero-fills the draw state, the font, graph, surface-data, 2D-surface and
+// mask tables and their counters (fonts are deleted, not dropped), and the manager's flags; the restore callback
 // is kept. The draw state then gets its start values (ResetDrawState).
 void ResetGraphicsEngineState();
 

@@ -5,6 +5,7 @@
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/draw_target.h"
+#include "engine/graphics/font_handles.h"
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/draw_state.h"
@@ -35,6 +36,8 @@ int InitializeGraphManager() {
   CurrentDrawState.TargetHeight = height;
   SetDrawTarget(-4);
   SetClipArea(0, 0, width, height);
+  ResetDefaultFontSettings();
+  InitializeFonts();
   DecreaseLogIndent();
   WriteLog("グラフィック管理系の初期化は正常に終了しました\n");
   return 0;
@@ -45,6 +48,11 @@ int TerminateGraphManager() {
   TerminateMaskScreen();
   DeleteAllMasks();
   ReleaseAllGraphs(0);
+  // InitializeFonts leaves one new default font, deleted right after. When
+  // it cannot run (no display object) the fonts still go: none may outlive
+  // the surfaces their draw screens live on.
+  if (InitializeFonts() != 0) DeleteAllFontHandles();
+  DeleteFontHandle(GetStandardFont());
   SetGraphManagerInitialized(0);
   WriteLog("グラフィック管理系の終了処理は正常に終了しました\n");
   return 0;

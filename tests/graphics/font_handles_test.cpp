@@ -10,6 +10,7 @@
 
 #include "engine/core/base/library_handle.h"
 #include "engine/graphics/font_handles.h"
+#include "engine/graphics/image/color_format.h"
 #include "engine/graphics/surface_2d.h"
 #include "font/test_fonts.h"
 #include "graphics_fixture.h"
@@ -367,11 +368,16 @@ TEST_F(FontHandleTest, LostDrawScreensAreMadeAgain) {
   EXPECT_EQ(GetSurface2DCount(), 1);
 }
 
+// The 16-bit texture formats a 3D device offers for glyph caches.
+bool GlyphTextureFormats(ColorFormat* alpha, ColorFormat* mask) {
+  CreateColorFormat(alpha, 16, 0x0F00, 0x00F0, 0x000F, 0xF000);
+  CreateColorFormat(mask, 16, 0x7C00, 0x03E0, 0x001F, 0x8000);
+  return true;
+}
+
 TEST_F(FontHandleTest, TextureCachesThatCannotBeMadeFallBackToMemory) {
-  int cleared = 0;
   FontCacheHooks hooks;
-  hooks.texture_cache_usable = [] { return true; };
-  hooks.clear_glyph_cache = [&cleared](FontRecord&) { ++cleared; };
+  hooks.texture_formats = GlyphTextureFormats;
   SetFontCacheHooks(hooks);
   const int handle = CreateFontToHandle(test_face_.c_str(), 20, -1, 1, -1, -1, 0, -1, -1);
   ASSERT_NE(handle, -1);
@@ -379,9 +385,11 @@ TEST_F(FontHandleTest, TextureCachesThatCannotBeMadeFallBackToMemory) {
   EXPECT_EQ(r->TextureCache, 0);
   EXPECT_EQ(r->CellCount, 568);
   EXPECT_NE(ReadLog().find("テクスチャ文字キャッシュの作成に失敗しました"), std::string::npos);
-  EXPECT_EQ(cleared, 1);
+  EXPECT_EQ(r->Glyphs[567].Cell, 567) << "the glyph cache was cleared for the memory cells";
+  EXPECT_EQ(r->Glyphs[568].Cell, -1);
 
-  // With cache graphs the font keeps the texture geometry and a work image.
+  // With cache graphs the font keeps the texture geometry and a work image
+  // in the format of its type.
   hooks.create_cache_graphs = [](FontRecord& f) {
     f.CacheGraph = 1;
     f.EdgeCacheGraph = 2;
@@ -398,10 +406,25 @@ TEST_F(FontHandleTest, TextureCachesThatCannotBeMadeFallBackToMemory) {
   EXPECT_EQ(t->CellCount, 441);
   EXPECT_EQ(t->WorkWidth, 48);
   EXPECT_EQ(t->WorkHeight, 26);
+  EXPECT_EQ(t->WorkFormat.AlphaWidth, 1);
   EXPECT_EQ(t->DrawScreen, -1);
   EXPECT_TRUE(t->MemoryCache.empty());
   DeleteFontHandle(textured);
   EXPECT_EQ(released, 1);
+  const int smooth = CreateFontToHandle(test_face_.c_str(), 20, -1, 2, -1, -1, 0, -1, -1);
+  ASSERT_NE(GetFontRecord(smooth), nullptr);
+  EXPECT_EQ(GetFontRecord(smooth)->WorkFormat.AlphaWidth, 4);
+
+  // Formats of other layouts keep every font in memory.
+  hooks.texture_formats = [](ColorFormat* alpha, ColorFormat* mask) {
+    CreateColorFormat(alpha, 16, 0x0F00, 0x00F0, 0x000F, 0xF000);
+    CreateColorFormat(mask, 16, 0xF800, 0x07E0, 0x001F, 0);
+    return true;
+  };
+  SetFontCacheHooks(hooks);
+  const int memory = CreateFontToHandle(test_face_.c_str(), 20, -1, 1, -1, -1, 0, -1, -1);
+  ASSERT_NE(GetFontRecord(memory), nullptr);
+  EXPECT_EQ(GetFontRecord(memory)->TextureCache, 0);
 }
 
 TEST_F(FontHandleTest, InstalledFontNames) {

@@ -1,5 +1,9 @@
 // Graphics start-up in both ways of running: the log line for line, the
 // screens made, the front screen as draw target; and shutdown.
+#include <algorithm>
+
+#include "engine/graphics/font_handles.h"
+#include "font/test_fonts.h"
 #include "tests/graphics/screen_fixture.h"
 
 namespace graphics_test {
@@ -20,6 +24,8 @@ const std::vector<std::string> kObjectLines = {
 const std::vector<std::string> kManagerLines = {
     "グラフィック管理系の初期化を行います",
     "３Ｄグラフィック描画機能は使用しません",
+    "フォントの初期化を行います",
+    "フォントの初期化は正常に終了しました",
     "グラフィック管理系の初期化は正常に終了しました",
 };
 
@@ -85,6 +91,55 @@ TEST_F(GraphicsStartupTest, AReleasedTargetGraphSendsDrawingToTheBackScreen) {
   EXPECT_EQ(SetDrawTarget(5), -1) << "an empty raw slot";
   EXPECT_EQ(SetDrawTarget(graph), -1) << "a released handle";
   EXPECT_EQ(CurrentDrawState.DrawTarget, -2);
+}
+
+// The graph manager's start makes the default font from the start values;
+// a mode change ends every font but keeps the default font's face, size and
+// thickness; the graphics' end leaves no font behind.
+TEST_F(GraphicsStartupTest, FontsFollowTheGraphManager) {
+  fonttest::TestFonts::Get();
+  ResetFontTable();
+  StartSoftware();
+  ASSERT_EQ(GetFontCount(), 1);
+  const FontRecord* standard = GetFontRecord(GetStandardFont());
+  ASSERT_NE(standard, nullptr);
+  EXPECT_EQ(standard->Size, 16);
+  EXPECT_EQ(standard->Thickness, 6);
+  EXPECT_EQ(standard->Type, 0u);
+  EXPECT_EQ(standard->FaceName, "");
+  EXPECT_NE(GetSurface2D(standard->DrawScreen), nullptr);
+
+  const std::string face = fonttest::Sjis(u8"ベスク試験");
+  ASSERT_EQ(SetDefaultFontName(face.c_str(), 1), 0);
+  ASSERT_EQ(SetDefaultFontSize(20), 0);
+  ASSERT_EQ(SetDefaultFontThickness(8), 0);
+  ASSERT_EQ(SetDefaultFontType(3), 0);
+  const int other = CreateFontToHandle(nullptr, 12, -1, -1, -1, -1, 0, -1, -1);
+  int32_t lost = 0;
+  ASSERT_EQ(SetFontLostFlag(other, &lost), 0);
+
+  ASSERT_EQ(ChangeScreenModeDD(-1, -1, -1, 1, -1), 0);
+  EXPECT_EQ(lost, 1) << "a mode change ends every font";
+  EXPECT_EQ(GetFontCount(), 1);
+  standard = GetFontRecord(GetStandardFont());
+  ASSERT_NE(standard, nullptr);
+  EXPECT_EQ(standard->FaceName, face);
+  EXPECT_EQ(standard->Size, 20);
+  EXPECT_EQ(standard->Thickness, 8);
+  EXPECT_EQ(standard->Type, 0u) << "the type goes back to its start value";
+  EXPECT_EQ(standard->Face->Family(), writers::kTestFontFamily);
+
+  ASSERT_EQ(SetFontLostFlag(GetStandardFont(), &lost), 0);
+  const int surfaces = GetSurface2DCount();
+  ASSERT_EQ(TerminateGraphManager(), 0);
+  EXPECT_EQ(lost, 1);
+  EXPECT_EQ(GetFontCount(), 0);
+  EXPECT_EQ(GetSurface2DCount(), surfaces - 1) << "the draw screen went with its font";
+  const std::vector<std::string> lines = LogLines();
+  const auto end = std::find(lines.rbegin(), lines.rend(), "フォントの初期化は正常に終了しました");
+  ASSERT_NE(end, lines.rend());
+  EXPECT_EQ(*(end - 1), "グラフィック管理系の終了処理は正常に終了しました");
+  ResetFontTable();
 }
 
 }  // namespace
