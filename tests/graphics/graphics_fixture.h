@@ -18,6 +18,7 @@
 #include "engine/core/base/start_directory.h"
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/window_timers.h"
+#include "engine/graphics/d3d_device.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/graph_manager.h"
@@ -27,6 +28,7 @@
 #include "engine/graphics/screens.h"
 #include "engine/graphics/software_front.h"
 #include "platform/clock.h"
+#include "platform/d3d/recording_direct3d.h"
 #include "platform/display/display_device.h"
 #include "platform/display/test_controls.h"
 #include "platform/file_system.h"
@@ -40,6 +42,9 @@ class GraphicsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     pd::test::ResetDisplayControls();
+    // Hardware drawing starts Direct3D: the recording stand-in answers.
+    ResetDirect3DState();
+    platform::d3d::RecordingDirect3D::Install();
     ResetMainSurfaces();
     ResetDisplayState();
     GetScreenColorState() = ScreenColorState{};
@@ -56,6 +61,8 @@ class GraphicsTest : public ::testing::Test {
   }
   void TearDown() override {
     ResetGraphicsEngineState();
+    ResetDirect3DState();
+    platform::d3d::RecordingDirect3D::Uninstall();
     ResetMainSurfaces();
     KillAllWindowTimers();
     ResetDisplayState();
