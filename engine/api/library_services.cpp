@@ -8,6 +8,7 @@
 #include "engine/core/input/input_setup.h"
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/message_pump.h"
+#include "platform/d3d/gl_direct3d.h"
 #include "platform/window.h"
 
 int LibraryWindowService::DesktopColorDepth() { return platform::GetDesktopMode().bits_per_pixel; }
@@ -41,3 +42,5 @@ ServiceSet LibraryServiceSet() {
   set.system = &system;
   return set;
 }
+
+void InstallDirect3DBackEnd() { platform::d3d::InstallOpenGlDirect3D(); }

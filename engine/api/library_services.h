@@ -9,6 +9,12 @@
 
 #include "engine/api/services/service_registry.h"
 
+// The 3D device the graphics engine starts with hardware drawing: Direct3D
+// on OpenGL. The player calls it once before StartLibrary; without it (tests
+// that install nothing) Direct3D cannot start and the library falls back to
+// software rendering.
+void InstallDirect3DBackEnd();
+
 // The core window layer behind the window seam.
 class LibraryWindowService final : public WindowService {
  public:

@@ -20,6 +20,7 @@
 #include "engine/core/window/message_thread.h"
 #include "engine/core/window/window_procedure.h"
 #include "engine/core/window/window_timers.h"
+#include "engine/graphics/d3d_device.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/font_handles.h"
@@ -46,6 +47,7 @@ void ResetServices() { InstallServices({}); }
 // draw target, the screens, the display, the screen's colour format, the
 // fonts and the extra image readers.
 void ResetGraphicsModule() {
+  ResetDirect3DState();
   ResetGraphicsEngineState();
   ResetMainSurfaces();
   ResetDrawTargetState();

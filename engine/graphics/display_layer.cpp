@@ -8,6 +8,7 @@
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/message_pump.h"
 #include "engine/core/window/window_timers.h"
+#include "engine/graphics/d3d_startup.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/display_timing.h"
 #include "engine/graphics/draw_state_control.h"
@@ -272,6 +273,7 @@ int TerminateDirectDraw() {
   if (IsHardwareBanned() == 0) d.Palette.reset();
   TerminateGraphManager();
   DeleteAllSurface2D();
+  if (IsHardwareBanned() == 0) TerminateDirect3D();
   ReleaseMainSurfaces();
   d.Clipper.reset();
   WriteLog("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放します\n");
@@ -320,6 +322,7 @@ int ChangeScreenModeDD(int width, int height, int bits, int force, int refresh) 
 
   ReleaseAllGraphs(0);
   TerminateGraphManager();
+  TerminateDirect3D();
   d.Palette.reset();
   ReleaseMainSurfaces();
 
@@ -336,8 +339,12 @@ int ChangeScreenModeDD(int width, int height, int bits, int force, int refresh) 
     WriteLog("DirectDrawSurface の初期化に失敗しました\n");
     return -1;
   }
-  // The 3D device would start here (hardware drawing with NotUseDirect3D 0);
-  // this build has none (graphics_build.h).
+  if (IsHardwareBanned() == 0 && GetNotUseDirect3D() == 0 && IsSoftwareRendering() == 0 &&
+      InitializeDirect3D() < 0) {
+    DecreaseLogIndent();
+    ReleaseMainSurfaces();
+    return -1;
+  }
   InitializeGraphManager();
   if (keptFont) SetDefaultFontSizeThickness(keptFace, keptSize, keptThickness);
   InitScreenLog();

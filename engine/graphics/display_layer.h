@@ -5,8 +5,9 @@
 //
 // Two ways of running: hardware drawing (stand-in surfaces are the screens)
 // and software rendering (memory-image screens; the display object only
-// answers the raster queries). The 3D device is never started in this build
-// (graphics_build.h): NotUseDirect3D reads 1. Times are milliseconds of the
+// answers the raster queries). With hardware drawing every mode change ends
+// Direct3D and starts it again on the new screens (unless NotUseDirect3D);
+// a failed start fails the change. Times are milliseconds of the
 // clock interface; every raster poll is bounded (kRasterPollLimitMs).
 #pragma once
 

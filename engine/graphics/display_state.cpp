@@ -1,6 +1,5 @@
 #include "engine/graphics/display_state.h"
 
-#include "engine/graphics/graphics_build.h"
 
 namespace {
 DisplayState g_display;
@@ -21,7 +20,4 @@ int SetNotUseDirect3D(int flag) {
   return 0;
 }
 
-int GetNotUseDirect3D() {
-  // Without a 3D back end Direct3D is never used, whatever was stored.
-  return kDirect3DBackEndBuilt ? g_display.NotUseDirect3D : 1;
-}
+int GetNotUseDirect3D() { return g_display.NotUseDirect3D; }

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 
+#include "engine/core/base/log.h"
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/message_pump.h"
+#include "engine/graphics/d3d_targets.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/graph_handles.h"
+#include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/draw_state.h"
 
 namespace {
@@ -102,6 +105,12 @@ int SetClipArea(int x1, int y1, int x2, int y2) {
   s.DrawAreaF[2] = static_cast<float>(x2);
   s.DrawAreaF[3] = static_cast<float>(y2);
   s.NothingToDraw = (x1 == x2 || y1 == y2) ? 1 : 0;
+  if (s.NothingToDraw == 0 && IsDirect3DUsable() != 0 && SetDrawAreaViewport3D(s.DrawArea) != 0) {
+    const char* which = s.DrawTarget == -4   ? "Front Buffer"
+                        : s.DrawTarget == -2 ? "Back Buffer"
+                                             : "Image Buffer";
+    WriteLogF("ビューポートの設定に失敗しました %s", which);
+  }
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/message_pump.h"
 #include "engine/core/window/window_timers.h"
+#include "engine/graphics/d3d_targets.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/graph_handles.h"
@@ -167,7 +168,11 @@ int SetDrawTarget(int target) {
     surfaceRect = IntRect{client.left, client.top, client.right, client.bottom};
   }
   s.TargetSurfaceRect = surfaceRect;
-  if (SelectDrawTarget(target, previous) != 0) {
+  // Both back ends take the target; it fails only when every back end that
+  // runs refuses it.
+  const bool selected3D = IsDirect3DUsable() != 0 && SetDrawTarget3D(target) == 0;
+  const bool selected2D = SelectDrawTarget(target, previous) == 0;
+  if (!selected2D && !selected3D) {
     if (previous != target) SetDrawTarget(previous);
     CurrentDrawState.MaskRequested = 0;
     return -1;
@@ -239,6 +244,7 @@ int ClearDrawTarget() {
 
 int EraseDrawTarget() {
   WaitWhileInactive();
+  if (IsDirect3DUsable() != 0) ClearDrawTarget3D();
   ClearDrawTarget();
   if (IsSoftwareRendering() != 0 && GetScreenColorState().ScreenBits != 8 &&
       CurrentDrawState.DrawTarget == -4) {

@@ -8,6 +8,7 @@
 #include "engine/core/base/log.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/graph_manager.h"
+#include "engine/graphics/graphics_build.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/next_free_slot.h"
 #include "engine/graphics/surface_2d.h"
@@ -61,7 +62,7 @@ int AllocGraphHandle(int width, int height, int want3D, GraphRecord** out, int a
   record->BlendGraphFormat = s.CreateBlendGraph;
   record->LostFlag = nullptr;
 
-  record->TextureFlag = (want3D != 0 && s.Use3D != 0 && IsDirect3DUsable() != 0 &&
+  record->TextureFlag = (kTextureGraphsBuilt && want3D != 0 && s.Use3D != 0 && IsDirect3DUsable() != 0 &&
                          IsSoftwareRendering() == 0)
                             ? 1
                             : 0;

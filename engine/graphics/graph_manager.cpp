@@ -2,6 +2,7 @@
 
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_target.h"
+#include "engine/graphics/d3d_device.h"
 #include "engine/graphics/font_handles.h"
 #include "engine/graphics/graphics_build.h"
 #include "engine/graphics/image/draw_state.h"
@@ -19,12 +20,12 @@ int IsGraphManagerInitialized() { return g_initialized; }
 void SetGraphManagerInitialized(int flag) { g_initialized = flag; }
 
 int IsDirect3DUsable() { return g_direct3d_usable; }
+void SetDirect3DUsable(int flag) { g_direct3d_usable = flag; }
 void ForceDirect3DUsableForTest(int flag) { g_direct3d_usable = flag; }
 
 int IsUsing3DDrawing() {
-  // A Direct3D device exists only with the 3D back end.
-  return (kDirect3DBackEndBuilt && CurrentDrawState.Use3D == 1 && g_direct3d_usable == 1 &&
-          IsSoftwareRendering() == 0)
+  return (CurrentDrawState.Use3D == 1 && g_direct3d_usable == 1 && IsSoftwareRendering() == 0 &&
+          GetCurrentDevice3D() != nullptr)
              ? 1
              : 0;
 }

@@ -11,13 +11,13 @@ using GraphReloader = void (*)();
 int IsGraphManagerInitialized();
 void SetGraphManagerInitialized(int flag);
 
-// 1 when the 3D back end started at the last graph-manager start; always 0
-// in a build without it (graphics_build.h).
+// 1 when Direct3D was running at the last graph-manager start.
 int IsDirect3DUsable();
+void SetDirect3DUsable(int flag);
 // Tests only: lets the creation rule's texture branch be reached.
 void ForceDirect3DUsableForTest(int flag);
 // 1 when Use3D is on, Direct3D is usable, software rendering is off and a
-// Direct3D device exists (never in this build).
+// Direct3D device exists.
 int IsUsing3DDrawing();
 
 // Zero-fills the draw state, the font, graph, surface-data, 2D-surface and

@@ -1,6 +1,7 @@
 // Start and end of the graph manager and of the graphics as a whole.
 #include "engine/core/base/fatal_error.h"
 #include "engine/core/base/log.h"
+#include "engine/graphics/d3d_device.h"
 #include "engine/graphics/display_layer.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_state_control.h"
@@ -12,6 +13,7 @@
 #include "engine/graphics/mask_layer.h"
 #include "engine/graphics/surface_2d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/vertex_batch.h"
 
 namespace {
 int g_graphics_started = 0;
@@ -26,8 +28,10 @@ int InitializeGraphManager() {
   ResetDrawTargetState();
   SetGraphManagerInitialized(1);
   InitializeSurface2D();
-  // The 3D device is not part of this build: Direct3D stays unusable.
-  WriteLog("３Ｄグラフィック描画機能は使用しません\n");
+  UpdateVertexColor3D();
+  SetDirect3DUsable(IsDirect3DRunning() && GetDirect3DState().Initialized3D != 0 ? 1 : 0);
+  WriteLog(IsDirect3DUsable() != 0 ? "３Ｄグラフィック描画機能を使用します\n"
+                                   : "３Ｄグラフィック描画機能は使用しません\n");
   CurrentDrawState.CreateBitDepth = 0;
   CurrentDrawState.DrawTarget = -2;
   int width = 0, height = 0;

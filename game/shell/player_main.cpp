@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
   if (!platform::SetLaunchArguments(argc, argv)) return 2;
   // The library's own services in place of the null ones.
   InstallServices(LibraryServiceSet());
+  InstallDirect3DBackEnd();
   return WinMain(platform::CommandLine());
 }

@@ -4,6 +4,7 @@
 #include "engine/core/base/library_state.h"
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/graph_handles.h"
+#include "engine/graphics/graphics_build.h"
 #include "tests/graphics/graphics_fixture.h"
 
 namespace graphics_test {
@@ -152,6 +153,8 @@ TEST_F(DrawStateControlTest, CreationRuleColourDepths) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    // Texture graphics are not built yet: their rows wait for them.
+    if (c.texture == 1 && !kTextureGraphsBuilt) continue;
     ForceDirect3DUsableForTest(c.direct3d);
     GetScreenColorState().RequestedScreenBits = c.screenBits;
     GetScreenColorState().HardwareBanned = c.banned;
@@ -197,8 +200,8 @@ TEST_F(DrawStateControlTest, DrawableDefaultClearsAlphaAndSmallSetters) {
   EXPECT_EQ(CurrentDrawState.CreateSystemMem, 1);
 
   SetUse3DDrawing(1);
-  EXPECT_EQ(GetNotUseDirect3D(), 1) << "no 3D back end in this build";
-  EXPECT_EQ(IsUsing3DDrawing(), 0);
+  EXPECT_EQ(GetNotUseDirect3D(), 0) << "Direct3D asked for before the display object exists";
+  EXPECT_EQ(IsUsing3DDrawing(), 0) << "no device";
 
   int w = 0, h = 0, bits = 0;
   GetScreenColorState().RequestedScreenBits = 0;

@@ -17,6 +17,7 @@
 #include "engine/core/base/start_directory.h"
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/window_timers.h"
+#include "engine/graphics/d3d_device.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/graph_manager.h"
@@ -26,6 +27,7 @@
 #include "engine/graphics/screens.h"
 #include "engine/graphics/software_front.h"
 #include "platform/clock.h"
+#include "platform/d3d/recording_direct3d.h"
 #include "platform/display/display_device.h"
 #include "platform/display/test_controls.h"
 #include "platform/file_system.h"
@@ -41,13 +43,20 @@ class GraphicsTest : public FreshStateTest {
   void SetUp() override {
     FreshStateTest::SetUp();
     platform::SetClock(&clock_);
+    // Hardware drawing starts Direct3D: the recording stand-in answers.
+    ResetDirect3DState();
+    platform::d3d::RecordingDirect3D::Install();
     SetGraphManagerInitialized(1);
     GetWindowData().active = 1;
     SetStartDirectory(platform::NativeToEnginePath(scratch_.Path().string()));
     EnableLogFile(1);
     CreateLogFile();
   }
-  void TearDown() override { FreshStateTest::TearDown(); }
+  void TearDown() override {
+    ResetDirect3DState();
+    platform::d3d::RecordingDirect3D::Uninstall();
+    FreshStateTest::TearDown();
+  }
 
   // Memory-image screens: software rendering with the hardware banned.
   void UseSoftwareRendering(int bits) {

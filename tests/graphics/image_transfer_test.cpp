@@ -145,6 +145,7 @@ TEST_F(ImageTransferTest, ImagesAsBitmaps) {
 
 TEST_F(ImageTransferTest, EightBitScreensTakeImagesThroughABitmap) {
   pd::test::SetDesktop(1024, 768, 8);
+  SetNotUseDirect3D(1);  // no 3D device renders at 8 bits
   StartHardware(true, 8);
   ASSERT_EQ(GetScreenColorState().ScreenBits, 8);
   const int graph = NewGraph(8, 6, 1);

@@ -1,0 +1,81 @@
+// Direct3D back-end tests on the recording stand-in: the display layer
+// started with hardware drawing (a window on a 1024 x 768 desktop at 32
+// bits, or full screen at 16), Direct3D started on the recorder, and helpers
+// for the recorder's trace, textures and the device record.
+#pragma once
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/graphics/d3d_device.h"
+#include "engine/graphics/d3d_startup.h"
+#include "engine/graphics/d3d_targets.h"
+#include "engine/graphics/render_state_cache.h"
+#include "engine/graphics/vertex_batch.h"
+#include "platform/d3d/recording_direct3d.h"
+#include "tests/graphics/screen_fixture.h"
+
+namespace d3d_engine_test {
+
+namespace d3d = platform::d3d;
+namespace pd = platform::display;
+using pd::SurfacePtr;
+
+class Direct3DTest : public graphics_test::ScreenTest {
+ protected:
+  // Replaces the recorder's script before the start.
+  void UseScript(const d3d::RecordingScript& script) { d3d::RecordingDirect3D::Install(script); }
+  d3d::RecordingDirect3D& Recorder() { return *d3d::RecordingDirect3D::Instance(); }
+  std::vector<std::string> Trace() { return Recorder().trace(); }
+  void ClearTrace() { Recorder().ClearTrace(); }
+  DeviceRecord3D& Record() { return CurrentDeviceRecord3D(); }
+
+  // Trace lines that set states (render, stage, texture).
+  std::vector<std::string> StateCalls() {
+    std::vector<std::string> out;
+    for (const std::string& line : Trace()) {
+      if (line.rfind("Set", 0) == 0) out.push_back(line);
+    }
+    return out;
+  }
+  int Count(const std::string& prefix) {
+    const auto t = Trace();
+    return static_cast<int>(std::count_if(t.begin(), t.end(), [&](const std::string& l) {
+      return l.rfind(prefix, 0) == 0;
+    }));
+  }
+  bool Has(const std::string& line) {
+    const auto t = Trace();
+    return std::find(t.begin(), t.end(), line) != t.end();
+  }
+
+  SurfacePtr MakeTexture(const pd::PixelFormat& format, int width = 8, int height = 8) {
+    pd::SurfaceDesc desc;
+    desc.caps = pd::kCapsTexture;
+    desc.width = width;
+    desc.height = height;
+    desc.has_pixel_format = true;
+    desc.pixel_format = format;
+    SurfacePtr s;
+    EXPECT_EQ(GetDisplayState().DirectDrawObject->CreateSurface(desc, &s), pd::Result::kOk);
+    return s;
+  }
+
+  // Log lines from the first that equals `from` to the first that equals
+  // `to`, both included.
+  std::vector<std::string> LogBetween(const std::string& from, const std::string& to) const {
+    const std::vector<std::string> lines = LogLines();
+    auto begin = std::find(lines.begin(), lines.end(), from);
+    if (begin == lines.end()) return {};
+    auto end = std::find(begin, lines.end(), to);
+    if (end != lines.end()) ++end;
+    return std::vector<std::string>(begin, end);
+  }
+  bool LogHas(const std::string& line) const {
+    const std::vector<std::string> lines = LogLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+};
+
+}  // namespace d3d_engine_test
