@@ -248,31 +248,53 @@ TEST_F(GraphCreationTest, CutsShareTheirParentsPixelsAndRefuseOutsideIt) {
 }
 
 TEST_F(GraphCreationTest, TheLostDisplayIsRebuiltInOrderAndTheHandlerCalledOnce) {
-  StartHardware(true, 16);
-  SetInitializedFlag(1);
-  ASSERT_EQ(SetDrawTarget(-2), 0);
-  ASSERT_EQ(RegisterRestoreHandler(&CountingHandler), 0);
-  ClearBackEndCalls();
-  pd::test::MarkAllSurfacesLost();
-  WindowMessage activate;
-  activate.message = kWmActivate;
-  activate.wparam = 1;
-  MainWindowProc(activate);
-  const std::vector<std::string> expected = {
+  const std::vector<std::string> rebuild = {
       "ReleaseDirect3DObject", "DeleteMaskBuffers",       "ReleaseMainSurfaces",
       "TerminateInput",        "ReleaseSurface2DStorage", "ReleaseClipper",
       "ReleaseDirectDrawObject", "RecreateDirectDrawObject", "CreateMainSurfaces",
       "RestorePalette8Bit",    "SelectDrawTarget",        "ReacquireDirect3D",
       "EraseDrawTarget",       "FlipBackScreen",          "NotifyGraphicsLost",
       "ReopenAllMovieStreams", "RecreateMaskScreen"};
-  EXPECT_EQ(BackEndCalls(), expected);
-  EXPECT_EQ(g_handler_calls, 1);
-  EXPECT_EQ(GetDrawTarget(), -2);
-  ASSERT_NE(GetMainSurfaces().BackSurface, nullptr);
-  EXPECT_EQ(GetMainSurfaces().BackSurface->IsLost(), pd::Result::kOk) << "new surfaces";
-  // The screens work again.
-  EXPECT_EQ(PaintBox(0, 0, 4, 4, PackScreenColor(255, 255, 255), 1), 0);
-  EXPECT_EQ(BackPixel(1, 1) & 0xF8FCF8u, 0xF8FCF8u);
+  for (const bool fullScreen : {true, false}) {
+    SCOPED_TRACE(fullScreen ? "full-screen reactivation" : "display change in a window");
+    StartHardware(fullScreen, 16);
+    SetInitializedFlag(1);
+    ASSERT_EQ(SetDrawTarget(-2), 0);
+    ASSERT_EQ(RegisterRestoreHandler(&CountingHandler), 0);
+    const int graph = NewGraph(16, 16, 1);
+    ASSERT_NE(graph, -1);
+    ClearBackEndCalls();
+    g_handler_calls = 0;
+    pd::test::MarkAllSurfacesLost();
+    WindowMessage message;
+    std::vector<std::string> expected = rebuild;
+    if (fullScreen) {
+      message.message = kWmActivate;
+      message.wparam = 1;
+    } else {
+      message.message = kWmDisplayChange;
+      message.wparam = 32;
+      message.lparam = MakeLParam(1024, 768);
+      expected.insert(expected.begin(), "ReleaseAllMovieStreams");
+    }
+    MainWindowProc(message);
+    EXPECT_EQ(BackEndCalls(), expected);
+    EXPECT_EQ(g_handler_calls, 1);
+    EXPECT_EQ(GetDrawTarget(), -2);
+    ASSERT_NE(GetMainSurfaces().BackSurface, nullptr);
+    EXPECT_EQ(GetMainSurfaces().BackSurface->IsLost(), pd::Result::kOk) << "new surfaces";
+    EXPECT_EQ(GetGraphRecord(graph)->RestorePending, 1) << "the game's handler reloads its own";
+    // The screens and the graph's store work again.
+    EXPECT_EQ(PaintBox(0, 0, 4, 4, PackScreenColor(255, 255, 255), 1), 0);
+    EXPECT_EQ(BackPixel(1, 1) & kHighBits, kHighBits);
+    EXPECT_EQ(FillGraph(graph, 255, 0, 0, 255), 0);
+    EXPECT_EQ(DrawnPixel(graph, 3, 3, 0x0000FF, 0), High(0xFF0000u));
+    TerminateGraphics();
+    GetScreenColorState() = ScreenColorState{};
+    GetDisplayState() = DisplayState{};
+    ResetDrawTargetState();
+    GetWindowData().window_mode = 1;
+  }
 }
 
 TEST_F(GraphCreationTest, TheDefaultHandlerReloadsFileGraphsOnceAFile) {
