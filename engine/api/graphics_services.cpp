@@ -9,6 +9,11 @@
 #include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/screen_color.h"
+#include "engine/graphics/display_rebuild.h"
+#include "engine/graphics/graph_restore.h"
+#include "engine/graphics/pending_back_ends.h"
+#include "engine/graphics/presentation.h"
+#include "engine/graphics/startup_drawing.h"
 #include "engine/graphics/screens.h"
 
 // The game's own do-not-use-3D choice (Enable3DGraphs(0) before start-up)
@@ -18,7 +23,7 @@ int EngineGraphicsService::Direct3DDisabled() { return GetDisplayState().NotUseD
 void EngineGraphicsService::SetRenderingMode(int mode) { ::SetRenderingMode(mode); }
 int EngineGraphicsService::RequestedColorDepth() { return GetScreenColorBits(); }
 void EngineGraphicsService::SetTempPrimaryMode(int flag) { ::SetTempPrimaryMode(flag); }
-void EngineGraphicsService::ResetGraphReloader() { SetGraphReloader(nullptr); }
+void EngineGraphicsService::ResetGraphReloader() { RegisterGraphReloader(nullptr); }
 int EngineGraphicsService::Initialize() { return InitializeGraphics(); }
 void EngineGraphicsService::Terminate() { TerminateGraphics(); }
 void EngineGraphicsService::SetVBlankWait(int flag) { SetVBlankWaitFlag(flag); }
@@ -64,3 +69,22 @@ void EngineGraphicsService::FollowClientRect(const WindowRectangle& client) {
   const IntRect requested = GetRequestedClipArea();
   SetClipArea(requested.left, requested.top, requested.right, requested.bottom);
 }
+
+void EngineGraphicsService::PresentBackScreenForPaint() {
+  // A repaint shows the back screen at once, without waiting for the
+  // vertical blank.
+  DisplayState& d = GetDisplayState();
+  const int wait = d.VSyncFlag;
+  SetVBlankWaitFlag(0);
+  PresentScreen();
+  SetVBlankWaitFlag(wait);
+}
+
+void EngineGraphicsService::DrawStartupScreen() { ::DrawStartupScreen(); }
+void EngineGraphicsService::RestoreLostSurfaces3D() { ::RestoreLostSurfaces3D(); }
+void EngineGraphicsService::RebuildGraphicsAfterLoss() { ::RebuildGraphicsAfterLoss(); }
+void EngineGraphicsService::ReleaseDirectDrawObject() { ::ReleaseDirectDrawObject(); }
+void EngineGraphicsService::RefreshAllGraphs() { RefreshAllGraphSurfaces(); }
+void EngineGraphicsService::ResumeAllMovies() { ::ResumeAllMovies(); }
+void EngineGraphicsService::PauseAllMovies() { ::PauseAllMovies(); }
+void EngineGraphicsService::ReleaseAllMovieStreams() { ::ReleaseAllMovieStreams(); }

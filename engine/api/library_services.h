@@ -59,6 +59,15 @@ class EngineGraphicsService final : public NullGraphicsService {
   bool IsDisplayLost() override;
   bool IsGdiVisibleMode() override;
   void FollowClientRect(const WindowRectangle& client) override;
+  void PresentBackScreenForPaint() override;
+  void DrawStartupScreen() override;
+  void RestoreLostSurfaces3D() override;
+  void RebuildGraphicsAfterLoss() override;
+  void ReleaseDirectDrawObject() override;
+  void RefreshAllGraphs() override;
+  void ResumeAllMovies() override;
+  void PauseAllMovies() override;
+  void ReleaseAllMovieStreams() override;
 };
 
 // Sound output, the stream refill and the MIDI handles behind the sound seam

@@ -122,6 +122,8 @@ GraphRecord* GetGraphRecord(int handle) { return Table().table.Find(handle); }
 
 int GetGraphCount() { return Table().table.live_count(); }
 
+GraphRecord* GetGraphRecordAtSlot(int slot) { return Table().table.RecordAt(slot); }
+
 int IsGraphSlotInUse(int slot) { return Table().table.RecordAt(slot) != nullptr ? 1 : 0; }
 
 int GetGraphDimensions(int handle, int* width, int* height) {

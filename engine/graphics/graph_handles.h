@@ -45,6 +45,8 @@ GraphRecord* GetGraphRecord(int handle);
 int GetGraphCount();
 // 1 when the graph table's slot (0-32,767) holds a graphic.
 int IsGraphSlotInUse(int slot);
+// The record in a slot of the graph table (0-32,767), or null.
+GraphRecord* GetGraphRecordAtSlot(int slot);
 int GetGraphDimensions(int handle, int* width, int* height);
 int SetGraphLostFlag(int handle, int32_t* flag);
 int ReleaseGraph(int handle, int logFlag);
