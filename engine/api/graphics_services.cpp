@@ -10,6 +10,7 @@
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/screen_color.h"
 #include "engine/graphics/screens.h"
+#include "engine/graphics/texture_upload.h"
 
 // The game's own do-not-use-3D choice (Enable3DGraphs(0) before start-up)
 // sends the start to software rendering; the effective setting always reads 1
@@ -49,6 +50,7 @@ int EngineGraphicsService::QueryDisplayModeFormat(DisplayModeFormat* format) {
 }
 void EngineGraphicsService::SetupScreenColorFormat() { ::SetupScreenColorFormat(); }
 void EngineGraphicsService::RestoreLostSurfaces2D() { ::RestoreLostSurfaces2D(); }
+void EngineGraphicsService::RestoreLostSurfaces3D() { ::RestoreLostSurfaces3D(); }
 bool EngineGraphicsService::IsDisplayModeChanged() { return ::IsDisplayModeChanged() != 0; }
 bool EngineGraphicsService::IsDirectDrawUsed() { return ::IsDirectDrawUsed() != 0; }
 bool EngineGraphicsService::HasDirectDraw() { return ::HasDirectDraw(); }

@@ -6,6 +6,7 @@
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/mask_layer.h"
 #include "engine/graphics/surface_2d.h"
+#include "engine/graphics/surface_3d.h"
 #include "engine/graphics/surface_data.h"
 
 namespace {
@@ -31,6 +32,7 @@ int IsUsing3DDrawing() {
 void ResetGraphicsEngineState() {
   ResetGraphTable();
   ResetSurface2DTable();
+  ResetSurface3DTable();
   ResetSurfaceDataTable();
   ResetMaskLayer();
   ResetDrawState();
