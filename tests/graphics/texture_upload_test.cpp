@@ -196,6 +196,29 @@ TEST_F(TextureUploadTest, TemporaryTextureGivesTheSameTexels) {
   }
 }
 
+// The child's log lies in its own scratch folder: only the exit is checked.
+TEST_F(TextureUploadTest, FailedTemporaryTextureOrCopyEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  Image source(4, 4, false);
+  const int piece = AddSurface3DData(4, 4, 0, 0, 4, 4, 0, 0, -1, -1, 0, 0, FlagsForEntry(0));
+  ASSERT_NE(piece, -1);
+  EXPECT_EXIT(
+      {
+        pd::test::FailLocks(-1);
+        UploadTexture3D(ImageRect{0, 0, 4, 4}, 0, 0, piece, source.get(), nullptr, 0, 1);
+      },
+      ::testing::ExitedWithCode(255), "");
+  EXPECT_EXIT(
+      {
+        pd::test::FailLocks(1);
+        GetTextureDevice().Load = [](const pd::SurfacePtr&, int, int, const pd::SurfacePtr&, const pd::Rect&) {
+          return pd::Result::kGeneric;
+        };
+        UploadTexture3D(ImageRect{0, 0, 4, 4}, 0, 0, piece, source.get(), nullptr, 0, 1);
+      },
+      ::testing::ExitedWithCode(255), "");
+}
+
 TEST_F(TextureUploadTest, WholeImagesAndRectanglesOverSeveralPieces) {
   // 640 x 40 is two pieces: columns 512 and 128.
   Image source(700, 50, false);
