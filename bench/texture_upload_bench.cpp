@@ -26,6 +26,7 @@
 #include "engine/graphics/image/screen_color.h"
 #include "engine/graphics/surface_3d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/d3d_device.h"
 #include "engine/graphics/texture_device.h"
 #include "engine/graphics/texture_split.h"
 #include "engine/graphics/texture_upload.h"
@@ -50,7 +51,7 @@ softrender_bench::RatioSummary& Registry() {
 }
 
 void SetFormat(int index, int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  TextureFormatEntry& e = GetTextureDevice().Formats[static_cast<size_t>(index)];
+  TextureFormatEntry& e = GetDirect3DState().TextureFormats.Entries[static_cast<size_t>(index)];
   MakeDDPixelFormat(&e.PixelFormat, bits, r, g, b, a);
   CreateColorFormat(&e.Format, bits, r, g, b, a);
 }
@@ -164,7 +165,7 @@ void BM_TextureUploadOurs(benchmark::State& state) {
 void BM_TextureUploadRaw(benchmark::State& state) {
   Bench& b = TheBench();
   if (!b.ok) return state.SkipWithError("no OpenGL 3D device");
-  const ColorFormat& f565 = GetTextureDevice().Formats[0].Format;
+  const ColorFormat& f565 = GetDirect3DState().TextureFormats.Entries[0].Format;
   const ImageRect whole{0, 0, kW, kH};
   const double ns = TimedNs(state, [&] {
     ConvertColorBlt(b.buffer.data(), kW * 2, &f565, b.image.Pixels, b.image.Pitch, &b.image.Format, nullptr,

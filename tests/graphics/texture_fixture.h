@@ -8,6 +8,7 @@
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/surface_3d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/d3d_device.h"
 #include "engine/graphics/texture_device.h"
 #include "engine/graphics/texture_split.h"
 #include "tests/graphics/graphics_fixture.h"
@@ -15,7 +16,7 @@
 namespace graphics_test {
 
 inline void SetTextureFormat(int index, int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  TextureFormatEntry& e = GetTextureDevice().Formats[static_cast<size_t>(index)];
+  TextureFormatEntry& e = GetDirect3DState().TextureFormats.Entries[static_cast<size_t>(index)];
   MakeDDPixelFormat(&e.PixelFormat, bits, r, g, b, a);
   CreateColorFormat(&e.Format, bits, r, g, b, a);
 }
@@ -43,6 +44,7 @@ class TextureTest : public GraphicsTest {
   void TearDown() override {
     ResetGraphicsEngineState();
     ResetTextureDevice();
+    ResetDirect3DState();
     ForceDirect3DUsableForTest(0);
     GraphicsTest::TearDown();
   }

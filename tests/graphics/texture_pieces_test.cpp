@@ -101,6 +101,7 @@ TEST(TextureFormatTest, SelectTextureFormatTable) {
   EXPECT_EQ(GetTextureColorFormat(9), nullptr);
   EXPECT_EQ(GetTexturePixelFormat(-1), nullptr);
   ResetTextureDevice();
+  ResetDirect3DState();
 }
 
 const GraphCreationFlags kPlain16{1, 0, 0, 0, 0, 16, 0, 0};
