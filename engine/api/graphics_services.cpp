@@ -15,6 +15,7 @@
 #include "engine/graphics/presentation.h"
 #include "engine/graphics/startup_drawing.h"
 #include "engine/graphics/screens.h"
+#include "engine/graphics/texture_upload.h"
 
 // The game's own do-not-use-3D choice (Enable3DGraphs(0) before start-up)
 // sends the start to software rendering; the effective setting always reads 1
@@ -54,6 +55,7 @@ int EngineGraphicsService::QueryDisplayModeFormat(DisplayModeFormat* format) {
 }
 void EngineGraphicsService::SetupScreenColorFormat() { ::SetupScreenColorFormat(); }
 void EngineGraphicsService::RestoreLostSurfaces2D() { ::RestoreLostSurfaces2D(); }
+void EngineGraphicsService::RestoreLostSurfaces3D() { ::RestoreLostSurfaces3D(); }
 bool EngineGraphicsService::IsDisplayModeChanged() { return ::IsDisplayModeChanged() != 0; }
 bool EngineGraphicsService::IsDirectDrawUsed() { return ::IsDirectDrawUsed() != 0; }
 bool EngineGraphicsService::HasDirectDraw() { return ::HasDirectDraw(); }

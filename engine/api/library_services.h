@@ -52,6 +52,7 @@ class EngineGraphicsService final : public NullGraphicsService {
   int QueryDisplayModeFormat(DisplayModeFormat* format) override;
   void SetupScreenColorFormat() override;
   void RestoreLostSurfaces2D() override;
+  void RestoreLostSurfaces3D() override;
   bool IsDisplayModeChanged() override;
   bool IsDirectDrawUsed() override;
   bool HasDirectDraw() override;

@@ -12,7 +12,10 @@
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/next_free_slot.h"
 #include "engine/graphics/surface_2d.h"
+#include "engine/graphics/surface_3d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/texture_split.h"
+#include "engine/graphics/texture_upload.h"
 
 namespace {
 
@@ -25,11 +28,6 @@ GraphTable& Table() {
   static GraphTable* table = new GraphTable;
   return *table;
 }
-
-// The 3D storage of texture graphics belongs to the 3D back end, which this
-// build lacks (graphics_build.h): texture graphics cannot get storage.
-int SplitGraphToTextures(GraphRecord&) { return -1; }
-int DeleteGraphTextures(GraphRecord&) { return 0; }
 
 }  // namespace
 
@@ -174,7 +172,7 @@ int ReleaseAllGraphs(int logFlag) {
 int FillGraph(int handle, int r, int g, int b, int a) {
   GraphRecord* record = GetGraphRecord(handle);
   if (record == nullptr) return -1;
-  if (record->TextureFlag == 1) return -1;  // no Direct3D device in this build
+  if (record->TextureFlag == 1) return FillGraphTextures(*record, r, g, b, a);
   if (!HasDirectDraw() && IsHardwareBanned() == 0) return 0;
   for (int i = 0; i < record->PieceCount && i < kGraphMaxPieces; ++i) {
     const Surface2D* piece = GetSurface2D(record->Pieces[i]);

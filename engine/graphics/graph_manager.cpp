@@ -8,6 +8,7 @@
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/mask_layer.h"
 #include "engine/graphics/surface_2d.h"
+#include "engine/graphics/surface_3d.h"
 #include "engine/graphics/surface_data.h"
 
 namespace {
@@ -36,6 +37,7 @@ void ResetGraphicsEngineState() {
   ClearFontTable();
   ResetGraphTable();
   ResetSurface2DTable();
+  ResetSurface3DTable();
   ResetSurfaceDataTable();
   ResetMaskLayer();
   ResetDrawState();

@@ -7,6 +7,7 @@
 #include "engine/core/base/log.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/next_free_slot.h"
+#include "engine/graphics/texture_device.h"
 
 namespace pd = platform::display;
 
@@ -27,14 +28,35 @@ bool LiesInVideoMemory(pd::Surface& surface) {
   return surface.GetCaps(&caps) == pd::Result::kOk && (caps & pd::kCapsVideoMemory) != 0;
 }
 
-// Texture storage belongs to the 3D back end, which this build lacks
-// (graphics_build.h): the store cannot be made.
+// A texture of the entry SelectTextureFormat picks: drawable ones can be
+// render targets, the others are managed by the device. A new texture is
+// filled with 0.
 int CreateTextureStorage(SurfaceData& data) {
-  data.FormatIndex = 0;
-  WriteLog("テクスチャサーフェスの作成に失敗しました\n");
-  WriteLogF("DrawValid:%d  AlphaChFlag%d  AlphaTestFlag:%d  ColorBitDepth:%d", data.DrawValid,
-            data.AlphaChFlag, data.AlphaTestFlag, data.ColorBitDepth);
-  return -1;
+  data.FormatIndex = SelectTextureFormat(data);
+  const ColorFormat* format = GetTextureColorFormat(data.FormatIndex);
+  pd::SurfacePtr surface;
+  bool made = false;
+  if (HasDirectDraw() && format != nullptr && format->BitDepth != 0) {
+    pd::SurfaceDesc desc;
+    desc.width = data.Width;
+    desc.height = data.Height;
+    desc.caps = pd::kCapsTexture |
+                (data.DrawValid == 1 ? pd::kCaps3DDevice | pd::kCapsVideoMemory : pd::kCapsTextureManage);
+    desc.has_pixel_format = true;
+    desc.pixel_format = TexturePixelFormatForSurface(data.FormatIndex);
+    made = GetDisplayState().DirectDrawObject->CreateSurface(desc, &surface) == pd::Result::kOk;
+  }
+  if (!made) {
+    WriteLog("テクスチャサーフェスの作成に失敗しました\n");
+    WriteLogF("DrawValid:%d  AlphaChFlag%d  AlphaTestFlag:%d  ColorBitDepth:%d", data.DrawValid,
+              data.AlphaChFlag, data.AlphaTestFlag, data.ColorBitDepth);
+    return -1;
+  }
+  pd::BltFx fx;
+  fx.fill_color = 0;
+  surface->Blt(nullptr, nullptr, nullptr, pd::kBltColorFill | pd::kBltWait, &fx);
+  data.Surface = std::move(surface);
+  return 0;
 }
 
 int CreateMemImgStorage(SurfaceData& data) {
@@ -221,7 +243,21 @@ int ApplySurfaceDataColorKey(int handle) {
   SurfaceData* data = GetSurfaceData(handle);
   if (data == nullptr) return -1;
   if (data->MemImgFlag == 1 || data->Surface == nullptr) return 0;
-  if (data->TextureFlag == 1) return 0;  // textures: the 3D back end's
+  if (data->TextureFlag == 1) {
+    // The key as the texture stores it: every alpha and spare bit set.
+    const ColorFormat* format = GetTextureColorFormat(data->FormatIndex);
+    if (format == nullptr) return -1;
+    const uint32_t key = PackColor(format, static_cast<int>((data->ColorKey >> 16) & 0xFF),
+                                   static_cast<int>((data->ColorKey >> 8) & 0xFF),
+                                   static_cast<int>(data->ColorKey & 0xFF), 255) |
+                         format->AlphaMask | format->SpareMask;
+    const pd::ColorKey range{key, key};
+    if (data->Surface->SetColorKey(pd::kColorKeySourceBlt, &range) != pd::Result::kOk) {
+      WriteLog("テクスチャサーフェスのカラーキーの設定に失敗しました\n");
+      return -1;
+    }
+    return 0;
+  }
   const uint32_t key =
       ScreenDepth() == 8 ? 0
                          : PackScreenColor(static_cast<int>((data->ColorKey >> 16) & 0xFF),
@@ -248,8 +284,9 @@ int LockSurfaceData(int handle, int* pitch, uint8_t** pointer, int writeOnly, co
   SurfaceData* data = GetSurfaceData(handle);
   if (data == nullptr) return -1;
   if (format != nullptr) {
-    *format = data->MemImgFlag == 1 ? data->Image.Format
-                                    : &GetScreenColorState().ScreenColorFormat;
+    *format = data->MemImgFlag == 1   ? data->Image.Format
+              : data->TextureFlag == 1 ? GetTextureColorFormat(data->FormatIndex)
+                                       : &GetScreenColorState().ScreenColorFormat;
   }
   if (data->LockCount > 0) {
     if (pitch != nullptr) *pitch = data->LockPitch;
