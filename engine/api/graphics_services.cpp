@@ -9,6 +9,7 @@
 #include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/screen_color.h"
+#include "engine/graphics/movie_graph.h"
 #include "engine/graphics/screens.h"
 
 // The game's own do-not-use-3D choice (Enable3DGraphs(0) before start-up)
@@ -64,3 +65,7 @@ void EngineGraphicsService::FollowClientRect(const WindowRectangle& client) {
   const IntRect requested = GetRequestedClipArea();
   SetClipArea(requested.left, requested.top, requested.right, requested.bottom);
 }
+
+void EngineGraphicsService::ResumeAllMovies() { ::ResumeAllMovies(); }
+void EngineGraphicsService::PauseAllMovies() { ::PauseAllMovies(); }
+void EngineGraphicsService::ReleaseAllMovieStreams() { ::ReleaseAllMovieStreams(); }

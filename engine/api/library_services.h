@@ -54,6 +54,9 @@ class EngineGraphicsService final : public NullGraphicsService {
   bool IsDisplayLost() override;
   bool IsGdiVisibleMode() override;
   void FollowClientRect(const WindowRectangle& client) override;
+  void ResumeAllMovies() override;
+  void PauseAllMovies() override;
+  void ReleaseAllMovieStreams() override;
 };
 
 // Sound output, the stream refill and the MIDI handles behind the sound seam

@@ -1,5 +1,7 @@
 #include "engine/graphics/graph_manager.h"
 
+#include "engine/graphics/movie_graph.h"
+
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/graphics_build.h"
@@ -29,6 +31,7 @@ int IsUsing3DDrawing() {
 }
 
 void ResetGraphicsEngineState() {
+  ReleaseAllMovies();
   ResetGraphTable();
   ResetSurface2DTable();
   ResetSurfaceDataTable();
@@ -37,8 +40,6 @@ void ResetGraphicsEngineState() {
   g_direct3d_usable = 0;
   g_initialized = 0;
 }
-
-void ReleaseGraphMovie(GraphRecord& record) { record.MovieHandle = -1; }
 
 void NoteGraphReleased(int handle) {
   if (g_initialized != 0 && CurrentDrawState.DrawTarget == handle) SetDrawTarget(-2);
