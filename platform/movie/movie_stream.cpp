@@ -445,7 +445,7 @@ struct MovieStream::State {
     }
   }
 
-  bool sound_broken = false;  // the sound cannot be resampled: the movie plays silent
+  std::atomic<bool> sound_broken{false};  // the sound cannot be resampled: the movie plays silent
   int in_format = -1, in_rate = 0, in_channels = 0;
 };
 
