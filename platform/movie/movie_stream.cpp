@@ -41,13 +41,26 @@ constexpr size_t kQueueBudgetBytes = size_t{64} << 20;
 // How far the sound may drift from the movie's time before it is put back.
 constexpr int64_t kAudioSlackFrames = kOutRate / 10;
 
+// What the converter writes. 5-6-5 frames are packed from 32-bit ones
+// here: the converter's own 16-bit paths interpolate or dither some
+// sources, and a frame must keep the top bits of each channel exactly.
 AVPixelFormat OutputFormat(FrameLayout layout) {
-  switch (layout) {
-    case FrameLayout::kRgb565: return AV_PIX_FMT_RGB565LE;
-    case FrameLayout::kXrgb8888: return AV_PIX_FMT_BGR0;
-    case FrameLayout::kRgb24: return AV_PIX_FMT_BGR24;
+  return layout == FrameLayout::kRgb24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGR0;
+}
+
+void PackRgb565(const uint8_t* wide, int wide_pitch, uint8_t* out, int pitch, int width, int height) {
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* src = wide + static_cast<ptrdiff_t>(y) * wide_pitch;
+    uint8_t* dst = out + static_cast<ptrdiff_t>(y) * pitch;
+    for (int x = 0; x < width; ++x) {
+      const uint32_t v = (static_cast<uint32_t>(src[2] & 0xF8) << 8) | (static_cast<uint32_t>(src[1] & 0xFC) << 3) |
+                         (src[0] >> 3);
+      dst[0] = static_cast<uint8_t>(v);
+      dst[1] = static_cast<uint8_t>(v >> 8);
+      src += 4;
+      dst += 2;
+    }
   }
-  return AV_PIX_FMT_BGR0;
 }
 
 // Bytes of a movie held in memory, read through our own I/O context.
@@ -124,6 +137,7 @@ struct MovieStream::State {
   AVPacket* packet = nullptr;
   AVFrame* decoded = nullptr;
   std::vector<int16_t> resampled;
+  std::vector<uint8_t> wide;  // 32-bit frame that 5-6-5 frames are packed from
   int64_t next_number = 0;
   int64_t last_video_pts = -1;
   int64_t seek_floor = 0;  // frames wholly before this are dropped after a seek
@@ -349,11 +363,15 @@ struct MovieStream::State {
     // Some converters write whole 16-byte groups past the row's end: the
     // buffer has room for that.
     pixels.resize(static_cast<size_t>(pitch) * static_cast<size_t>(height) + 64);
-    uint8_t* planes[4] = {pixels.data(), nullptr, nullptr, nullptr};
-    int pitches[4] = {pitch, 0, 0, 0};
+    const bool packed16 = layout == FrameLayout::kRgb565;
+    const int wide_pitch = width * 4;
+    if (packed16) wide.resize(static_cast<size_t>(wide_pitch) * static_cast<size_t>(height) + 64);
+    uint8_t* planes[4] = {packed16 ? wide.data() : pixels.data(), nullptr, nullptr, nullptr};
+    int pitches[4] = {packed16 ? wide_pitch : pitch, 0, 0, 0};
     if (sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height, planes, pitches) <= 0) {
       return true;
     }
+    if (packed16) PackRgb565(wide.data(), wide_pitch, pixels.data(), pitch, width, height);
     {
       std::lock_guard<std::mutex> lock(mutex);
       if (gen != generation || stop) {
