@@ -559,7 +559,8 @@ std::unique_ptr<MovieStream::State> OpenWith(std::unique_ptr<MovieStream::State>
   }
   const size_t frame_bytes = static_cast<size_t>(s->pitch) * static_cast<size_t>(height);
   s->max_queue = std::clamp<size_t>(kQueueBudgetBytes / frame_bytes, kFramesAhead, 64);
-  s->current.assign(static_cast<size_t>(s->pitch) * static_cast<size_t>(height), 0);
+  // Frames change places with the queue's buffers: all of one size.
+  s->current.assign(frame_bytes + 64, 0);
   MovieStream::State* raw = s.get();
   s->thread = std::thread([raw] { raw->Run(); });
   if (failure != nullptr) *failure = OpenFailure::kNone;
