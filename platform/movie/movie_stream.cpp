@@ -343,7 +343,10 @@ struct MovieStream::State {
     } else {
       pts = ToMicro(pts, base) - start_time;
     }
+    // Frames keep their decode order on the time line even when a damaged
+    // file says otherwise: the queue stays sorted by time.
     if (pts < 0) pts = 0;
+    if (pts < last_video_pts) pts = last_video_pts;
     last_video_pts = pts;
     const int64_t number = next_number++;
     if (time_per_frame > 0 && pts + time_per_frame <= seek_floor) return true;
