@@ -14,6 +14,7 @@
 #include "engine/graphics/pending_back_ends.h"
 #include "engine/graphics/presentation.h"
 #include "engine/graphics/startup_drawing.h"
+#include "engine/graphics/movie_graph.h"
 #include "engine/graphics/screens.h"
 #include "engine/graphics/texture_upload.h"
 

@@ -10,6 +10,7 @@
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/image/draw_state.h"
+#include "engine/graphics/movie_graph.h"
 #include "engine/graphics/scaled_draw_2d.h"
 #include "engine/graphics/software_front.h"
 #include "engine/softrender/rect_fill.h"
@@ -44,6 +45,7 @@ int BlitGraph(int x, int y, int graph, int transparent) {
   if (record == nullptr) return -1;
   if (s.BlendGraph != -1 && CheckBlendGraphicSize(*record) != 0) return -1;
   if (ReadActiveFlag() == 0) WaitWhileInactive();
+  if (record->MovieHandle != -1) UpdateMovieFrame(graph, 0);
   const IntRect bounds{x, y, x + record->Width, y + record->Height};
   BeforeDraw();
   const int result = DrawGraph2D(x, y, *record, transparent, 1);

@@ -12,6 +12,7 @@
 #include "engine/graphics/draw_frame_2d.h"
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/image/draw_state.h"
+#include "engine/graphics/movie_graph.h"
 #include "engine/graphics/software_front.h"
 #include "engine/graphics/surface_2d.h"
 #include "engine/graphics/surface_data.h"
@@ -39,6 +40,7 @@ int ImageEntry(int graph, const IntRect& bounds, Draw draw) {
   if (record == nullptr) return -1;
   if (s.BlendGraph != -1 && CheckBlendGraphicSize(*record) != 0) return -1;
   if (ReadActiveFlag() == 0) WaitWhileInactive();
+  if (record->MovieHandle != -1) UpdateMovieFrame(graph, 0);
   if (SoftwareFrontTarget() && GetReadBackPending() != 0) ReadBackSoftwareFront();
   const int result = draw(*record);
   if (SoftwareFrontTarget()) ShowSoftwareFrontRect(bounds);

@@ -1,5 +1,7 @@
 #include "engine/graphics/graph_handles.h"
 
+#include "engine/graphics/movie_graph.h"
+
 #include <memory>
 #include <new>
 

@@ -1,5 +1,7 @@
 #include "engine/graphics/graph_manager.h"
 
+#include "engine/graphics/movie_graph.h"
+
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/d3d_device.h"
@@ -35,6 +37,7 @@ void ResetGraphicsEngineState() {
   // Fonts first, while their draw screens' handles still name their own
   // surfaces.
   ClearFontTable();
+  ReleaseAllMovies();
   ResetGraphTable();
   ResetSurface2DTable();
   ResetSurface3DTable();
@@ -44,8 +47,6 @@ void ResetGraphicsEngineState() {
   g_direct3d_usable = 0;
   g_initialized = 0;
 }
-
-void ReleaseGraphMovie(GraphRecord& record) { record.MovieHandle = -1; }
 
 void NoteGraphReleased(int handle) {
   if (g_initialized != 0 && CurrentDrawState.DrawTarget == handle) SetDrawTarget(-2);

@@ -25,8 +25,6 @@ int IsUsing3DDrawing();
 // is kept. The draw state then gets its start values (ResetDrawState).
 void ResetGraphicsEngineState();
 
-// The graphic's movie binding (movies are not built yet: nothing bound).
-void ReleaseGraphMovie(GraphRecord& record);
 // Called by ReleaseGraph after a graphic is gone: a released draw target
 // sends drawing to the back screen instead of into a store that is gone.
 void NoteGraphReleased(int handle);

@@ -1,0 +1,123 @@
+// The movie stream on its own: the update request and its event, seeking,
+// the three frame layouts, and what it refuses, at virtual times.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/movie/movie_clip_writer.h"
+#include "platform/movie/movie_stream.h"
+
+namespace {
+
+namespace pm = platform::movie;
+
+class MovieStreamTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<pm::MovieStream> Open(const pm::ClipOptions& o, pm::FrameLayout layout) {
+    pm::OpenFailure why = pm::OpenFailure::kOpenFile;
+    auto movie = pm::MovieStream::OpenMemory(pm::WriteClipBytes(o), layout, &why);
+    EXPECT_EQ(why, pm::OpenFailure::kNone);
+    return movie;
+  }
+  // Pixel (x, y) of the current frame as 0xRRGGBB.
+  static uint32_t Pixel(const pm::MovieStream& movie, int x, int y) {
+    std::vector<uint8_t> frame(static_cast<size_t>(movie.FramePitch()) * static_cast<size_t>(movie.Height()));
+    movie.CopyCurrentFrame(frame.data(), movie.FramePitch(), movie.Height());
+    const uint8_t* p = frame.data() + y * movie.FramePitch() + x * pm::BytesPerPixel(movie.Layout());
+    switch (movie.Layout()) {
+      case pm::FrameLayout::kRgb565: {
+        const uint32_t v = p[0] | p[1] << 8;
+        return ((v >> 11) & 0x1F) << 19 | ((v >> 5) & 0x3F) << 10 | (v & 0x1F) << 3;
+      }
+      case pm::FrameLayout::kRgb24:
+      case pm::FrameLayout::kXrgb8888: return static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
+    }
+    return 0;
+  }
+
+  platform::VirtualClock clock_{5'000'000};
+  platform::ScopedClock scoped_{clock_};
+};
+
+TEST_F(MovieStreamTest, RequestsAreDoneAtOnceOrPendingUntilTheirEvent) {
+  const pm::ClipOptions o;
+  auto movie = Open(o, pm::FrameLayout::kXrgb8888);
+  ASSERT_NE(movie, nullptr);
+  EXPECT_EQ(movie->TimePerFrame(), 40000);
+  EXPECT_NEAR(static_cast<double>(movie->StopPosition()), 2000000.0, 50000.0);
+  EXPECT_TRUE(movie->HasAudio());
+  EXPECT_EQ(movie->CurrentFrameNumber(), -1);
+  EXPECT_FALSE(movie->UpdateSignalled());  // no request yet
+  ASSERT_TRUE(movie->WaitDecoded(2, 5000));
+  EXPECT_EQ(movie->RequestUpdate(), pm::UpdateStatus::kDone);  // frame 0 is due at 0
+  EXPECT_EQ(movie->CurrentFrameNumber(), 0);
+  // Stopped: the time stands still.
+  clock_.Advance(100);
+  EXPECT_EQ(movie->RequestUpdate(), pm::UpdateStatus::kPending);
+  movie->Run();
+  clock_.Advance(39);
+  EXPECT_FALSE(movie->UpdateSignalled());
+  clock_.Advance(1);
+  EXPECT_TRUE(movie->UpdateSignalled());
+  EXPECT_EQ(movie->CurrentFrameNumber(), 1);
+  EXPECT_FALSE(movie->UpdateSignalled());  // the request is complete
+  movie->Pause();
+  clock_.Advance(1000);
+  EXPECT_EQ(movie->CurrentTime(), 40000);
+}
+
+TEST_F(MovieStreamTest, SeekingTakesTheFrameDueAtTheNewTime) {
+  const pm::ClipOptions o;
+  auto movie = Open(o, pm::FrameLayout::kXrgb8888);
+  ASSERT_NE(movie, nullptr);
+  movie->Run();
+  for (const int64_t target : {1000000, 200000, 1960000, 0}) {
+    movie->Seek(target);
+    EXPECT_EQ(movie->CurrentTime(), target);
+    EXPECT_EQ(movie->WaitUpdate(), pm::UpdateStatus::kDone) << target;
+    EXPECT_EQ(pm::ReadClipFrameIndex(o, [&](int x, int y) { return Pixel(*movie, x, y); }), target / 40000);
+  }
+  movie->Seek(5000000);  // past the end: no frame, the end of the stream
+  EXPECT_EQ(movie->WaitUpdate(), pm::UpdateStatus::kEnd);
+}
+
+TEST_F(MovieStreamTest, EveryLayoutHoldsThePatternExactly) {
+  const pm::ClipOptions o;
+  for (const pm::FrameLayout layout : {pm::FrameLayout::kRgb565, pm::FrameLayout::kXrgb8888, pm::FrameLayout::kRgb24}) {
+    auto movie = Open(o, layout);
+    ASSERT_NE(movie, nullptr);
+    EXPECT_EQ(movie->FramePitch(), (64 * pm::BytesPerPixel(layout) + 3) & ~3);
+    movie->Run();
+    clock_.Advance(120);
+    ASSERT_EQ(movie->WaitUpdate(), pm::UpdateStatus::kDone);
+    const uint32_t mask = layout == pm::FrameLayout::kRgb565 ? 0xF8FCF8u : 0xFFFFFFu;
+    int bad = 0;
+    for (int y = 0; y < o.height; ++y) {
+      for (int x = 0; x < o.width; ++x) bad += Pixel(*movie, x, y) != (pm::ClipPixel(o, 3, x, y) & mask);
+    }
+    EXPECT_EQ(bad, 0) << static_cast<int>(layout);
+  }
+}
+
+TEST_F(MovieStreamTest, WhatIsRefused) {
+  pm::OpenFailure why = pm::OpenFailure::kNone;
+  EXPECT_EQ(pm::MovieStream::OpenMemory({}, pm::FrameLayout::kXrgb8888, &why), nullptr);
+  EXPECT_EQ(why, pm::OpenFailure::kOpenFile);
+  EXPECT_EQ(pm::MovieStream::OpenMemory(std::vector<uint8_t>(4096, 0x47), pm::FrameLayout::kXrgb8888, &why), nullptr);
+  EXPECT_NE(why, pm::OpenFailure::kNone);
+  EXPECT_EQ(pm::MovieStream::OpenPath("C:\\no\\such\\movie.mkv", pm::FrameLayout::kXrgb8888, &why), nullptr);
+  EXPECT_EQ(why, pm::OpenFailure::kOpenFile);
+  pm::ClipOptions silent;
+  silent.sound = false;
+  auto movie = Open(silent, pm::FrameLayout::kXrgb8888);
+  ASSERT_NE(movie, nullptr);
+  EXPECT_FALSE(movie->HasAudio());
+  std::vector<int16_t> sound(200, 7);
+  movie->Run();
+  clock_.Advance(40);
+  movie->RenderAudio(sound.data(), 100);
+  EXPECT_EQ(sound, std::vector<int16_t>(200, 7));  // left as it was
+}
+
+}  // namespace
