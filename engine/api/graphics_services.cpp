@@ -11,7 +11,7 @@
 #include "engine/graphics/image/screen_color.h"
 #include "engine/graphics/display_rebuild.h"
 #include "engine/graphics/graph_restore.h"
-#include "engine/graphics/pending_back_ends.h"
+#include "engine/graphics/back_end_calls.h"
 #include "engine/graphics/presentation.h"
 #include "engine/graphics/startup_drawing.h"
 #include "engine/graphics/movie_graph.h"
@@ -84,10 +84,12 @@ void EngineGraphicsService::PresentBackScreenForPaint() {
 }
 
 void EngineGraphicsService::DrawStartupScreen() { ::DrawStartupScreen(); }
-void EngineGraphicsService::RestoreLostSurfaces3D() { ::RestoreLostSurfaces3D(); }
 void EngineGraphicsService::RebuildGraphicsAfterLoss() { ::RebuildGraphicsAfterLoss(); }
 void EngineGraphicsService::ReleaseDirectDrawObject() { ::ReleaseDirectDrawObject(); }
 void EngineGraphicsService::RefreshAllGraphs() { RefreshAllGraphSurfaces(); }
 void EngineGraphicsService::ResumeAllMovies() { ::ResumeAllMovies(); }
 void EngineGraphicsService::PauseAllMovies() { ::PauseAllMovies(); }
-void EngineGraphicsService::ReleaseAllMovieStreams() { ::ReleaseAllMovieStreams(); }
+void EngineGraphicsService::ReleaseAllMovieStreams() {
+  NoteBackEndCall("ReleaseAllMovieStreams");
+  ::ReleaseAllMovieStreams();
+}

@@ -62,7 +62,6 @@ class EngineGraphicsService final : public NullGraphicsService {
   void FollowClientRect(const WindowRectangle& client) override;
   void PresentBackScreenForPaint() override;
   void DrawStartupScreen() override;
-  void RestoreLostSurfaces3D() override;
   void RebuildGraphicsAfterLoss() override;
   void ReleaseDirectDrawObject() override;
   void RefreshAllGraphs() override;

@@ -47,6 +47,7 @@ void ResetServices() { InstallServices({}); }
 // draw target, the screens, the display, the screen's colour format, the
 // fonts and the extra image readers.
 void ResetGraphicsModule() {
+  EnableTextureGraphsForTest(0);
   ResetDirect3DState();
   ResetGraphicsEngineState();
   ResetMainSurfaces();

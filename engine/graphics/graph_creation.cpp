@@ -13,7 +13,7 @@
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/graph_image_loader.h"
 #include "engine/graphics/image_transfer_2d.h"
-#include "engine/graphics/pending_back_ends.h"
+#include "engine/graphics/back_end_calls.h"
 #include "engine/graphics/surface_2d.h"
 
 namespace {
@@ -50,35 +50,7 @@ std::string CurrentFolder() {
 
 // The movie road of ReadGraphFromFile: a file no image reader takes.
 int ReadMovieGraph(const char* file, int want3D, int movieKind) {
-  const StreamHandle stream = StreamOpen(file, 0, 1, 0);
-  if (stream == 0 || stream == -1) {
-    WriteLogF("グラフィックファイル %s がありません", file);
-    return -1;
-  }
-  StreamClose(stream);
-  DrawState& s = CurrentDrawState;
-  const int keptBitDepth = s.CreateBitDepth;
-  const int keptSystemMem = s.CreateSystemMem;
-  const int keptUse3D = IsUsing3DDrawing();
-  int width = 0, height = 0;
-  const int movie = OpenMovieToGraph(file, &width, &height, movieKind);
-  if (movie == -1) {
-    WriteLogF("右記のグラフィックファイルのロードに失敗しました：%s \n", file);
-    return -1;
-  }
-  if (movieKind != 0) SetUse3DDrawing(0);
-  s.CreateBitDepth = ScreenDepth();
-  s.CreateSystemMem = 1;
-  const int handle = CreateBlankGraph(width, height, want3D, 0, 0);
-  s.CreateBitDepth = keptBitDepth;
-  SetGraphSystemMemDefault(keptSystemMem);
-  SetUse3DDrawing(keptUse3D);
-  if (handle == -1) {
-    WriteLogF("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", file);
-    return -1;
-  }
-  GetGraphRecord(handle)->MovieHandle = movie;
-  return handle;
+  return OpenMovieGraph(file, want3D, movieKind);
 }
 
 }  // namespace
@@ -123,7 +95,7 @@ int TransferImageToGraph(const char* fileName, const GraphImage* image, const Gr
                    CurrentFolder());
   graph->SourceX = sourceX;
   graph->SourceY = sourceY;
-  if (graph->TextureFlag == 1) return UploadImageToGraphTextures(*graph, image, alpha);
+  if (graph->TextureFlag == 1) return UploadImageToGraphTextures(sourceX, sourceY, *graph, image, alpha);
   return TransImageToGraphSurface2D(sourceX, sourceY, *graph, image, alpha);
 }
 
@@ -189,7 +161,7 @@ int CreateSubGraph(int x, int y, int width, int height, int source) {
   graph->SourceX = x + parent->SourceX;
   graph->SourceY = y + parent->SourceY;
   const int shared = graph->TextureFlag == 1
-                         ? MakeSubGraphTextures(*graph, x, y, *parent)
+                         ? MakeSubGraphTextures(*graph, x, y, width, height, *parent)
                          : CreateSubGraphSurface2D(*graph, x, y, width, height, *parent);
   if (shared != 0) {
     WriteLog("グラフィックの派生に失敗しました終了します");

@@ -62,7 +62,7 @@ int AllocGraphHandle(int width, int height, int want3D, GraphRecord** out, int a
   record->BlendGraphFormat = s.CreateBlendGraph;
   record->LostFlag = nullptr;
 
-  record->TextureFlag = (kTextureGraphsBuilt && want3D != 0 && s.Use3D != 0 && IsDirect3DUsable() != 0 &&
+  record->TextureFlag = (TextureGraphsEnabled() != 0 && want3D != 0 && s.Use3D != 0 && IsDirect3DUsable() != 0 &&
                          IsSoftwareRendering() == 0)
                             ? 1
                             : 0;

@@ -26,6 +26,13 @@ int IsDirect3DUsable() { return g_direct3d_usable; }
 void SetDirect3DUsable(int flag) { g_direct3d_usable = flag; }
 void ForceDirect3DUsableForTest(int flag) { g_direct3d_usable = flag; }
 
+namespace {
+int g_texture_graphs_for_test = 0;
+}  // namespace
+
+int TextureGraphsEnabled() { return (kTextureGraphsBuilt || g_texture_graphs_for_test != 0) ? 1 : 0; }
+void EnableTextureGraphsForTest(int flag) { g_texture_graphs_for_test = flag; }
+
 int IsUsing3DDrawing() {
   return (CurrentDrawState.Use3D == 1 && g_direct3d_usable == 1 && IsSoftwareRendering() == 0 &&
           GetCurrentDevice3D() != nullptr)

@@ -16,6 +16,11 @@ int IsDirect3DUsable();
 void SetDirect3DUsable(int flag);
 // Tests only: lets the creation rule's texture branch be reached.
 void ForceDirect3DUsableForTest(int flag);
+// 1 when new graphics may be texture graphics: always once the build has
+// them (kTextureGraphsBuilt), and in tests that switch them on to reach the
+// texture storage.
+int TextureGraphsEnabled();
+void EnableTextureGraphsForTest(int flag);
 // 1 when Use3D is on, Direct3D is usable, software rendering is off and a
 // Direct3D device exists.
 int IsUsing3DDrawing();

@@ -16,7 +16,7 @@
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/graph_image_loader.h"
 #include "engine/graphics/mask_layer.h"
-#include "engine/graphics/pending_back_ends.h"
+#include "engine/graphics/back_end_calls.h"
 #include "engine/graphics/presentation.h"
 #include "engine/graphics/screens.h"
 #include "engine/graphics/surface_2d.h"
@@ -129,6 +129,7 @@ int ReloadAllGraphs() {
 
 int RebuildGraphicsAfterLoss() {
   const auto step = [](const char* name) { NoteBackEndCall(name); };
+  NoteBackEndCall("ReleaseDirect3DObject");
   ReleaseDirect3DObject();
   step("DeleteMaskBuffers");
   DeleteMaskBuffers();
@@ -160,12 +161,14 @@ int RebuildGraphicsAfterLoss() {
   step("SelectDrawTarget");
   const int target = CurrentDrawState.DrawTarget;
   SelectDrawTarget(target, target);
+  NoteBackEndCall("ReacquireDirect3D");
   ReacquireDirect3D();
   step("EraseDrawTarget");
   EraseDrawTarget();
   step("FlipBackScreen");
   FlipBackScreen();
   NotifyGraphicsLost();
+  NoteBackEndCall("ReopenAllMovieStreams");
   ReopenAllMovieStreams();
   step("RecreateMaskScreen");
   RecreateMaskScreen();

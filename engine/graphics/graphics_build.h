@@ -1,11 +1,11 @@
 // Which parts of the 3D back end this build of the graphics engine has.
 //
-// The Direct3D device runs (Direct3DUsable follows it), but texture
-// graphics do not exist yet: while kTextureGraphsBuilt is false no graphic
-// is made a texture graphic (TextureFlag stays 0), the 3D surface table is
-// always empty, and every texture branch (texture storage, texture draws)
-// is a stub that is never reached in normal running. Tests may still force
-// Direct3DUsable to reach the branches that only decide.
+// The Direct3D device runs (Direct3DUsable follows it) and texture storage
+// exists, but the device does not hand its size limits and copies to the
+// texture storage yet and there are no 3D draws: while kTextureGraphsBuilt
+// is false no graphic is made a texture graphic (TextureFlag stays 0) and
+// the 3D surface table stays empty in normal running. Tests reach the
+// texture storage through its own fixture.
 #pragma once
 
 inline constexpr bool kTextureGraphsBuilt = false;

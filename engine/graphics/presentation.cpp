@@ -13,7 +13,7 @@
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/memimg_transfer.h"
-#include "engine/graphics/pending_back_ends.h"
+#include "engine/graphics/back_end_calls.h"
 #include "engine/graphics/screens.h"
 #include "engine/graphics/software_front.h"
 #include "platform/clock.h"

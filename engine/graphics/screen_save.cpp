@@ -9,7 +9,7 @@
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/image_area.h"
 #include "engine/graphics/image/image_area_save.h"
-#include "engine/graphics/pending_back_ends.h"
+#include "engine/graphics/back_end_calls.h"
 #include "engine/graphics/screens.h"
 #include "engine/graphics/software_front.h"
 

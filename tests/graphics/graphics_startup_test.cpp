@@ -57,6 +57,8 @@ const std::vector<std::string> kDirect3DLines = {
 const std::vector<std::string> kManagerLines3D = {
     "グラフィック管理系の初期化を行います",
     "３Ｄグラフィック描画機能を使用します",
+    "フォントの初期化を行います",
+    "フォントの初期化は正常に終了しました",
     "グラフィック管理系の初期化は正常に終了しました",
 };
 

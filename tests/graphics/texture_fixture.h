@@ -46,6 +46,7 @@ class TextureTest : public GraphicsTest {
     ResetTextureDevice();
     ResetDirect3DState();
     ForceDirect3DUsableForTest(0);
+    EnableTextureGraphsForTest(0);
     GraphicsTest::TearDown();
   }
 
@@ -59,6 +60,7 @@ class TextureTest : public GraphicsTest {
       return dst->BltFast(x, y, src.get(), &rect, pd::kBltFastWait);
     };
     ForceDirect3DUsableForTest(1);
+    EnableTextureGraphsForTest(1);
   }
 };
 
