@@ -342,7 +342,17 @@ int ReleaseDirect3DObject() {
   Direct3DState& s = GetDirect3DState();
   if (s.Initialized3D == 0) return -1;
   DeviceRecord3D* r = GetDeviceRecord3D(s.CurrentDevice);
-  if (r != nullptr) ReleaseDevice3D(*r);
+  if (r != nullptr) {
+    ReleaseDevice3D(*r);
+    // The display's surfaces are made anew after this: holding the old
+    // ones would keep the old primary alive, and the new one could not be
+    // made. ReacquireDirect3D points the record at the new screens.
+    r->DefaultTarget.reset();
+    r->CurrentTarget.reset();
+    r->Texture.reset();
+    r->BlendTexture.reset();
+    for (StageSetting3D& stage : r->Stages) stage.Texture.reset();
+  }
   WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトを解放します\n");
   if (s.Direct3D != nullptr) {
     DropObject();
