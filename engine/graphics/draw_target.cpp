@@ -16,6 +16,7 @@
 #include "engine/graphics/software_front.h"
 #include "engine/graphics/surface_2d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/vertex_batch.h"
 
 namespace pd = platform::display;
 
@@ -194,6 +195,7 @@ int SetDrawTarget(int target) {
 
 int ClearDrawTarget() {
   if (DirectDrawMissing()) return -1;
+  EndScene3DBeforeSurfaceAccess();
   MainSurfaces& m = GetMainSurfaces();
   const int target = CurrentDrawState.DrawTarget;
   if (ScreensInMemory()) {
@@ -257,6 +259,7 @@ int EraseDrawTarget() {
 
 int ReadBackTargetToGraph2D(int x1, int y1, int x2, int y2, int graph) {
   if (DirectDrawMissing()) return -1;
+  EndScene3DBeforeSurfaceAccess();
   const DrawState& s = CurrentDrawState;
   const GraphRecord* record = GetGraphRecord(graph);
   if (record == nullptr) return -1;
