@@ -102,6 +102,8 @@ TEST_F(BatchOrderTest, TheBatchLandsBeforeThe2DSideTouchesASurface) {
        }},
       {"a clear of the back screen", -2, [](BatchOrderTest&) { return ClearDrawTarget(); }},
       {"a clear of a graphic", 0, [](BatchOrderTest&) { return ClearDrawTarget(); }},
+      {"a fill of the target graphic", 0,
+       [](BatchOrderTest& t) { return FillGraph(t.target_, 10, 20, 30, 255); }},
       {"a read-back into a graphic", -2,
        [](BatchOrderTest& t) { return ReadBackTargetToGraph2D(0, 0, 16, 16, t.source_); }},
       {"an image into the target graphic", 0,
