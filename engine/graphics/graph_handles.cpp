@@ -175,7 +175,11 @@ int ReleaseAllGraphs(int logFlag) {
 int FillGraph(int handle, int r, int g, int b, int a) {
   GraphRecord* record = GetGraphRecord(handle);
   if (record == nullptr) return -1;
-  if (record->TextureFlag == 1) return FillGraphTextures(*record, r, g, b, a);
+  if (record->TextureFlag == 1) {
+    // Quads waiting in the batch were drawn from the old pixels.
+    FlushCurrentVertexBatch();
+    return FillGraphTextures(*record, r, g, b, a);
+  }
   if (!HasDirectDraw() && IsHardwareBanned() == 0) return 0;
   EndScene3DBeforeSurfaceAccess();
   for (int i = 0; i < record->PieceCount && i < kGraphMaxPieces; ++i) {
