@@ -128,6 +128,7 @@ void BM_CaptureOurs(benchmark::State& state) {
   const d3d::VertexColored triangle[3] = {{0.0f, 0.0f, 0.0f, 1.0f, 0xFF204060u},
                                           {2.0f, 0.0f, 0.0f, 1.0f, 0xFF204060u},
                                           {0.0f, 2.0f, 0.0f, 1.0f, 0xFF204060u}};
+  if (CaptureScreenToGraph(0, 0, kW, kH, setUp.graph(), 0) != 0) return state.SkipWithError("capture failed");
   const double ns = TimedNs(state, [&] {
     device->BeginScene();
     device->DrawPrimitive(d3d::kPrimTriangleList, d3d::kFvfColored, triangle, 3, 0);
