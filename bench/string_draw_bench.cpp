@@ -18,6 +18,7 @@
 #include "engine/graphics/font_handles.h"
 #include "engine/graphics/glyph_cache.h"
 #include "engine/graphics/glyph_writer.h"
+#include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/screen_color.h"
 #include "engine/graphics/screens.h"
