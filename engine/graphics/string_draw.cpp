@@ -101,16 +101,10 @@ int FillBox3D(int x1, int y1, int x2, int y2, uint32_t color) {
   return g_draws.fill_box_3d ? g_draws.fill_box_3d(x1, y1, x2, y2, color) : 0;
 }
 
-// One glyph of a texture cache at pen position pen of the string at (x, y).
-struct TextureGlyphRequest {
-  int x = 0, y = 0;
-  double pen = 0;
-  bool scaled = false, vertical = false;
-  double xf = 1.0, yf = 1.0;
-  StringColorForms main, edge;
-};
+}  // namespace
 
-void DrawTextureGlyph(const TextureGlyphRequest& r, const FontRecord& font, const GlyphEntry& glyph) {
+void DrawFontTextureGlyph(const TextureGlyphPlacement& r, const FontRecord& font,
+                          const GlyphEntry& glyph) {
   DrawState& s = CurrentDrawState;
   const int savedBlend = s.BlendGraph, savedParam = s.BorderParam, savedRange = s.BorderRange;
   const uint32_t savedBright = s.DrawBright;
@@ -182,6 +176,8 @@ void DrawTextureGlyph(const TextureGlyphRequest& r, const FontRecord& font, cons
   if (savedBlend != -1) SelectBlendGraphic(savedBlend, savedParam, savedRange);
   s.DrawBright = savedBright;
 }
+
+namespace {
 
 // The glyph of a key, rendered alone when the batch could not hold it.
 const GlyphEntry* GlyphOf(int font, FontRecord& record, const CharacterKey& key) {
@@ -256,7 +252,7 @@ int RenderFontStringInFormat(int mode, int x, int y, int scaled, double xFactor,
   }
   write.ScreenBits = Depth16Or(ScreenDepth());
 
-  TextureGlyphRequest tex;
+  TextureGlyphPlacement tex;
   tex.x = x;
   tex.y = y;
   tex.scaled = scaled != 0;
@@ -285,7 +281,7 @@ int RenderFontStringInFormat(int mode, int x, int y, int scaled, double xFactor,
         if (!blank) {
           if (texture) {
             tex.pen = pen;
-            DrawTextureGlyph(tex, *record, *glyph);
+            DrawFontTextureGlyph(tex, *record, *glyph);
           } else if (dest != nullptr) {
             write.Pen = pen;
             WriteGlyphToMemImg(write, *record, *glyph);

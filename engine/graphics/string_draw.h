@@ -77,6 +77,23 @@ int DrawFontString3D(int x, int y, const char* text, uint32_t color, int font, u
 int DrawFontStringScaled3D(int x, int y, double xFactor, double yFactor, const char* text,
                            uint32_t color, int font, uint32_t edgeColor, int vertical);
 
+// One glyph of a texture cache: the string's origin, the pen before the
+// glyph, and the colours. Draws the edge cache graph in the edge colour
+// (edge types) and then the cache graph in the main colour, with no blend
+// graphic; the blend graphic, DrawBright and DrawArea are as before
+// afterwards.
+struct TextureGlyphPlacement {
+  int x = 0, y = 0;
+  double pen = 0.0;
+  bool scaled = false, vertical = false;
+  double xf = 1.0, yf = 1.0;
+  StringColorForms main, edge;
+};
+struct FontRecord;
+struct GlyphEntry;
+void DrawFontTextureGlyph(const TextureGlyphPlacement& placement, const FontRecord& font,
+                          const GlyphEntry& glyph);
+
 // What the texture path and the 3D subtract emulation ask of the graph
 // draw entries. Unset members fall back to the engine's own entries (the
 // box fill of the 3D path draws nothing until a 3D back end provides one).

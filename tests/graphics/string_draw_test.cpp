@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "engine/core/base/log.h"
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/font_handles.h"
+#include "engine/graphics/glyph_cache.h"
 #include "engine/graphics/string_draw.h"
 #include "font/test_fonts.h"
 #include "tests/graphics/golden_png.h"
@@ -337,6 +339,130 @@ TEST_F(StringDrawTest, ScaledStringsStayInTheirRectangle) {
   EXPECT_NEAR(minX, 50 + 2 * 2, 1) << "the stretch steps 640 to 1,283 pixels";
   EXPECT_GE(maxX, 50 + 2 * 23 - 1);
   SetDrawTint(255, 255, 255);
+  Stop();
+}
+
+// Records the texture path's graph draws with the state they met.
+struct GraphDrawRecorder {
+  std::vector<std::string> calls;
+  int next_sub = 500;
+  std::string State() const {
+    const DrawState& s = CurrentDrawState;
+    char text[96];
+    std::snprintf(text, sizeof text, " bright %06X area %d,%d,%d,%d blend %d", s.DrawBright & 0xFFFFFFu,
+                  s.DrawArea.left, s.DrawArea.top, s.DrawArea.right, s.DrawArea.bottom, s.BlendGraph);
+    return text;
+  }
+  StringGraphDraws Draws() {
+    StringGraphDraws d;
+    d.blit_part = [this](int x, int y, int sx, int sy, int w, int h, int graph, int t, int m) {
+      char text[128];
+      std::snprintf(text, sizeof text, "part %d,%d src %d,%d %dx%d g%d t%d m%d", x, y, sx, sy, w, h, graph, t, m);
+      calls.push_back(text + State());
+      return 0;
+    };
+    d.blit_stretch_part = [this](int x1, int y1, int x2, int y2, int sx, int sy, int sw, int sh, int graph, int t) {
+      char text[128];
+      std::snprintf(text, sizeof text, "stretch %d,%d-%d,%d src %d,%d %dx%d g%d t%d", x1, y1, x2, y2, sx, sy, sw,
+                    sh, graph, t);
+      calls.push_back(text + State());
+      return 0;
+    };
+    d.blit_quad = [this](float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4, int graph,
+                         int t) {
+      char text[160];
+      std::snprintf(text, sizeof text, "quad %.1f,%.1f %.1f,%.1f %.1f,%.1f %.1f,%.1f g%d t%d", x1, y1, x2, y2, x3,
+                    y3, x4, y4, graph, t);
+      calls.push_back(text + State());
+      return 0;
+    };
+    d.create_sub_graph = [this](int x, int y, int w, int h, int source) {
+      char text[96];
+      std::snprintf(text, sizeof text, "sub %d,%d %dx%d of g%d -> g%d", x, y, w, h, source, next_sub);
+      calls.push_back(text);
+      return next_sub++;
+    };
+    d.release_graph = [this](int graph) {
+      calls.push_back("release g" + std::to_string(graph));
+      return 0;
+    };
+    return d;
+  }
+};
+
+// One texture glyph in its four placements: an edge font's glyph in cell 22
+// (24-pixel cells, 21 a column: at 24, 24), origin x 1, top 3, 10 x 12,
+// pen 10.7, the string at (100, 50); line height 22; factors 1.5 and 2.0.
+TEST_F(StringDrawTest, TextureGlyphPlacements) {
+  Start(32);
+  CurrentDrawState.CreateBlendGraph = 1;
+  const int blend = NewGraph(16, 16, 1);
+  CurrentDrawState.CreateBlendGraph = 0;
+  ASSERT_EQ(SelectBlendGraphic(blend, 100, 20), 0);
+  CurrentDrawState.DrawBright = 0x112233;
+  FontRecord font;
+  font.Type = kFontTypeEdge;
+  font.CellSize = 24;
+  font.CellsPerColumn = 21;
+  font.CacheWidth = 512;
+  font.CacheHeight = 512;
+  font.LineHeight = 22;
+  font.CacheGraph = 77;
+  font.EdgeCacheGraph = 78;
+  GlyphEntry glyph;
+  glyph.Cell = 22;
+  glyph.OriginX = 1;
+  glyph.Top = 3;
+  glyph.Width = 10;
+  glyph.Height = 12;
+  const std::string edge = " bright 102030 area ", main = " bright CD3231 area ";
+  const std::string whole = "0,0,640,480 blend -1";
+  const struct {
+    const char* what;
+    bool scaled, vertical;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"horizontal", false, false,
+       {"part 111,53 src 24,24 10x12 g78 t1 m0" + edge + whole,
+        "part 111,53 src 24,24 10x12 g77 t1 m0" + main + whole}},
+      {"horizontal, scaled", true, false,
+       {"stretch 112,56-127,80 src 24,24 10x12 g78 t1" + edge + whole,
+        "stretch 112,56-127,80 src 24,24 10x12 g77 t1" + main + whole}},
+      // The whole cache turned a quarter clockwise, the area keeping the glyph.
+      {"vertical", false, true,
+       {"quad 142.5,36.5 142.5,548.5 -369.5,548.5 -369.5,36.5 g78 t1" + edge + "106,61,120,71 blend -1",
+        "quad 142.5,36.5 142.5,1060.5 -369.5,1060.5 -369.5,36.5 g77 t1" + main + "106,61,120,71 blend -1"}},
+      {"vertical, scaled", true, true,
+       {"sub 24,24 10x12 of g78 -> g500",
+        "quad 127.5,61.5 127.5,81.5 109.5,81.5 109.5,61.5 g500 t1" + edge + "109,62,129,82 blend -1",
+        "release g500", "sub 24,24 10x12 of g77 -> g501",
+        "quad 127.5,61.5 127.5,81.5 109.5,81.5 109.5,61.5 g501 t1" + main + "109,62,129,82 blend -1",
+        "release g501"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    GraphDrawRecorder recorder;
+    SetStringGraphDraws(recorder.Draws());
+    TextureGlyphPlacement p;
+    p.x = 100;
+    p.y = 50;
+    p.pen = 10.7;
+    p.scaled = c.scaled;
+    p.vertical = c.vertical;
+    p.xf = c.scaled ? 1.5 : 1.0;
+    p.yf = c.scaled ? 2.0 : 1.0;
+    p.main.texture = 0xFFCD3231;
+    p.edge.texture = 0xFF102030;
+    DrawFontTextureGlyph(p, font, glyph);
+    EXPECT_EQ(recorder.calls, c.calls);
+    EXPECT_EQ(recorder.State(), " bright 112233 area 0,0,640,480 blend " + std::to_string(blend));
+    EXPECT_EQ(CurrentDrawState.BorderParam, 100);
+    EXPECT_EQ(CurrentDrawState.BorderRange, 20);
+    const IntRect& a = CurrentDrawState.DrawArea;
+    EXPECT_EQ(CurrentDrawState.DrawAreaF[2], float(a.right));
+  }
+  SetStringGraphDraws({});
+  SelectBlendGraphic(-1, 0, 0);
   Stop();
 }
 
