@@ -94,6 +94,8 @@ void Capture(DrawSetup& s) {
   s.stages = r.Stages;
 }
 
+// The display device, the OpenGL Direct3D object, the target and the two
+// textures, made once.
 Bench& TheBench() {
   static Bench* bench = [] {
     auto* b = new Bench;
@@ -103,14 +105,6 @@ Bench& TheBench() {
     if (d3d::QueryDirect3D(*b->display, &b->d3d) != pd::Result::kOk) return b;
     b->target = MakeSurface(*b->display, pd::kCapsOffscreenPlain | pd::kCaps3DDevice, 640, 480,
                             d3d::TextureFormatR5G6B5());
-    if (b->target == nullptr) return b;
-    Direct3DState& s = GetDirect3DState();
-    s.Direct3D = b->d3d;
-    s.DeviceDesc.kind = d3d::DeviceKind::kTnLHal;
-    if (CreateDevice3D(b->target) != 0) return b;
-    s.CurrentDevice = 0;
-    SetRenderTarget3D(CurrentDeviceRecord3D(), b->target);
-
     const uint32_t textureCaps = pd::kCapsTexture;
     DrawSetup& plain = b->setups[0];
     plain.texture = DrawTexture3D{MakeSurface(*b->display, textureCaps, 32, 32, d3d::TextureFormatA1R5G5B5()), 0, 1};
@@ -120,14 +114,40 @@ Bench& TheBench() {
     blended.blendMode = 1;
     blended.blendValue = 128;
     blended.flags = kPrepareTransparent | kPrepareIntegerCoords;
-    if (plain.texture.Texture == nullptr || blended.texture.Texture == nullptr) return b;
-    Capture(plain);
-    Capture(blended);
-    b->ok = true;
+    b->ok = b->target != nullptr && plain.texture.Texture != nullptr && blended.texture.Texture != nullptr;
     return b;
   }();
   return *bench;
 }
+
+// The engine's device record on the OpenGL device for the length of one
+// benchmark; the draw state and the engine's Direct3D state (not running
+// in the benchmark program) are put back at its end.
+class DeviceSession {
+ public:
+  explicit DeviceSession(Bench& b) : saved_(CurrentDrawState) {
+    if (!b.ok || GetDirect3DState().Direct3D != nullptr) return;
+    Direct3DState& s = GetDirect3DState();
+    s.Direct3D = b.d3d;
+    s.DeviceDesc.kind = d3d::DeviceKind::kTnLHal;
+    if (CreateDevice3D(b.target) != 0) return;
+    s.CurrentDevice = 0;
+    SetRenderTarget3D(CurrentDeviceRecord3D(), b.target);
+    for (DrawSetup& setup : b.setups) Capture(setup);
+    ok_ = true;
+  }
+  ~DeviceSession() {
+    CurrentDrawState = saved_;
+    ResetDirect3DState();
+  }
+  DeviceSession(const DeviceSession&) = delete;
+  DeviceSession& operator=(const DeviceSession&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  DrawState saved_;
+  bool ok_ = false;
+};
 
 // The whole state of a draw, straight to the device.
 void SendEverything(d3d::Device3D& d, const DrawSetup& s) {
@@ -175,23 +195,23 @@ void Report(benchmark::State& state, int pattern) {
 
 void BM_PrepareDrawOurs(benchmark::State& state) {
   Bench& b = TheBench();
-  if (!b.ok) {
+  DeviceSession session(b);
+  if (!session.ok()) {
     state.SkipWithError("no OpenGL device");
     return;
   }
   const int pattern = static_cast<int>(state.range(0));
-  const DrawState saved = CurrentDrawState;
   const double ns = TimedNs(state, [&] {
     for (int i = 0; i < kDraws; ++i) Apply(b.setups[pattern == 0 ? 0 : static_cast<size_t>(i & 1)]);
   });
-  CurrentDrawState = saved;
   Registry().Record(std::string("ours ") + PatternName(pattern), ns);
   Report(state, pattern);
 }
 
 void BM_PrepareDrawRaw(benchmark::State& state) {
   Bench& b = TheBench();
-  if (!b.ok) {
+  DeviceSession session(b);
+  if (!session.ok()) {
     state.SkipWithError("no OpenGL device");
     return;
   }
@@ -202,8 +222,6 @@ void BM_PrepareDrawRaw(benchmark::State& state) {
       SendEverything(device, b.setups[pattern == 0 ? 0 : static_cast<size_t>(i & 1)]);
     }
   });
-  // The device no longer holds what the cache says: send the cache again.
-  ReapplyDeviceStates3D(CurrentDeviceRecord3D());
   Registry().Record(std::string("raw ") + PatternName(pattern), ns);
   Report(state, pattern);
 }
