@@ -119,7 +119,10 @@ TEST_F(SurfaceDraw3DTest, VertexColor) {
     int mode, value;
     uint32_t expected;
   };
-  for (const Case& c : {Case{1, 128, 0x80FF8000u}, Case{0, 128, 0xFFFF8000u}, Case{2, 0, 0x00FF8000u}}) {
+  // Multiply takes no strength: its alpha stays whole (else a value of 0
+  // would let the transparency test drop every pixel).
+  for (const Case& c : {Case{1, 128, 0x80FF8000u}, Case{0, 128, 0xFFFF8000u}, Case{2, 0, 0x00FF8000u},
+                        Case{4, 0, 0xFFFF8000u}}) {
     CurrentDrawState.BlendMode = c.mode;
     CurrentDrawState.BlendValue = c.value;
     CurrentDrawState.DrawBright = 0xFF8000;
