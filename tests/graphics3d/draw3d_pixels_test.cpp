@@ -233,9 +233,10 @@ std::vector<PixelCase> Cases() {
   cases.push_back({"stretched twice", none, [](int g, int t) { return BlitStretchGraph(20, 30, 84, 94, g, t); }});
   cases.push_back({"mirrored", none, [](int g, int t) { return BlitStretchGraph(84, 30, 20, 62, g, t); }});
   cases.push_back({"mirror entry", none, [](int g, int t) { return BlitMirrorGraph(40, 40, g, t); }});
-  // Right angles other than 0 are left out: the software path places a
-  // rotated image up to one pixel away from where the 3D pivot and snapping
-  // rules put it (the 3D geometry has its own tests).
+  // Right angles other than 0 are left out: there the 3D half-pixel snap
+  // moves odd sides one pixel up and left, and even sides turn about the
+  // pixel corner before the centre, where the software path turns about
+  // other points (the 3D geometry has its own tests).
   cases.push_back({"rotation at angle 0", none,
                    [](int g, int t) { return BlitRotateGraph(100.0f, 100.0f, 1.0, 0.0, g, t, 0); }});
   cases.push_back({"four points", none,

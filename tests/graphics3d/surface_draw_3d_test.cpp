@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 
+#include "engine/core/base/library_state.h"
 #include "engine/graphics/image/screen_color.h"
 #include "tests/graphics3d/draw3d_fixture.h"
 
@@ -390,6 +391,12 @@ TEST_F(SurfaceDraw3DTest, RefusalsAndSuspension) {
   EXPECT_TRUE(TakeDraws().empty()) << "SkipDraw discards the batch";
   EXPECT_EQ(Record().Batch.Count, 0u);
   Record().SkipDraw = 0;
+  // While the library quits, batches and direct draws are dropped too.
+  SetQuitFlag(1);
+  DrawSurface3D(0, 0, Graph(graph_), 0, 1);
+  DrawQuadSurface3D(10, 10, 42, 10, 0, 42, 52, 42, Graph(graph_), 0);
+  EXPECT_TRUE(TakeDraws().empty());
+  SetQuitFlag(0);
 }
 
 }  // namespace
