@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -205,6 +206,30 @@ TEST_F(StringDrawTest, DefaultFontEntriesFollowTheSettings) {
   EXPECT_EQ(GetFontRecord(after)->Size, 24);
   EXPECT_EQ(GetFontRecord(before), nullptr) << "the old default font is gone";
   EXPECT_GT(MeasureDefaultFontString("AAAA", -1, 0), width16);
+  Stop();
+}
+
+// Positions, factors and spacing at the ends of their ranges draw what
+// fits and never overflow.
+TEST_F(StringDrawTest, ExtremePositionsFactorsAndSpacing) {
+  Start(32);
+  const int fonts[2] = {Font(0), Font(2)};
+  const uint32_t white = PackScreenColor(255, 255, 255);
+  for (const int target : {-2, -4}) {
+    ASSERT_EQ(SetTargetScreen(target), 0);
+    for (const int font : fonts) {
+      for (const int vertical : {0, 1}) {
+        EXPECT_EQ(DrawFontString(INT_MAX - 2, INT_MIN + 1, "IL", white, font, 0, vertical), 0);
+        EXPECT_EQ(DrawFontString(INT_MIN + 1, INT_MAX - 2, "IL", white, font, 0, vertical), 0);
+        EXPECT_EQ(DrawFontStringScaled(INT_MAX - 2, 5, 1e12, 1e12, "IL", white, font, 0, vertical), 0);
+        EXPECT_EQ(DrawFontStringScaled(5, 5, -1e12, 0.0, "IL", white, font, 0, vertical), 0);
+        EXPECT_EQ(DrawFontStringScaled(5, 5, 1e-9, 1e-9, "IL", white, font, 0, vertical), 0);
+      }
+    }
+  }
+  ASSERT_EQ(SetFontSpacing(INT_MAX, fonts[0]), 0);
+  EXPECT_EQ(MeasureFontString("ILILIL", -1, fonts[0], 0), INT_MAX) << "saturated";
+  EXPECT_EQ(DrawFontString(0, 0, "ILIL", white, fonts[0], 0, 0), 0);
   Stop();
 }
 
