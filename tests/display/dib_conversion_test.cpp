@@ -5,7 +5,8 @@
 // destination. Every pixel of the window is checked against a per-pixel
 // reference: each source channel widened to 8 bits by repeating its bits,
 // its top bits packed into the window's channel; outside the destination
-// the window keeps what it held.
+// the window keeps what it held. Between surfaces' contexts, alpha bits are
+// set in the destination and ignored in the source.
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -182,6 +183,45 @@ INSTANTIATE_TEST_SUITE_P(
              false},
         Case{"From555ToA565Window", k555, 16, true, 29, 7, 0, 0, 29, 7, 3, 3, 58, 14, false}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// Between surfaces' contexts an alpha channel is neither read nor carried:
+// a destination's alpha bits are set, a source's are ignored.
+TEST_F(DisplayTest, ContextCopiesSetTheDestinationsAlphaBits) {
+  const PixelFormat argb = RgbFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+  const PixelFormat rgb565 = Rgb565Format();
+  struct Direction {
+    const PixelFormat* from;
+    const PixelFormat* to;
+    Layout from_layout, to_layout;
+    uint32_t alpha;  // the destination's alpha bits
+  };
+  const Direction directions[] = {{&rgb565, &argb, k565, kX888, 0xFF000000},
+                                  {&argb, &rgb565, kX888, k565, 0}};
+  const int32_t w = 11;
+  // Alpha bits and channels that differ from pixel to pixel.
+  auto source_pixel = [](int32_t x) {
+    return 0x5F000000u * static_cast<uint32_t>(x) + 0x3A61C9u * static_cast<uint32_t>(x + 1);
+  };
+  for (const Direction& d : directions) {
+    SCOPED_TRACE(testing::Message() << d.from->bit_count << " to " << d.to->bit_count << " bits");
+    SurfacePtr src = MakeSurface(kCapsOffscreenPlain, w, 1, d.from);
+    SurfacePtr dst = MakeSurface(kCapsOffscreenPlain, w, 1, d.to);
+    FillWith(*src, [&](int32_t x, int32_t) { return source_pixel(x); });
+    FillWith(*dst, [](int32_t, int32_t) { return 0x1234u; });
+    DeviceContextPtr from, to;
+    ASSERT_EQ(src->GetDC(&from), Result::kOk);
+    ASSERT_EQ(dst->GetDC(&to), Result::kOk);
+    ASSERT_TRUE(BitBlt(to.get(), 1, 0, w - 2, 1, from.get(), 1, 0));
+    from.reset();
+    ASSERT_EQ(dst->ReleaseDC(std::move(to)), Result::kOk);
+    EXPECT_EQ(ReadPixel(*dst, 0, 0), 0x1234u);
+    for (int32_t x = 1; x < w - 1; ++x) {
+      const uint32_t in = ReadPixel(*src, x, 0);
+      EXPECT_EQ(ReadPixel(*dst, x, 0), Reference(in, d.from_layout, d.to_layout) | d.alpha) << x;
+    }
+    EXPECT_EQ(ReadPixel(*dst, w - 1, 0), 0x1234u);
+  }
+}
 
 }  // namespace
 }  // namespace display_test
