@@ -2,11 +2,13 @@
 // open-file tables, and file search inside archives.
 #include "engine/core/files/ora_archive_streams.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "engine/core/base/log.h"
 #include "engine/core/base/tracked_memory.h"
@@ -20,8 +22,9 @@ bool IsLead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 size_t CharLength(const char* p) { return IsLead(static_cast<uint8_t>(p[0])) && p[1] != '\0' ? 2 : 1; }
 
-void UpperCaseInPlace(std::string& text) {
-  for (size_t i = 0; i < text.size();) {
+// Upper-cases ASCII letters from byte from (a character's start) on.
+void UpperCaseFrom(std::string& text, size_t from) {
+  for (size_t i = from; i < text.size();) {
     const uint8_t c = static_cast<uint8_t>(text[i]);
     if (IsLead(c) && i + 1 < text.size()) {
       i += 2;
@@ -135,7 +138,7 @@ int OpenArchiveCached(int last_slot, const std::string& archive_path) {
 // The extension as it appears in normalised (upper-cased) archive paths.
 std::string ArchiveExtension() {
   std::string extension = g_extension.empty() ? kDefaultArchiveExtension : g_extension;
-  UpperCaseInPlace(extension);
+  UpperCaseFrom(extension, 0);
   return extension;
 }
 
@@ -155,6 +158,8 @@ int FindArchiveForPath(const char* path, std::string* inside) {
   size_t i = 0;
   if (full.size() >= 2 && full[0] == '\\' && full[1] == '\\') i = 2;  // network path
   const std::string extension = ArchiveExtension();
+  std::string archive_path;  // one buffer for every level's archive name
+  archive_path.reserve(full.size() + 1 + extension.size());
   size_t element_start = i;
   while (i < full.size()) {
     if (full[i] != '\\') {
@@ -165,12 +170,13 @@ int FindArchiveForPath(const char* path, std::string* inside) {
     if (i == element_start) return -1;  // empty element
     const bool bare_drive = i == 2 && full[1] == ':';
     if (!bare_drive) {
-      const std::string folder = full.substr(0, i);
-      const std::string archive_path = folder + "." + extension;
+      archive_path.assign(full, 0, i);
+      archive_path.push_back('.');
+      archive_path.append(extension);
       const int slot = OpenArchiveCached(-1, archive_path);
       if (slot >= 0) {
         g_last_hit.valid = true;
-        g_last_hit.folder = folder;
+        g_last_hit.folder.assign(full, 0, i);
         g_last_hit.archive_path = archive_path;
         g_last_hit.slot = slot;
         *inside = full.substr(i + 1);
@@ -194,17 +200,16 @@ ArchiveFileSlot* SlotOf(StreamHandle handle) {
 }  // namespace
 
 std::string NormalizeFullPath(const char* path) {
-  std::string base = platform::GetCurrentFolder();
-  UpperCaseInPlace(base);
-  if (path == nullptr) return base;
-  std::string out;
+  std::string out = platform::GetCurrentFolder();
+  UpperCaseFrom(out, 0);
+  if (path == nullptr) return out;
   size_t i = 0;
   const size_t length = std::strlen(path);
   if (length >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    out = "\\";
+    out.assign(1, '\\');
     i = 2;
   } else if (length >= 1 && IsSeparator(path[0])) {
-    out = base.substr(0, std::min<size_t>(2, base.size()));
+    out.resize(std::min<size_t>(2, out.size()));
     i = 1;
   } else if (length >= 2 && path[1] == ':' &&
              ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'))) {
@@ -212,33 +217,31 @@ std::string NormalizeFullPath(const char* path) {
     i = 2;
     if (length >= 3 && IsSeparator(path[2])) i = 3;
   } else {
-    out = base;
     while (!out.empty() && IsSeparator(out.back())) out.pop_back();
   }
   const size_t keep = (out.size() >= 2 && out[1] == ':') ? 2 : (out == "\\" ? 1 : 0);
-  std::string element;
-  auto append = [&](bool last) {
-    UpperCaseInPlace(element);
-    if (!last && element == ".") {
-    } else if (!last && element == "..") {
-      const size_t cut = out.rfind('\\');
-      if (cut != std::string::npos && cut >= keep && out.size() > keep) out.erase(cut);
-    } else {
-      out += "\\" + element;
-    }
-    element.clear();
-  };
+  out.reserve(out.size() + length + 1);
   while (i < length) {
     if (IsSeparator(path[i])) {
-      if (!element.empty()) append(false);
       ++i;
       continue;
     }
-    const size_t n = CharLength(path + i);
-    element.append(path + i, n);
-    i += n;
+    const size_t start = i;
+    while (i < length && !IsSeparator(path[i])) i += CharLength(path + i);
+    const std::string_view element(path + start, i - start);
+    // "." and ".." apply only before a separator; a last one stays a name.
+    const bool last = i >= length;
+    if (!last && element == ".") continue;
+    if (!last && element == "..") {
+      const size_t cut = out.rfind('\\');
+      if (cut != std::string::npos && cut >= keep && out.size() > keep) out.erase(cut);
+      continue;
+    }
+    const size_t at = out.size() + 1;
+    out.push_back('\\');
+    out.append(element);
+    UpperCaseFrom(out, at);
   }
-  if (!element.empty()) append(true);
   return out;
 }
 
