@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +84,9 @@ struct FolderState {
   char current_drive = kRootDrive;
   std::vector<std::string> current_below;  // exact native names below the drive's folder
   std::string current_engine;              // the same in drive form
+  // Grows (under the mutex) whenever a drive or the current folder changes:
+  // what an engine path names may then be different.
+  std::atomic<uint64_t> version{0};
 };
 
 FolderState& Folders() {
@@ -99,6 +103,7 @@ void MapDrive(FolderState& s, char drive, std::vector<std::string> folder) {
   const size_t index = static_cast<size_t>(drive - 'A');
   s.drive_paths[index] = JoinElements(folder, folder.size());
   s.drives[index] = std::move(folder);
+  s.version.fetch_add(1, std::memory_order_release);
 }
 
 bool DriveMapped(FolderState& s, char drive) {
@@ -202,6 +207,7 @@ bool SetCurrentNative(FolderState& s, const std::vector<std::string>& native) {
   // A drive's own folder ends in a separator; deeper folders do not.
   if (!s.current_below.empty() && s.current_engine.back() == '\\') s.current_engine.pop_back();
   s.current_known = true;
+  s.version.fetch_add(1, std::memory_order_release);
   return true;
 }
 
@@ -217,6 +223,7 @@ void EnsureCurrentFolder(FolderState& s) {
     s.current_below.clear();
     s.current_engine = "C:\\";
     s.current_known = true;
+    s.version.fetch_add(1, std::memory_order_release);
   }
 }
 
@@ -323,9 +330,22 @@ struct ResolvedEntry {
   const DirectoryLookup::Listing* listing = nullptr;  // a folder's listing, once read
 };
 
+// The answer for an engine path as the caller gave it, under the drives and
+// current folder it was resolved with.
+struct PathAnswer {
+  bool resolved = false;
+  bool existed = false;  // the whole path was found (not only its folder)
+  bool trailing_separator = false;
+  std::string native;
+};
+
 struct ResolveMemo {
   uint64_t generation = ~uint64_t{0};
+  uint64_t folders_version = ~uint64_t{0};
   std::unordered_map<std::string, ResolvedEntry, PathKeyHash, std::equal_to<>> entries;
+  std::unordered_map<std::string, PathAnswer, PathKeyHash, std::equal_to<>> answers;
+  std::string asked;         // the engine path being resolved, and how
+  PathAnswer scratch;        // an answer that cannot be kept
   std::string key;           // the path being resolved, in key form
   std::vector<size_t> ends;  // key length through the root (ends[0]) and each element
   std::string converted;     // an element's UTF-8 form
@@ -354,15 +374,9 @@ void BuildKey(const LexicalPath& lexical, ResolveMemo& memo) {
 // Matches the elements against the disk; the last one may be missing when
 // allow_missing_last is set (its folder must exist). The native path is
 // written to out, and to existed whether the whole path was found.
-bool ResolveLexical(const LexicalPath& lexical, bool allow_missing_last, std::string& out,
-                    bool* existed = nullptr) {
-  DirectoryLookup lookup;
-  const uint64_t generation = lookup.Generation();
+bool ResolveLexical(DirectoryLookup& lookup, const LexicalPath& lexical, bool allow_missing_last,
+                    std::string& out, bool& existed) {
   ResolveMemo& memo = t_memo;
-  if (memo.generation != generation || memo.entries.size() + lexical.elements.size() >= kMaxResolvedEntries) {
-    memo.entries.clear();
-    memo.generation = generation;
-  }
   BuildKey(lexical, memo);
   const size_t count = lexical.elements.size();
   auto prefix = [&memo](size_t elements) { return std::string_view(memo.key).substr(0, memo.ends[elements]); };
@@ -393,7 +407,7 @@ bool ResolveLexical(const LexicalPath& lexical, bool allow_missing_last, std::st
     if (i == count) {
       out = entry->native;
       resolved = true;
-      if (existed != nullptr) *existed = true;
+      existed = true;
       break;
     }
     const LexicalElement& element = lexical.elements[i];
@@ -412,9 +426,40 @@ bool ResolveLexical(const LexicalPath& lexical, bool allow_missing_last, std::st
     }
     entry = &memo.entries.emplace(std::string(prefix(i + 1)), std::move(next)).first->second;
   }
-  // A folder that could not be kept was read on the way: nothing is kept.
-  if (lookup.Generation() != generation) memo.generation = ~uint64_t{0};
   return resolved;
+}
+
+// Resolves an engine path (see ResolveLexical), answering from the memo
+// when this thread asked the same before and nothing has changed since.
+// The answer stays valid until the thread's next resolution.
+const PathAnswer* ResolvePath(std::string_view path, bool allow_missing_last) {
+  DirectoryLookup lookup;
+  const uint64_t generation = lookup.Generation();
+  const uint64_t folders_version = Folders().version.load(std::memory_order_acquire);
+  ResolveMemo& memo = t_memo;
+  if (memo.generation != generation || memo.folders_version != folders_version ||
+      memo.entries.size() >= kMaxResolvedEntries || memo.answers.size() >= kMaxResolvedEntries) {
+    memo.entries.clear();
+    memo.answers.clear();
+    memo.generation = generation;
+    memo.folders_version = folders_version;
+  }
+  memo.asked.assign(path);
+  memo.asked.push_back(allow_missing_last ? 'c' : 'x');
+  auto known = memo.answers.find(std::string_view(memo.asked));
+  if (known != memo.answers.end()) return &known->second;
+  LexicalPath& lexical = t_lexical;
+  if (!Lexical(path, lexical)) return nullptr;  // no answer kept: unusable paths are rare
+  PathAnswer answer;
+  answer.trailing_separator = lexical.trailing_separator;
+  answer.resolved = ResolveLexical(lookup, lexical, allow_missing_last, answer.native, answer.existed);
+  // A folder that could not be kept was read on the way: nothing is kept.
+  if (lookup.Generation() != generation) {
+    memo.generation = ~uint64_t{0};
+    memo.scratch = std::move(answer);
+    return &memo.scratch;
+  }
+  return &memo.answers.emplace(memo.asked, std::move(answer)).first->second;
 }
 
 bool StatNative(const std::string& native, struct stat& info) {
@@ -557,6 +602,12 @@ bool MatchTokens(const std::vector<uint16_t>& pattern, size_t pattern_size,
 }  // namespace
 
 FileLookupBatch::FileLookupBatch() { BeginLookupBatch(); }
+
+uint64_t FileLookupStamp() {
+  DirectoryLookup lookup;
+  // Both only grow, so their sum changes whenever either does.
+  return lookup.Generation() + Folders().version.load(std::memory_order_acquire);
+}
 FileLookupBatch::~FileLookupBatch() { EndLookupBatch(); }
 
 std::string GetCurrentFolder() {
@@ -607,10 +658,10 @@ std::string EngineToNativeLexical(std::string_view engine_path) {
 }
 
 std::optional<std::string> ResolveExisting(std::string_view path) {
-  LexicalPath& lexical = t_lexical;
-  std::string native;
-  if (!Lexical(path, lexical) || !ResolveLexical(lexical, false, native)) return std::nullopt;
-  if (lexical.trailing_separator) {
+  const PathAnswer* answer = ResolvePath(path, false);
+  if (answer == nullptr || !answer->resolved) return std::nullopt;
+  std::string native = answer->native;
+  if (answer->trailing_separator) {
     struct stat info {};
     if (!StatNative(native, info) || !S_ISDIR(info.st_mode)) return std::nullopt;
   }
@@ -618,20 +669,18 @@ std::optional<std::string> ResolveExisting(std::string_view path) {
 }
 
 std::optional<std::string> ResolveForCreate(std::string_view path) {
-  LexicalPath& lexical = t_lexical;
-  std::string native;
-  if (!Lexical(path, lexical) || !ResolveLexical(lexical, true, native)) return std::nullopt;
-  return native;
+  const PathAnswer* answer = ResolvePath(path, true);
+  if (answer == nullptr || !answer->resolved) return std::nullopt;
+  return answer->native;
 }
 
 std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
   const bool creating = mode == OpenMode::kCreate || mode == OpenMode::kCreateNew ||
                         mode == OpenMode::kOpenAlways;
-  LexicalPath& lexical = t_lexical;
-  if (!Lexical(path, lexical) || lexical.trailing_separator) return nullptr;
-  thread_local std::string native;
-  bool existed = false;
-  if (!ResolveLexical(lexical, creating, native, &existed)) return nullptr;
+  const PathAnswer* answer = ResolvePath(path, creating);
+  if (answer == nullptr || !answer->resolved || answer->trailing_separator) return nullptr;
+  const std::string& native = answer->native;
+  const bool existed = answer->existed;
   // Not blocking on a pipe or device met by mistake; regular files ignore
   // the flag, so it stays.
   int flags = O_CLOEXEC | O_NONBLOCK;

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "engine/core/base/log.h"
 #include "engine/core/base/tracked_memory.h"
@@ -20,6 +21,12 @@ namespace {
 
 bool IsLead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsAscii(std::string_view text) {
+  unsigned char any = 0;
+  for (char c : text) any |= static_cast<unsigned char>(c);
+  return any < 0x80;
+}
+
 size_t CharLength(const char* p) { return IsLead(static_cast<uint8_t>(p[0])) && p[1] != '\0' ? 2 : 1; }
 
 // Upper-cases ASCII letters from byte from (a character's start) on.
@@ -60,6 +67,21 @@ struct LastArchiveHit {
   int slot = -1;
 };
 LastArchiveHit g_last_hit;
+
+struct FolderHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+// Normalised folders on none of whose levels an archive file exists, as the
+// file look-ups stood at stamp: the search of every other file opened in
+// them is answered at once, and dropped with any change to the folders.
+struct FoldersWithoutArchive {
+  uint64_t stamp = 0;
+  std::unordered_set<std::string, FolderHash, std::equal_to<>> folders;
+};
+FoldersWithoutArchive g_no_archive;
+constexpr size_t kMaxFoldersWithoutArchive = 1024;
 
 // ---- open-file table ----
 
@@ -155,15 +177,31 @@ int FindArchiveForPath(const char* path, std::string* inside) {
     *inside = full.substr(g_last_hit.folder.size() + 1);
     return slot;
   }
+  // The folder holding the named file: every archive looked for lies on it.
+  const size_t folder_end = full.rfind('\\');
+  if (folder_end == std::string::npos) return -1;
+  const std::string_view folder(full.data(), folder_end);
+  const uint64_t stamp = platform::FileLookupStamp();
+  if (g_no_archive.stamp != stamp) {
+    g_no_archive.folders.clear();
+    g_no_archive.stamp = stamp;
+  }
+  if (g_no_archive.folders.find(folder) != g_no_archive.folders.end()) return -1;
   size_t i = 0;
   if (full.size() >= 2 && full[0] == '\\' && full[1] == '\\') i = 2;  // network path
   const std::string extension = ArchiveExtension();
   std::string archive_path;  // one buffer for every level's archive name
   archive_path.reserve(full.size() + 1 + extension.size());
+  const bool ascii = IsAscii(full);
+  bool every_level_missing = true;
   size_t element_start = i;
   while (i < full.size()) {
     if (full[i] != '\\') {
-      i += CharLength(full.c_str() + i);
+      if (ascii) {
+        i = std::min(full.find('\\', i), full.size());
+      } else {
+        i += CharLength(full.c_str() + i);
+      }
       continue;
     }
     // full[0, i) is a folder with at least one element after it.
@@ -182,9 +220,15 @@ int FindArchiveForPath(const char* path, std::string* inside) {
         *inside = full.substr(i + 1);
         return slot;
       }
+      // An archive that is there but would not open is tried again next time.
+      if (every_level_missing && platform::FileExists(archive_path)) every_level_missing = false;
     }
     ++i;
     element_start = i;
+  }
+  if (every_level_missing && platform::FileLookupStamp() == stamp) {
+    if (g_no_archive.folders.size() >= kMaxFoldersWithoutArchive) g_no_archive.folders.clear();
+    g_no_archive.folders.emplace(folder);
   }
   return -1;
 }
@@ -221,13 +265,19 @@ std::string NormalizeFullPath(const char* path) {
   }
   const size_t keep = (out.size() >= 2 && out[1] == ':') ? 2 : (out == "\\" ? 1 : 0);
   out.reserve(out.size() + length + 1);
+  // Without double-byte characters every byte stands alone.
+  const bool ascii = IsAscii(std::string_view(path, length));
   while (i < length) {
     if (IsSeparator(path[i])) {
       ++i;
       continue;
     }
     const size_t start = i;
-    while (i < length && !IsSeparator(path[i])) i += CharLength(path + i);
+    if (ascii) {
+      while (i < length && !IsSeparator(path[i])) ++i;
+    } else {
+      while (i < length && !IsSeparator(path[i])) i += CharLength(path + i);
+    }
     const std::string_view element(path + start, i - start);
     // "." and ".." apply only before a separator; a last one stays a name.
     const bool last = i >= length;
@@ -240,7 +290,13 @@ std::string NormalizeFullPath(const char* path) {
     const size_t at = out.size() + 1;
     out.push_back('\\');
     out.append(element);
-    UpperCaseFrom(out, at);
+    if (ascii) {
+      for (size_t k = at; k < out.size(); ++k) {
+        if (out[k] >= 'a' && out[k] <= 'z') out[k] = static_cast<char>(out[k] - 'a' + 'A');
+      }
+    } else {
+      UpperCaseFrom(out, at);
+    }
   }
   return out;
 }
@@ -519,6 +575,7 @@ int UseArchiveExtension(const char* extension) {
   if (length >= 1 && length <= kArchiveExtensionMax) g_extension.assign(extension, length);
   else g_extension.clear();
   g_last_hit = LastArchiveHit{};
+  g_no_archive.folders.clear();
   return 0;
 }
 
@@ -551,6 +608,7 @@ void ClearArchiveTables() {
   g_file_count = 0;
   g_archive_count = 0;
   g_last_hit = LastArchiveHit{};
+  g_no_archive.folders.clear();
 }
 
 int OpenArchiveCount() { return g_archive_count; }
