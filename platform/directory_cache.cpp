@@ -114,6 +114,18 @@ std::string JoinFolder(const std::string& folder, std::string_view name) {
   return path;
 }
 
+// Drops every listing and removes every watch, keeping the notification
+// queue: closing it makes the kernel wait for every watch to be released,
+// which takes milliseconds.
+void DropEveryListing(CacheState& s) {
+  if (s.notify_fd >= 0) {
+    for (const auto& [watch, folders] : s.watched) inotify_rm_watch(s.notify_fd, watch);
+  }
+  s.listings.clear();
+  s.watched.clear();
+  ++s.generation;
+}
+
 void CloseNotifications(CacheState& s) {
   if (s.notify_fd >= 0) close(s.notify_fd);  // removes every watch
   s.notify_fd = -1;
@@ -211,7 +223,7 @@ const Listing* ListingOf(CacheState& s, const std::string& folder) {
   auto found = s.listings.find(folder);
   if (found != s.listings.end()) return &found->second;
   if (s.listings.size() >= kMaxCachedFolders || s.watched.size() >= kMaxCachedFolders) {
-    CloseNotifications(s);
+    DropEveryListing(s);
   }
   // Watched before it is read, so a change in between is not missed.
   const int watch = Watch(s, folder);
@@ -326,7 +338,7 @@ void NoteFolderEntryChanged(const std::string& folder, std::string_view name) {
 void DropDirectoryListings() {
   CacheState& s = State();
   std::lock_guard<std::mutex> lock(s.mutex);
-  CloseNotifications(s);
+  DropEveryListing(s);
 }
 
 uint64_t DirectoryReadCount() {

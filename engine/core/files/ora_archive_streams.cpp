@@ -29,6 +29,26 @@ bool IsAscii(std::string_view text) {
 
 size_t CharLength(const char* p) { return IsLead(static_cast<uint8_t>(p[0])) && p[1] != '\0' ? 2 : 1; }
 
+// Where the last element of a path begins: after its last separator (or
+// its drive); the path's length when it ends in a separator.
+size_t LastElementStart(std::string_view path) {
+  size_t start = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+  if (IsAscii(path)) {
+    const size_t separator = path.find_last_of("\\/");
+    if (separator != std::string_view::npos && separator + 1 > start) start = separator + 1;
+    return start;
+  }
+  for (size_t i = 0; i < path.size();) {
+    if (IsSeparator(path[i])) {
+      start = i + 1;
+      ++i;
+    } else {
+      i += IsLead(static_cast<uint8_t>(path[i])) && i + 1 < path.size() ? 2 : 1;
+    }
+  }
+  return start;
+}
+
 // Upper-cases ASCII letters from byte from (a character's start) on.
 void UpperCaseFrom(std::string& text, size_t from) {
   for (size_t i = from; i < text.size();) {
@@ -73,9 +93,12 @@ struct FolderHash {
   size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
 
-// Normalised folders on none of whose levels an archive file exists, as the
-// file look-ups stood at stamp: the search of every other file opened in
-// them is answered at once, and dropped with any change to the folders.
+// Folders, as the caller wrote them (the part of a path before its last
+// element), on none of whose levels an archive file exists, as the file
+// look-ups stood at stamp: the search of every other file opened in them is
+// answered at once, and dropped with any change to the folders, the drives
+// or the current folder. Such a folder holds no archive the last hit could
+// stand for either: that archive's file was there when it was found.
 struct FoldersWithoutArchive {
   uint64_t stamp = 0;
   std::unordered_set<std::string, FolderHash, std::equal_to<>> folders;
@@ -166,6 +189,19 @@ std::string ArchiveExtension() {
 
 // The archive that stands for a folder on path, and the path inside it.
 int FindArchiveForPath(const char* path, std::string* inside) {
+  // Paths of one folder, written alike, find the same archives while the
+  // folders (and the current folder) stay as they are.
+  const std::string_view asked(path);
+  const size_t last_element = LastElementStart(asked);
+  const bool keep_answer = last_element < asked.size();  // not a bare folder
+  const std::string_view asked_folder = asked.substr(0, last_element);
+  const uint64_t stamp = platform::FileLookupStamp();
+  if (g_no_archive.stamp != stamp) {
+    g_no_archive.folders.clear();
+    g_no_archive.stamp = stamp;
+  }
+  if (keep_answer && g_no_archive.folders.find(asked_folder) != g_no_archive.folders.end()) return -1;
+
   const std::string full = NormalizeFullPath(path);
   if (full.empty()) return -1;
   if (g_last_hit.valid && full.size() > g_last_hit.folder.size() + 1 &&
@@ -177,16 +213,6 @@ int FindArchiveForPath(const char* path, std::string* inside) {
     *inside = full.substr(g_last_hit.folder.size() + 1);
     return slot;
   }
-  // The folder holding the named file: every archive looked for lies on it.
-  const size_t folder_end = full.rfind('\\');
-  if (folder_end == std::string::npos) return -1;
-  const std::string_view folder(full.data(), folder_end);
-  const uint64_t stamp = platform::FileLookupStamp();
-  if (g_no_archive.stamp != stamp) {
-    g_no_archive.folders.clear();
-    g_no_archive.stamp = stamp;
-  }
-  if (g_no_archive.folders.find(folder) != g_no_archive.folders.end()) return -1;
   size_t i = 0;
   if (full.size() >= 2 && full[0] == '\\' && full[1] == '\\') i = 2;  // network path
   const std::string extension = ArchiveExtension();
@@ -226,9 +252,9 @@ int FindArchiveForPath(const char* path, std::string* inside) {
     ++i;
     element_start = i;
   }
-  if (every_level_missing && platform::FileLookupStamp() == stamp) {
+  if (keep_answer && every_level_missing && platform::FileLookupStamp() == stamp) {
     if (g_no_archive.folders.size() >= kMaxFoldersWithoutArchive) g_no_archive.folders.clear();
-    g_no_archive.folders.emplace(folder);
+    g_no_archive.folders.emplace(asked_folder);
   }
   return -1;
 }
