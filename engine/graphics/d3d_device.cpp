@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "engine/graphics/texture_device.h"
+
 namespace {
 
 Direct3DState g_state;
@@ -47,6 +49,7 @@ DeviceRecord3D& CurrentDeviceRecord3D() { return *g_record; }
 void ResetDirect3DState() {
   g_state = Direct3DState{};
   ClearRecord(*g_record);
+  ResetTextureDevice();
 }
 
 bool IsDeviceUsable3D(const DeviceRecord3D& record) {

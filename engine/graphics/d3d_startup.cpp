@@ -12,6 +12,8 @@
 #include "engine/graphics/image/screen_color.h"
 #include "engine/graphics/render_state_cache.h"
 #include "engine/graphics/screens.h"
+#include "engine/graphics/texture_device.h"
+#include "engine/graphics/texture_graphs.h"
 #include "engine/graphics/vertex_batch.h"
 
 namespace d3d = platform::d3d;
@@ -73,6 +75,32 @@ void LogLimits() {
   DecreaseLogIndent();
 }
 
+// The device's copy of one texture into another, for uploads that cannot
+// lock their texture.
+pd::Result LoadThroughDevice(const SurfacePtr& destination, int x, int y, const SurfacePtr& source,
+                             const pd::Rect& rect) {
+  DeviceRecord3D* r = GetDeviceRecord3D(GetDirect3DState().CurrentDevice);
+  if (r == nullptr || !IsDeviceUsable3D(*r)) return pd::Result::kGeneric;
+  return r->Device->Load(destination, x, y, source, &rect, 0);
+}
+
+// What the texture storage needs of the device, once it runs.
+void FillTextureDevice(const Direct3DState& s) {
+  TextureDevice& t = GetTextureDevice();
+  t.Running = 1;
+  t.MinTextureSize = s.MinTextureSize;
+  t.MaxTextureSize = s.MaxTextureSize;
+  t.SquareOnly = (s.DeviceDesc.triangle_texture_caps & d3d::kTextureCapsSquareOnly) != 0 ? 1 : 0;
+  t.Load = LoadThroughDevice;
+}
+
+// Every texture graphic's pieces go, then the texture storage reads "no
+// device" again.
+void EndTextureDevice() {
+  if (g_hooks.DeleteAll != nullptr) g_hooks.DeleteAll();
+  ResetTextureDevice();
+}
+
 int FailAfterDevice() {
   ReleaseAllDevices3D();
   DropObject();
@@ -95,6 +123,8 @@ int InitializeDirect3D() {
   if (s.Direct3D != nullptr) return -1;
   WriteLog("Direct3D 関連の初期化を行います\n");
   s = Direct3DState{};
+  ResetTextureDevice();
+  InstallTextureGraphHooks();
   WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトを取得します\n");
 
   const pd::DevicePtr& display = GetDisplayState().DirectDrawObject;
@@ -169,6 +199,7 @@ int InitializeDirect3D() {
   s.MaxTextureSize = maxSide == 0 ? 256 : static_cast<int32_t>(std::min<uint32_t>(maxSide, 1u << 30));
   s.ReadBackChoice[0] = s.ReadBackChoice[1] = -1;
   s.Suspended3D = 0;
+  FillTextureDevice(s);
   LogLimits();
   WriteLog("Direct3D 関連の初期化は正常に終了しました\n");
   s.Initialized3D = 1;
@@ -181,6 +212,7 @@ int TerminateDirect3D() {
     // A lost display leaves the record in use: free it so a later start
     // finds it.
     if (s.Initialized3D != 0) {
+      EndTextureDevice();
       ReleaseAllDevices3D();
       s.Initialized3D = 0;
     }
@@ -195,7 +227,7 @@ int TerminateDirect3D() {
     record.TextureDirty = 1;
     record.BlendDirty = 1;
   }
-  if (g_hooks.DeleteAll != nullptr) g_hooks.DeleteAll();
+  EndTextureDevice();
   ReleaseAllDevices3D();
   DropObject();
   WriteLog("Direct3D 関連の終了処理は正常に終了しました\n");

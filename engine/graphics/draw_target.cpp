@@ -196,6 +196,7 @@ int SetDrawTarget(int target) {
 
 int ClearDrawTarget() {
   if (DirectDrawMissing()) return -1;
+  EndScene3DBeforeSurfaceAccess();
   MainSurfaces& m = GetMainSurfaces();
   const int target = CurrentDrawState.DrawTarget;
   if (ScreensInMemory()) {
@@ -259,6 +260,7 @@ int EraseDrawTarget() {
 
 int ReadBackTargetToGraph2D(int x1, int y1, int x2, int y2, int graph) {
   if (DirectDrawMissing()) return -1;
+  EndScene3DBeforeSurfaceAccess();
   const DrawState& s = CurrentDrawState;
   const GraphRecord* record = GetGraphRecord(graph);
   if (record == nullptr) return -1;

@@ -12,6 +12,7 @@
 #include "engine/graphics/surface_3d.h"
 #include "engine/graphics/surface_data.h"
 #include "engine/graphics/texture_device.h"
+#include "engine/graphics/vertex_batch.h"
 
 namespace pd = platform::display;
 
@@ -65,6 +66,8 @@ void Convert(uint8_t* bits, int pitch, int destX, int destY, const ColorFormat& 
 int UploadTexture3D(const ImageRect& sourceRect, int destX, int destY, int handle, const GraphImage* image,
                     const GraphImage* alpha, int forceAlpha, int useAlpha) {
   if (IsTextureDeviceRunning() == 0) return -1;
+  // Quads already batched may sample this texture: they are drawn first.
+  FlushCurrentVertexBatch();
   const Surface3D* piece = GetSurface3DData(handle);
   if (piece == nullptr || image == nullptr || image->Pixels == nullptr) return -1;
   const int dataHandle = piece->SurfaceData;

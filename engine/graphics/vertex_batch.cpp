@@ -83,6 +83,11 @@ int EndCurrentScene3D() {
   return r == nullptr ? -1 : EndScene3D(*r);
 }
 
+void EndScene3DBeforeSurfaceAccess() {
+  FlushCurrentVertexBatch();
+  EndCurrentScene3D();
+}
+
 uint32_t ReserveBatchVertices3D(DeviceRecord3D& record, uint32_t primitive, uint32_t n) {
   VertexBatch3D& b = record.Batch;
   if (b.Count > 0 &&

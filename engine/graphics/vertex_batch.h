@@ -28,6 +28,12 @@ int FlushCurrentVertexBatch();
 int BeginScene3D();
 int EndScene3D(DeviceRecord3D& record);
 int EndCurrentScene3D();
+// Before anything outside the 3D back end reads or writes a display surface
+// the device may be drawing into (2D draws, clears, read-backs, image
+// transfers): what waits in the batch is drawn and the scene ended, so the
+// surface holds every 3D draw made before. Nothing while Direct3D is not
+// running.
+void EndScene3DBeforeSurfaceAccess();
 
 // Makes room for n vertices of primitive type in the current format,
 // flushing first when the type differs or the buffer would overflow; the
