@@ -46,6 +46,8 @@ int ToInt(double value) {
   return static_cast<int>(value);
 }
 
+int Sat(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX)); }
+
 void SetDrawAreaRect(const IntRect& area) {
   DrawState& s = CurrentDrawState;
   s.DrawArea = area;
@@ -130,38 +132,38 @@ void DrawFontTextureGlyph(const TextureGlyphPlacement& r, const FontRecord& font
   const int graphHeight = font.CacheHeight;
 
   if (!r.vertical && !r.scaled) {
-    const int gx = r.x + penInt + glyph.OriginX, gy = r.y + glyph.Top;
+    const int gx = Sat(int64_t{r.x} + penInt + glyph.OriginX), gy = Sat(int64_t{r.y} + glyph.Top);
     for (int i = 0; i < passCount; ++i) {
       SetDrawBrightPacked(passes[i].bright);
       BlitPart(gx, gy, cellX, cellY, w, h, passes[i].graph);
     }
   } else if (!r.vertical) {
-    const int x1 = r.x + ToInt(glyph.OriginX * r.xf + r.pen);
-    const int y1 = r.y + ToInt(glyph.Top * r.yf);
-    const int x2 = x1 + ToInt(w * r.xf), y2 = y1 + ToInt(h * r.yf);
+    const int x1 = Sat(int64_t{r.x} + ToInt(glyph.OriginX * r.xf + r.pen));
+    const int y1 = Sat(int64_t{r.y} + ToInt(glyph.Top * r.yf));
+    const int x2 = Sat(int64_t{x1} + ToInt(w * r.xf)), y2 = Sat(int64_t{y1} + ToInt(h * r.yf));
     for (int i = 0; i < passCount; ++i) {
       SetDrawBrightPacked(passes[i].bright);
       BlitStretchPart(x1, y1, x2, y2, cellX, cellY, w, h, passes[i].graph);
     }
   } else if (!r.scaled) {
-    const int x0 = r.x + font.LineHeight - glyph.Top;
-    const int y0 = r.y + penInt + glyph.OriginX;
+    const int x0 = Sat(int64_t{r.x} + font.LineHeight - glyph.Top);
+    const int y0 = Sat(int64_t{r.y} + penInt + glyph.OriginX);
     DrawAreaKeeper keep;
-    SetDrawAreaRect(IntRect{x0 - h - 1, y0, x0 + 1, y0 + w});
-    const float ax = static_cast<float>(x0 + cellY) - 0.5f;
-    const float ay = static_cast<float>(y0 - cellX) - 0.5f;
+    SetDrawAreaRect(IntRect{Sat(int64_t{x0} - h - 1), y0, Sat(int64_t{x0} + 1), Sat(int64_t{y0} + w)});
+    const float ax = static_cast<float>(int64_t{x0} + cellY) - 0.5f;
+    const float ay = static_cast<float>(int64_t{y0} - cellX) - 0.5f;
     for (int i = 0; i < passCount; ++i) {
       SetDrawBrightPacked(passes[i].bright);
       const float gw = static_cast<float>(passes[i].width), gh = static_cast<float>(graphHeight);
       BlitQuad(ax, ay, ax, ay + gw, ax - gh, ay + gw, ax - gh, ay, passes[i].graph);
     }
   } else {
-    const int x0 = r.x + ToInt((font.LineHeight - glyph.Top) * r.xf);
-    const int y0 = r.y + ToInt(glyph.OriginX * r.yf + r.pen);
-    const int left = x0 - ToInt(h * r.xf);
-    const int bottom = y0 + ToInt(w * r.yf);
+    const int x0 = Sat(int64_t{r.x} + ToInt((font.LineHeight - glyph.Top) * r.xf));
+    const int y0 = Sat(int64_t{r.y} + ToInt(glyph.OriginX * r.yf + r.pen));
+    const int left = Sat(int64_t{x0} - ToInt(h * r.xf));
+    const int bottom = Sat(int64_t{y0} + ToInt(w * r.yf));
     DrawAreaKeeper keep;
-    SetDrawAreaRect(IntRect{left - 1, y0, x0 + 1, bottom});
+    SetDrawAreaRect(IntRect{Sat(int64_t{left} - 1), y0, Sat(int64_t{x0} + 1), bottom});
     const float fx0 = static_cast<float>(x0) - 0.5f, fy0 = static_cast<float>(y0) - 0.5f;
     const float fl = static_cast<float>(left) - 0.5f, fb = static_cast<float>(bottom) - 0.5f;
     for (int i = 0; i < passCount; ++i) {
@@ -288,7 +290,7 @@ int RenderFontStringInFormat(int mode, int x, int y, int scaled, double xFactor,
           }
         }
       }
-      pen += (glyph->Advance + record->Spacing) * step;
+      pen += (static_cast<double>(glyph->Advance) + record->Spacing) * step;
     }
     done += static_cast<size_t>(used);
   }
@@ -347,8 +349,8 @@ int DrawStringEntry(const StringDrawArgs& a) {
     const int size = record->Size;
     const int across = a.scaled ? ToInt(a.yf * size) : size;
     const int down = a.scaled ? ToInt(a.xf * size) : size;
-    bounds = a.vertical != 0 ? IntRect{a.x, a.y, a.x + down + 3, s.DrawArea.bottom}
-                             : IntRect{a.x, a.y, s.DrawArea.right, a.y + across + 3};
+    bounds = a.vertical != 0 ? IntRect{a.x, a.y, Sat(int64_t{a.x} + down + 3), s.DrawArea.bottom}
+                             : IntRect{a.x, a.y, s.DrawArea.right, Sat(int64_t{a.y} + across + 3)};
     if (bounds.left >= s.DrawArea.right) return 0;
     if (SoftwareFrontTarget() && GetReadBackPending() != 0) ReadBackSoftwareFront();
   }

@@ -40,6 +40,6 @@ void EndScene3DBeforeSurfaceAccess();
 // index of the first vertex to write. The count already includes them.
 uint32_t ReserveBatchVertices3D(DeviceRecord3D& record, uint32_t primitive, uint32_t n);
 
-// VertexColor: alpha = blend value when a blend mode is set (else 255),
-// colour = DrawBright.
+// VertexColor: alpha = blend value when a blend mode with a strength is set
+// (not 0 and not 4, multiply), else 255; colour = DrawBright.
 int UpdateVertexColor3D();

@@ -167,6 +167,8 @@ TEST_F(TextInputDrawingTest, CandidateBoxAndPage) {
   EXPECT_NE(drawing_.calls[4].find("c106 e109"), std::string::npos);
   EXPECT_NE(drawing_.calls[6].find("\"5:j"), std::string::npos);
   EXPECT_NE(drawing_.calls[7].find("\"8/12\""), std::string::npos);
+  EXPECT_EQ(GetTextInputState().candidates->page_start, 5);
+  EXPECT_EQ(GetTextInputState().candidates->page_size, 5);
   // The last page holds what is left.
   drawing_.calls.clear();
   Candidates(12, 11);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,6 +16,7 @@
 #include "engine/core/base/log.h"
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/font_handles.h"
+#include "engine/graphics/graph_creation.h"
 #include "engine/graphics/glyph_cache.h"
 #include "engine/graphics/string_draw.h"
 #include "font/test_fonts.h"
@@ -205,6 +207,30 @@ TEST_F(StringDrawTest, DefaultFontEntriesFollowTheSettings) {
   EXPECT_EQ(GetFontRecord(after)->Size, 24);
   EXPECT_EQ(GetFontRecord(before), nullptr) << "the old default font is gone";
   EXPECT_GT(MeasureDefaultFontString("AAAA", -1, 0), width16);
+  Stop();
+}
+
+// Positions, factors and spacing at the ends of their ranges draw what
+// fits and never overflow.
+TEST_F(StringDrawTest, ExtremePositionsFactorsAndSpacing) {
+  Start(32);
+  const int fonts[2] = {Font(0), Font(2)};
+  const uint32_t white = PackScreenColor(255, 255, 255);
+  for (const int target : {-2, -4}) {
+    ASSERT_EQ(SetTargetScreen(target), 0);
+    for (const int font : fonts) {
+      for (const int vertical : {0, 1}) {
+        EXPECT_EQ(DrawFontString(INT_MAX - 2, INT_MIN + 1, "IL", white, font, 0, vertical), 0);
+        EXPECT_EQ(DrawFontString(INT_MIN + 1, INT_MAX - 2, "IL", white, font, 0, vertical), 0);
+        EXPECT_EQ(DrawFontStringScaled(INT_MAX - 2, 5, 1e12, 1e12, "IL", white, font, 0, vertical), 0);
+        EXPECT_EQ(DrawFontStringScaled(5, 5, -1e12, 0.0, "IL", white, font, 0, vertical), 0);
+        EXPECT_EQ(DrawFontStringScaled(5, 5, 1e-9, 1e-9, "IL", white, font, 0, vertical), 0);
+      }
+    }
+  }
+  ASSERT_EQ(SetFontSpacing(INT_MAX, fonts[0]), 0);
+  EXPECT_EQ(MeasureFontString("ILILIL", -1, fonts[0], 0), INT_MAX) << "saturated";
+  EXPECT_EQ(DrawFontString(0, 0, "ILIL", white, fonts[0], 0, 0), 0);
   Stop();
 }
 
@@ -464,6 +490,89 @@ TEST_F(StringDrawTest, TextureGlyphPlacements) {
   SetStringGraphDraws({});
   SelectBlendGraphic(-1, 0, 0);
   Stop();
+}
+
+// Texture caches whose cache graphs are ordinary graphs of this screen: a
+// glyph pixel white, every other pixel the key. The texture path then draws
+// through the engine's own graph draws, so where it puts the glyphs (and
+// the edge under the glyph) can be compared pixel for pixel with the memory
+// writer (one-bit fonts).
+class GraphCacheStringTest : public StringDrawTest {
+ protected:
+  void UseGraphCaches() {
+    SetTransparentColor(254, 0, 254);
+    FontCacheHooks hooks;
+    hooks.texture_formats = [](ColorFormat* alpha, ColorFormat* mask) {
+      CreateColorFormat(alpha, 16, 0x0F00, 0x00F0, 0x000F, 0xF000);
+      CreateColorFormat(mask, 16, 0x7C00, 0x03E0, 0x001F, 0x8000);
+      return true;
+    };
+    hooks.create_cache_graphs = [](FontRecord& f) {
+      const bool edged = (f.Type & kFontTypeEdge) != 0;
+      f.CacheGraph = NewGraph(f.CacheWidth * (edged ? 2 : 1), f.CacheHeight, 1);
+      f.EdgeCacheGraph = edged ? CreateSubGraph(f.CacheWidth, 0, f.CacheWidth, f.CacheHeight, f.CacheGraph) : -1;
+      return f.CacheGraph == -1 ? -1 : 0;
+    };
+    hooks.release_cache_graphs = [](FontRecord& f) {
+      if (f.EdgeCacheGraph != -1) ReleaseGraph(f.EdgeCacheGraph, 0);
+      if (f.CacheGraph != -1) ReleaseGraph(f.CacheGraph, 0);
+      f.CacheGraph = f.EdgeCacheGraph = -1;
+    };
+    hooks.transfer_image_rect = [](const GraphImage& image, int left, int top, int right, int bottom, int x,
+                                   int y, int graph) {
+      MEMIMG& g = GetSurfaceData(GetSurface2D(GetGraphRecord(graph)->Pieces[0])->SurfaceDataHandle)->Image;
+      const uint32_t white = PackColor(g.Format, 255, 255, 255, 255);
+      for (int sy = top; sy < bottom; ++sy) {
+        for (int sx = left; sx < right; ++sx) {
+          uint16_t p;
+          std::memcpy(&p, image.Pixels + size_t(sy) * size_t(image.Pitch) + size_t(sx) * 2, 2);
+          const uint32_t v = (p & 0x8000) != 0 ? white : g.TransColor;
+          std::memcpy(g.Pixels + size_t(y + sy - top) * size_t(g.Pitch) + size_t(x + sx - left) * g.Format->PixelByte,
+                      &v, g.Format->PixelByte);
+        }
+      }
+      return 0;
+    };
+    SetFontCacheHooks(hooks);
+  }
+};
+
+TEST_F(GraphCacheStringTest, TexturePathPlacesGlyphsAsTheMemoryWriter) {
+  for (const int bits : {16, 32}) {
+    Start(bits);
+    const int memory[2] = {Font(0), Font(1)};
+    UseGraphCaches();
+    const int texture[2] = {Font(0), Font(1)};
+    ASSERT_EQ(GetFontRecord(texture[1])->TextureCache, 1);
+    ASSERT_EQ(GetFontRecord(memory[1])->TextureCache, 0);
+    const std::string text = Sjis(u8"IL/\\あア日_");
+    const uint32_t main = PackScreenColor(250, 230, 90), edge = PackScreenColor(200, 30, 40);
+    // Horizontal text only: for vertical text the 2D quad back end truncates
+    // the corners, where the 3D device the path is made for samples pixel
+    // centres, so the two place a turned glyph one pixel apart.
+    for (int type = 0; type < 2; ++type) {
+      SCOPED_TRACE(std::to_string(bits) + " bits, type " + std::to_string(type));
+      golden::Frame frames[2];
+      for (int way = 0; way < 2; ++way) {
+        ASSERT_EQ(ClearDrawTarget(), 0);
+        SetDrawTint(255, 200, 255);
+        EXPECT_EQ(DrawFontString(13, 7, text.c_str(), main, way == 0 ? memory[type] : texture[type], edge, 0), 0);
+        SetDrawTint(255, 255, 255);
+        frames[way] = Back(200, 200);
+        // Which colour, not how bright (the graph draw tints by its own
+        // arithmetic): 0 nothing, 1 the main colour, 2 the edge.
+        for (uint32_t& v : frames[way].rgb) v = v == 0 ? 0 : ((v >> 8) & 0xFF) > 128 ? 1 : 2;
+      }
+      size_t first = 0;
+      while (first < frames[0].rgb.size() && frames[0].rgb[first] == frames[1].rgb[first]) ++first;
+      EXPECT_EQ(first, frames[0].rgb.size()) << "first difference at " << first % 200 << ", " << first / 200;
+      EXPECT_NE(std::count(frames[0].rgb.begin(), frames[0].rgb.end(), 1u), 0) << "drawn";
+      EXPECT_EQ(std::count(frames[0].rgb.begin(), frames[0].rgb.end(), 2u) != 0, type == 1) << "edge";
+    }
+    SetFontCacheHooks({});
+    ResetFontTable();
+    Stop();
+  }
 }
 
 // The scene of the golden frames: every font type, horizontal, vertical

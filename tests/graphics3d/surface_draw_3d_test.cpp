@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 
+#include "engine/core/base/library_state.h"
 #include "engine/graphics/image/screen_color.h"
 #include "tests/graphics3d/draw3d_fixture.h"
 
@@ -119,7 +120,10 @@ TEST_F(SurfaceDraw3DTest, VertexColor) {
     int mode, value;
     uint32_t expected;
   };
-  for (const Case& c : {Case{1, 128, 0x80FF8000u}, Case{0, 128, 0xFFFF8000u}, Case{2, 0, 0x00FF8000u}}) {
+  // Multiply takes no strength: its alpha stays whole (else a value of 0
+  // would let the transparency test drop every pixel).
+  for (const Case& c : {Case{1, 128, 0x80FF8000u}, Case{0, 128, 0xFFFF8000u}, Case{2, 0, 0x00FF8000u},
+                        Case{4, 0, 0xFFFF8000u}}) {
     CurrentDrawState.BlendMode = c.mode;
     CurrentDrawState.BlendValue = c.value;
     CurrentDrawState.DrawBright = 0xFF8000;
@@ -387,6 +391,12 @@ TEST_F(SurfaceDraw3DTest, RefusalsAndSuspension) {
   EXPECT_TRUE(TakeDraws().empty()) << "SkipDraw discards the batch";
   EXPECT_EQ(Record().Batch.Count, 0u);
   Record().SkipDraw = 0;
+  // While the library quits, batches and direct draws are dropped too.
+  SetQuitFlag(1);
+  DrawSurface3D(0, 0, Graph(graph_), 0, 1);
+  DrawQuadSurface3D(10, 10, 42, 10, 0, 42, 52, 42, Graph(graph_), 0);
+  EXPECT_TRUE(TakeDraws().empty());
+  SetQuitFlag(0);
 }
 
 }  // namespace

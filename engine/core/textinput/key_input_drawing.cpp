@@ -288,6 +288,10 @@ int DrawImeComposition(int32_t x, int32_t y, int32_t page_size) {
   if (s.candidates) {
     page = BuildCandidatePage(s.candidates->entries, s.candidates->selection, page_size);
     shown = &page;
+    // The input method's paging follows the page shown (SDL keeps none of
+    // its own, so the list's copy is what there is to keep in step).
+    s.candidates->page_size = std::max(page_size, 1);
+    s.candidates->page_start = page.first;
   }
   DrawImeCompositionParts(drawing, x, y, font_size, font, shown);
   return 0;
