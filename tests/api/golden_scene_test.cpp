@@ -278,10 +278,10 @@ TEST_P(GoldenScene, TextureGraphSceneCapturesAndDrawsBack) {
 }
 
 // The texture-graph frame against the software frame. Off while the 3D
-// draws differ from the software ones beyond the tolerance: multiply at
-// value 0 (nothing drawn on the 3D path), multiply and subtract over
-// partly transparent pixels, and the rows of a stretch mirrored upside
-// down.
+// draws differ from the software ones beyond the tolerance: multiply and
+// subtract over partly transparent pixels (alpha channel, alpha image),
+// multiply at value 0 of a graph with an alpha channel, and the rows of a
+// stretch mirrored upside down.
 TEST_P(GoldenScene, DISABLED_TextureGraphFrameMatchesTheSoftwareFrame) {
   const SceneMode mode = GetParam();
   if (!Start(mode, true, true)) GTEST_SKIP() << "no OpenGL 3.3 core context through EGL";
