@@ -105,6 +105,7 @@ Bench& TheBench() {
     };
     SetGraphManagerInitialized(1);
     ForceDirect3DUsableForTest(1);
+    EnableTextureGraphsForTest(1);
     CurrentDrawState.Use3D = 1;
     CurrentDrawState.CreateAlphaTest = 0;  // plain 16-bit textures
     b->graph = CreateBlankGraph(kW, kH, 1, 0, 0);

@@ -5,11 +5,13 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
 #include "platform/d3d/d3d_types.h"
 #include "platform/d3d/gl_context.h"
+#include "platform/display/pixel_plane.h"
 
 namespace platform::d3d {
 namespace {
@@ -152,6 +154,19 @@ void GlSurface::BeforeMemoryAccess(display::Surface& surface) {
 
 void GlSurface::AfterMemoryWrite(display::Surface& /*surface*/) {
   residency_ = Residency::kMemoryNewer;
+  stale_all_ = true;
+}
+
+void GlSurface::AfterMemoryWrite(display::Surface& /*surface*/, const display::Rect& w) {
+  if (w.Empty()) return;
+  if (residency_ != Residency::kMemoryNewer) {
+    stale_all_ = false;
+    stale_ = w;
+  } else if (!stale_all_) {
+    stale_ = display::Rect{std::min(stale_.left, w.left), std::min(stale_.top, w.top),
+                           std::max(stale_.right, w.right), std::max(stale_.bottom, w.bottom)};
+  }
+  residency_ = Residency::kMemoryNewer;
 }
 
 void GlSurface::Sync(display::Surface& surface) {
@@ -161,14 +176,22 @@ void GlSurface::Sync(display::Surface& surface) {
 void GlSurface::Upload(display::Surface& surface) {
   glBindTexture(GL_TEXTURE_2D, texture_);
   surface.VisitMemory([this](const display::Surface::CompanionMemory& m) {
-    if (m.bits == nullptr || m.backed.Empty()) return;
+    if (m.bits == nullptr) return;
+    // Only what was written since the last upload: a glyph or a movie
+    // frame does not send the rest of its texture again.
+    const display::Rect r = stale_all_ ? m.backed : display::Intersect(stale_, m.backed);
+    if (r.Empty()) return;
+    const uint8_t* first = m.bits + static_cast<ptrdiff_t>(r.top - m.backed.top) * m.pitch +
+                           static_cast<ptrdiff_t>(r.left - m.backed.left) * format_.bytes;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, m.pitch / format_.bytes);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, m.backed.left, m.backed.top, m.backed.Width(),
-                    m.backed.Height(), format_.format, format_.type, m.bits);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, r.left, r.top, r.Width(), r.Height(), format_.format, format_.type,
+                    first);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   });
   residency_ = Residency::kInSync;
+  stale_all_ = false;
+  stale_ = display::Rect{};
   spare_filled_ = false;
 }
 

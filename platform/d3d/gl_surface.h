@@ -7,8 +7,9 @@
 // BltFast, GetDC, Flip) reads it back first (glReadPixels in the packed
 // type; X8R8G8B8 and X1R5G5B5 come back with their spare bits set, which
 // GL keeps at 1 in targets of those formats). A CPU
-// write marks "memory newer"; the copy is uploaded before it is next bound
-// as a texture or drawn into.
+// write marks "memory newer" over the rectangle it wrote; that rectangle
+// (the bounding box of every write since the last upload) is uploaded
+// before the copy is next bound as a texture or drawn into.
 //
 // Rows are kept top-down: texel row 0 is the surface's top row, and the
 // draws place pixel (x, y) at framebuffer row y, so neither direction
@@ -50,6 +51,7 @@ class GlSurface final : public display::SurfaceCompanion,
 
   void BeforeMemoryAccess(display::Surface& surface) override;
   void AfterMemoryWrite(display::Surface& surface) override;
+  void AfterMemoryWrite(display::Surface& surface, const display::Rect& written) override;
 
   // Brings the copy up to date and binds it to the active texture unit.
   void BindTexture(display::Surface& surface);
@@ -63,6 +65,10 @@ class GlSurface final : public display::SurfaceCompanion,
   void SetSampling(bool linear, uint32_t address_u, uint32_t address_v);
 
   Residency residency() const { return residency_; }
+  // While kMemoryNewer: whether the whole surface is to be uploaded, else
+  // the rectangle that is (surface pixels).
+  bool stale_all() const { return stale_all_; }
+  const display::Rect& stale() const { return stale_; }
   const GlFormat& format() const { return format_; }
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
@@ -80,6 +86,8 @@ class GlSurface final : public display::SurfaceCompanion,
   uint32_t texture_ = 0;
   uint32_t framebuffer_ = 0;
   Residency residency_ = Residency::kMemoryNewer;
+  bool stale_all_ = true;
+  display::Rect stale_;  // bounding box of the writes the copy has not taken
   bool spare_filled_ = false;  // spare bits set to 1 in GL since the last upload
   int32_t filter_ = -1;
   int32_t wrap_u_ = -1, wrap_v_ = -1;

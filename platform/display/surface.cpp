@@ -122,6 +122,12 @@ void Surface::NoteWriteLocked() {
   if (backing_ == Backing::kWindowImage || pins_window_image_) MarkWindowImageDirty();
 }
 
+void Surface::NoteWriteLocked(const Rect& written) {
+  if (written.Empty()) return;
+  if (companion_ != nullptr) companion_->AfterMemoryWrite(*this, written);
+  if (backing_ == Backing::kWindowImage || pins_window_image_) MarkWindowImageDirty();
+}
+
 void Surface::EndDcLocked(bool wrote) {
   if (!dc_out_) return;
   dc_out_ = false;
@@ -185,7 +191,13 @@ Result Surface::Lock(const Rect* rect, uint32_t flags, LockedRect* out) {
   }
   NoteReadLocked();
   ++lock_count_;
-  if ((flags & kLockReadOnly) == 0) lock_wrote_ = true;
+  if ((flags & kLockReadOnly) == 0) {
+    lock_written_ = lock_wrote_ ? Rect{std::min(lock_written_.left, r.left), std::min(lock_written_.top, r.top),
+                                       std::max(lock_written_.right, r.right),
+                                       std::max(lock_written_.bottom, r.bottom)}
+                                : r;
+    lock_wrote_ = true;
+  }
   if (backing_ == Backing::kWindowImage) AddWindowImageUse(1);
   out->bits = plane.At(r.left, r.top);
   out->pitch = plane.pitch;
@@ -202,7 +214,7 @@ Result Surface::Unlock() {
   if (backing_ == Backing::kWindowImage) AddWindowImageUse(-1);
   if (lock_count_ == 0 && lock_wrote_) {
     lock_wrote_ = false;
-    NoteWriteLocked();
+    NoteWriteLocked(lock_written_);
   }
   return Result::kOk;
 }
@@ -235,7 +247,7 @@ Result Surface::Blt(const Rect* dst_rect, Surface* source, const Rect* src_rect,
     if (depth_fill && format_.kind != PixelKind::kDepth) return Result::kInvalidParams;
     NoteReadLocked();
     FillPixels(dst, visible, depth_fill ? (fx->fill_depth & 0xFFFF) : fx->fill_color);
-    NoteWriteLocked();
+    NoteWriteLocked(visible);
     return Result::kOk;
   }
 
@@ -261,7 +273,7 @@ Result Surface::Blt(const Rect* dst_rect, Surface* source, const Rect* src_rect,
   source->NoteReadLocked();
   NoteReadLocked();
   StretchPixels(dst, d, visible, readable, s, key_ptr);
-  NoteWriteLocked();
+  NoteWriteLocked(visible);
   return Result::kOk;
 }
 
@@ -301,7 +313,7 @@ Result Surface::BltFast(int32_t x, int32_t y, Surface* source, const Rect* src_r
   source->NoteReadLocked();
   NoteReadLocked();
   CopyPixels(dst, visible.left, visible.top, readable, part, key_ptr);
-  NoteWriteLocked();
+  NoteWriteLocked(visible);
   return Result::kOk;
 }
 

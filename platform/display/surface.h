@@ -56,7 +56,13 @@ class SurfaceCompanion {
  public:
   virtual ~SurfaceCompanion() = default;
   virtual void BeforeMemoryAccess(Surface& surface) = 0;
+  // Anything in the surface may have changed.
   virtual void AfterMemoryWrite(Surface& surface) = 0;
+  // Only `written` (surface pixels, not empty) changed.
+  virtual void AfterMemoryWrite(Surface& surface, const Rect& written) {
+    (void)written;
+    AfterMemoryWrite(surface);
+  }
 };
 
 class Surface : public std::enable_shared_from_this<Surface> {
@@ -155,6 +161,7 @@ class Surface : public std::enable_shared_from_this<Surface> {
   std::vector<Surface*> ChainLocked();
   void NoteReadLocked();
   void NoteWriteLocked();
+  void NoteWriteLocked(const Rect& written);
   void EndDcLocked(bool wrote);
   Result CheckUsableLocked() const;
 
@@ -174,6 +181,7 @@ class Surface : public std::enable_shared_from_this<Surface> {
   PalettePtr palette_;
   int32_t lock_count_ = 0;
   bool lock_wrote_ = false;
+  Rect lock_written_;  // the rectangles write-locked since the count was last 0
   bool dc_out_ = false;
   bool lost_ = false;
   bool pins_window_image_ = false;

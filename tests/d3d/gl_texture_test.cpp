@@ -156,6 +156,63 @@ TEST_F(GlTextureTest, ABoxAfterATexturedDrawHasItsOwnColour) {
   EXPECT_EQ(PixelAt(*target, 0, 0), 0xFF00FF00u);
 }
 
+// The GL copy takes the rectangles memory writes covered and keeps the rest,
+// also when the rest was drawn by GL.
+TEST_F(GlTextureTest, WritesReachTheCopyByTheRectanglesTheyCovered) {
+  SurfacePtr target = MakeTarget(16, 16, TextureFormatX8R8G8B8());
+  SurfacePtr texture = MakeSurface(16, 16, TextureFormatX8R8G8B8());
+  SurfacePtr blue = MakeSurface(4, 4, TextureFormatX8R8G8B8(), display::kCapsTexture);
+  Fill(*texture, 0xFF00FF00);
+  Fill(*blue, 0xFF0000FF);
+  SelectTexture();
+  std::vector<VertexTextured> quad;
+  AppendQuad(&quad, 0, 0, 16, 16, 0xFFFFFFFF);
+  const auto shown = [&] {
+    EXPECT_EQ(device_->SetRenderTarget(target), Result::kOk);
+    EXPECT_EQ(device_->SetTexture(0, texture), Result::kOk);
+    EXPECT_EQ(DrawQuads(quad), Result::kOk);
+    EXPECT_EQ(device_->SetTexture(0, nullptr), Result::kOk);
+    return ReadAll(*target);
+  };
+  ASSERT_EQ(shown(), ReadAll(*texture));
+
+  // A lock, a fill and a copy, each over a few texels.
+  display::LockedRect lock;
+  const display::Rect spot{2, 3, 5, 6};
+  ASSERT_EQ(texture->Lock(&spot, display::kLockWait, &lock), Result::kOk);
+  for (int32_t y = 0; y < 3; ++y) {
+    for (int32_t x = 0; x < 3; ++x) {
+      const uint32_t red = 0xFFFF0000;
+      std::memcpy(lock.bits + y * lock.pitch + x * 4, &red, 4);
+    }
+  }
+  texture->Unlock();
+  display::BltFx fx;
+  fx.fill_color = 0xFFFFFFFF;
+  const display::Rect strip{12, 0, 16, 2};
+  ASSERT_EQ(texture->Blt(&strip, nullptr, nullptr, display::kBltColorFill, &fx), Result::kOk);
+  const display::Rect part{0, 0, 2, 2};
+  ASSERT_EQ(texture->BltFast(10, 10, blue.get(), &part, display::kBltFastWait), Result::kOk);
+  std::vector<uint32_t> expected = ReadAll(*texture);
+  EXPECT_EQ(expected[3 * 16 + 2], 0xFFFF0000u);
+  EXPECT_EQ(expected[11 * 16 + 11], 0xFF0000FFu);
+  EXPECT_EQ(shown(), expected);
+
+  // Drawn into by GL, then written in one spot: both show.
+  ASSERT_EQ(device_->SetRenderTarget(texture), Result::kOk);
+  std::vector<VertexColored> box;
+  AppendBox(&box, 0, 0, 8, 16, 0xFF808080);
+  ASSERT_EQ(device_->SetTexture(0, nullptr), Result::kOk);
+  ASSERT_EQ(DrawBoxes(box), Result::kOk);
+  const display::Rect corner{14, 14, 16, 16};
+  ASSERT_EQ(texture->Blt(&corner, nullptr, nullptr, display::kBltColorFill, &fx), Result::kOk);
+  expected = ReadAll(*texture);
+  EXPECT_EQ(expected[0], 0xFF808080u);
+  EXPECT_EQ(expected[15 * 16 + 15], 0xFFFFFFFFu);
+  EXPECT_EQ(expected[11 * 16 + 11], 0xFF0000FFu);
+  EXPECT_EQ(shown(), expected);
+}
+
 TEST_F(GlTextureTest, TexturesTheDeviceCannotHoldAreRefused) {
   MakeTarget(8, 8, TextureFormatX8R8G8B8());
   SurfacePtr depth = MakeSurface(8, 8, display::Depth16Format(), display::kCapsZBuffer);

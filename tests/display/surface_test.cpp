@@ -534,5 +534,45 @@ TEST_F(DisplayTest, CompanionSeesAccessesAndWrites) {
   EXPECT_EQ(recorder->after, 2);
 }
 
+// Writes name what they covered: one lock's rectangle, the box of nested
+// locks, a fill's or a copy's destination; a restore may have changed all.
+TEST_F(DisplayTest, CompanionLearnsWhatEachWriteCovered) {
+  struct Recorder : SurfaceCompanion {
+    std::vector<Rect> written;
+    int whole = 0;
+    void BeforeMemoryAccess(Surface&) override {}
+    void AfterMemoryWrite(Surface&) override { ++whole; }
+    void AfterMemoryWrite(Surface&, const Rect& r) override { written.push_back(r); }
+  };
+  SurfacePtr a = MakeSurface(kCapsOffscreenPlain | kCaps3DDevice, 8, 8, &kX888);
+  SurfacePtr b = MakeSurface(kCapsOffscreenPlain, 8, 8, &kX888);
+  auto recorder = std::make_shared<Recorder>();
+  a->SetCompanion(recorder);
+  LockedRect lock;
+  const Rect first{1, 2, 4, 5};
+  ASSERT_EQ(a->Lock(&first, 0, &lock), Result::kOk);
+  a->Unlock();
+  const Rect top{0, 0, 2, 2}, low{5, 5, 8, 6}, read{6, 0, 7, 1};
+  ASSERT_EQ(a->Lock(&top, 0, &lock), Result::kOk);
+  ASSERT_EQ(a->Lock(&read, kLockReadOnly, &lock), Result::kOk);
+  ASSERT_EQ(a->Lock(&low, 0, &lock), Result::kOk);
+  a->Unlock();
+  a->Unlock();
+  EXPECT_EQ(recorder->written.size(), 1u) << "nested locks report once, at the last unlock";
+  a->Unlock();
+  BltFx fx;
+  fx.fill_color = 0x123456;
+  const Rect fill{2, 2, 6, 3};
+  ASSERT_EQ(a->Blt(&fill, nullptr, nullptr, kBltColorFill, &fx), Result::kOk);
+  const Rect part{0, 0, 2, 2};
+  ASSERT_EQ(a->BltFast(3, 4, b.get(), &part, 0), Result::kOk);
+  EXPECT_EQ(recorder->written,
+            (std::vector<Rect>{first, Rect{0, 0, 8, 6}, fill, Rect{3, 4, 5, 6}}));
+  EXPECT_EQ(recorder->whole, 0);
+  test::MarkAllSurfacesLost();
+  ASSERT_EQ(a->Restore(), Result::kOk);
+  EXPECT_EQ(recorder->whole, 1);
+}
+
 }  // namespace
 }  // namespace display_test

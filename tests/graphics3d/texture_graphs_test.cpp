@@ -4,10 +4,18 @@
 // caches kept in texture graphics and movie frames written into them.
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
+#include "engine/api/graph_file_entry_points.h"
+#include "engine/core/base/library_state.h"
+#include "engine/core/files/file_stream_table.h"
+#include "engine/core/window/window_procedure.h"
+#include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/font_handles.h"
 #include "engine/graphics/glyph_cache.h"
 #include "engine/graphics/graph_creation.h"
+#include "engine/graphics/graph_restore.h"
 #include "engine/graphics/movie_graph.h"
 #include "engine/graphics/surface_3d.h"
 #include "engine/graphics/texture_device.h"
@@ -16,6 +24,7 @@
 #include "platform/display/test_controls.h"
 #include "platform/movie/movie_clip_writer.h"
 #include "tests/graphics3d/d3d_fixture.h"
+#include "tools/writers/coded_image_writer.h"
 
 namespace d3d_engine_test {
 namespace {
@@ -228,11 +237,86 @@ TEST_F(TextureGraphsTest, GlyphCachesLiveInTextureGraphics) {
   EXPECT_EQ(Texel(cache, 0, 4, 24 + 11), 0xFFFFu);
   EXPECT_EQ(Texel(cache, 0, 5, 24 + 11) & 0x8000u, 0u);
 
-  // Without texture graphics the font keeps its glyphs in memory.
-  EnableTextureGraphsForTest(0);
+  // Without 3D drawing the font keeps its glyphs in memory.
+  SetUse3DDrawing(0);
   const int memory = CreateFontToHandle(face.c_str(), 20, 4, 0, 1, -1, 0, -1, -1);
   ASSERT_NE(memory, -1);
   EXPECT_EQ(GetFontRecord(memory)->TextureCache, 0);
+}
+
+// An RGB PNG whose pixel (x, y) is FileColour(x, y).
+uint32_t FileColour(int x, int y) {
+  return static_cast<uint32_t>((x & 0xFF) << 16 | ((x >> 8) * 64 + (y & 0x3F)) << 8 | ((y * 3) & 0xFF));
+}
+
+std::vector<uint8_t> FilePng(int width, int height) {
+  writers::PngFile png;
+  png.width = static_cast<uint32_t>(width);
+  png.height = static_cast<uint32_t>(height);
+  png.color_type = 2;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const uint32_t c = FileColour(x, y);
+      for (int shift : {16, 8, 0}) png.rows.push_back(static_cast<uint8_t>(c >> shift));
+    }
+  }
+  return writers::BuildPngFile(png);
+}
+
+TEST_F(TextureGraphsTest, AFileGraphFillsEveryPieceAndIsReloadedAfterALostDisplay) {
+  StartHardware();
+  SetInitializedFlag(1);
+  const std::vector<uint8_t> bytes = FilePng(640, 480);
+  {
+    std::ofstream out(scratch_.Path() / "screen.png", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  ASSERT_EQ(StreamChDir(platform::NativeToEnginePath(scratch_.Path().string()).c_str()), 0);
+  const int graph = ReadGraphFromFile("screen.png", 1, 0, 0);
+  ASSERT_NE(graph, -1);
+  const GraphRecord& record = *GetGraphRecord(graph);
+  ASSERT_EQ(record.TextureFlag, 1);
+  ASSERT_EQ(record.PieceCount, 2) << "columns 512 and 128, one row of 512";
+  const int cut = CutGraph(500, 100, 40, 20, graph);
+  ASSERT_NE(cut, -1);
+  ASSERT_EQ(GetGraphRecord(cut)->PieceCount, 2);
+  EXPECT_EQ(Piece(cut, 0).SurfaceData, Piece(graph, 0).SurfaceData) << "the cut shares the textures";
+  EXPECT_EQ(Piece(cut, 1).SurfaceData, Piece(graph, 1).SurfaceData);
+  const ColorFormat* f = GetTextureColorFormat(Store(graph).FormatIndex);
+  ASSERT_EQ(f->BitDepth, 32);
+  const uint32_t rgb = f->RedMask | f->GreenMask | f->BlueMask;
+  ASSERT_EQ(rgb, 0xFFFFFFu);
+
+  // Every texel of both pieces, against the file's pixel at the piece's place.
+  const auto mismatches = [&] {
+    int bad = 0;
+    for (int i = 0; i < record.PieceCount; ++i) {
+      const Surface3D& p = Piece(graph, i);
+      for (int y = 0; y < p.Height; y += 7) {
+        for (int x = 0; x < p.Width; ++x) {
+          bad += (Texel(graph, i, p.TexX + x, p.TexY + y) & rgb) != FileColour(p.GraphX + x, p.GraphY + y);
+        }
+      }
+    }
+    return bad;
+  };
+  EXPECT_EQ(mismatches(), 0);
+
+  // A lost display: the textures go with the device, come back empty with
+  // it, and the default reload fills them from the file again.
+  RegisterGraphReloader(nullptr);
+  pd::test::MarkAllSurfacesLost();
+  WindowMessage message;
+  message.message = kWmDisplayChange;
+  message.wparam = 32;
+  message.lparam = MakeLParam(1024, 768);
+  MainWindowProc(message);
+  ASSERT_NE(GetGraphRecord(graph), nullptr);
+  ASSERT_NE(Store(graph).Surface, nullptr);
+  EXPECT_EQ(Store(graph).Surface->IsLost(), pd::Result::kOk);
+  EXPECT_EQ(record.RestorePending, 0);
+  EXPECT_EQ(mismatches(), 0);
+  EXPECT_EQ(Texel(cut, 1, Piece(cut, 1).TexX + 3, Piece(cut, 1).TexY + 2) & rgb, FileColour(515, 102));
 }
 
 TEST_F(TextureGraphsTest, MovieFramesAreWrittenIntoTextureGraphics) {
