@@ -245,10 +245,10 @@ int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph
         std::memcpy(bits + static_cast<ptrdiff_t>(y) * pitch,
                     frame.FrameBuffer + static_cast<ptrdiff_t>(y) * frame.FramePitch, rowBytes);
       }
+      // The spare bits that the store's colour key has (the conversion
+      // above sets them itself).
+      FillSpareBits(IntRect{0, 0, width, height}, bits, pitch, &format, 255);
     }
-    // Frames of the store's depth are copied as they are: the spare bits
-    // that the store's colour key has are set afterwards.
-    FillSpareBits(IntRect{0, 0, width, height}, bits, pitch, &format, 255);
   }
   if (locked) data->Surface->Unlock();
   return 0;

@@ -22,12 +22,12 @@ namespace d3d_engine_test {
 namespace {
 
 class TextureTarget2DTest : public Direct3DTest {
-protected:
+ protected:
   void SetUp() override {
     Direct3DTest::SetUp();
     StartHardware();
     ASSERT_EQ(GetDirect3DState().Initialized3D, 1);
-    TextureDevice &d = GetTextureDevice();
+    TextureDevice& d = GetTextureDevice();
     d.Running = 1;
     SetTextureSizeLimits(1, 1, 64, 64);
     EnableTextureGraphsForTest(1);
@@ -57,16 +57,12 @@ protected:
     }
     return graph;
   }
-  static const Surface3D &Piece(int graph) {
-    return *GetSurface3DData(GetGraphRecord(graph)->Pieces[0]);
-  }
-  static pd::Surface &Texture(int graph) {
-    return *GetSurfaceData(Piece(graph).SurfaceData)->Surface;
-  }
+  static const Surface3D& Piece(int graph) { return *GetSurface3DData(GetGraphRecord(graph)->Pieces[0]); }
+  static pd::Surface& Texture(int graph) { return *GetSurfaceData(Piece(graph).SurfaceData)->Surface; }
 
   // Every texel of a graph's texture: its position in the colour channels,
   // no spare bits.
-  static void Pattern(pd::Surface &s) {
+  static void Pattern(pd::Surface& s) {
     pd::LockedRect lock;
     ASSERT_EQ(s.Lock(nullptr, pd::kLockWait, &lock), pd::Result::kOk);
     for (int32_t y = 0; y < lock.height; ++y) {
@@ -77,13 +73,10 @@ protected:
     }
     s.Unlock();
   }
-  static uint32_t PatternAt(int x, int y) {
-    return static_cast<uint32_t>(0x100000 + x * 0x100 + y);
-  }
-  static uint32_t At(pd::Surface &s, int x, int y) {
+  static uint32_t PatternAt(int x, int y) { return static_cast<uint32_t>(0x100000 + x * 0x100 + y); }
+  static uint32_t At(pd::Surface& s, int x, int y) {
     pd::LockedRect lock;
-    EXPECT_EQ(s.Lock(nullptr, pd::kLockWait | pd::kLockReadOnly, &lock),
-              pd::Result::kOk);
+    EXPECT_EQ(s.Lock(nullptr, pd::kLockWait | pd::kLockReadOnly, &lock), pd::Result::kOk);
     uint32_t v = 0;
     std::memcpy(&v, lock.bits + y * lock.pitch + x * 4, 4);
     s.Unlock();
@@ -95,9 +88,9 @@ protected:
 
 TEST_F(TextureTarget2DTest, TheSelectionPointsAtTheFirstPiece) {
   struct Case {
-    const char *what;
+    const char* what;
     int graph;
-    int suspended; // the 3D side refuses what was not made drawable
+    int suspended;  // the 3D side refuses what was not made drawable
     int offsetX, offsetY;
   };
   const Case cases[] = {
@@ -106,15 +99,23 @@ TEST_F(TextureTarget2DTest, TheSelectionPointsAtTheFirstPiece) {
       {"a texture graphic not made drawable", plain_, 1, 0, 0},
       {"a part of that", plainPart_, 1, 8, 4},
   };
-  for (const Case &c : cases) {
+  // A 2D graphic held as an image, with a depth image: as the previous
+  // target it leaves both in the target state, which a texture target must
+  // not keep.
+  CurrentDrawState.CreateSystemMem = 1;
+  const int held = MakeBlankGraph(16, 16, 1);
+  CurrentDrawState.CreateSystemMem = 0;
+  ASSERT_NE(held, -1);
+  ASSERT_EQ(SetSurfaceDataZBuffer(GetSurface2D(GetGraphRecord(held)->Pieces[0])->SurfaceDataHandle, 1), 0);
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    // A 2D graphic held as an image leaves an image target and a depth
-    // image behind, which a texture target must not keep.
-    ASSERT_EQ(SetDrawTarget(-2), 0);
+    ASSERT_EQ(SetDrawTarget(held), 0);
+    ASSERT_NE(GetDrawTargetState().TargetMemImg, nullptr);
+    ASSERT_NE(GetDrawTargetState().TargetZMemImg, nullptr);
     ASSERT_EQ(SetDrawTarget(c.graph), 0);
     EXPECT_EQ(CurrentDrawState.DrawTarget, c.graph);
     EXPECT_EQ(GetDirect3DState().Suspended3D, c.suspended);
-    const DrawTargetState &t = GetDrawTargetState();
+    const DrawTargetState& t = GetDrawTargetState();
     EXPECT_EQ(t.TargetSurface, &Texture(c.graph));
     EXPECT_EQ(t.TargetOffsetX, c.offsetX);
     EXPECT_EQ(t.TargetOffsetY, c.offsetY);
@@ -139,15 +140,12 @@ TEST_F(TextureTarget2DTest, ReadBackTakesThePiecesTexels) {
   ASSERT_NE(copy, -1);
   ASSERT_EQ(GetGraphRecord(copy)->TextureFlag, 0);
   ASSERT_EQ(ReadBackTargetToGraph2D(2, 3, 7, 6, copy), 0);
-  pd::Surface &store =
-      *GetSurfaceData(
-           GetSurface2D(GetGraphRecord(copy)->Pieces[0])->SurfaceDataHandle)
-           ->Surface;
+  pd::Surface& store =
+      *GetSurfaceData(GetSurface2D(GetGraphRecord(copy)->Pieces[0])->SurfaceDataHandle)->Surface;
   for (int y = 0; y < 3; ++y) {
     for (int x = 0; x < 5; ++x) {
       // Texel (8 + 2 + x, 4 + 3 + y), with the screen's spare bits set.
-      EXPECT_EQ(At(store, x, y), 0xFF000000u | PatternAt(10 + x, 7 + y))
-          << x << "," << y;
+      EXPECT_EQ(At(store, x, y), 0xFF000000u | PatternAt(10 + x, 7 + y)) << x << "," << y;
     }
   }
   // Outside the piece: refused.
@@ -173,20 +171,19 @@ TEST_F(TextureTarget2DTest, BoxesWhile3DWaitsFillThePiece) {
     const uint32_t colour = PackScreenColor(200, 120, 40);
     // Clipped to the piece's 16 x 16.
     EXPECT_EQ(PaintBox(2, 3, 40, 40, colour, 1), 0);
-    pd::Surface &s = Texture(target);
+    pd::Surface& s = Texture(target);
     struct Texel {
       int x, y;
       bool filled;
     };
     const Texel texels[] = {
-        {10, 7, true},   {23, 19, true},  // the box's corners in the texture
-        {9, 7, false},   {10, 6, false},  // left of and above it
-        {24, 12, false}, {12, 20, false}, // right of and below the piece
-        {2, 3, false},                    // where the box would be at no offset
+        {10, 7, true},   {23, 19, true},   // the box's corners in the texture
+        {9, 7, false},   {10, 6, false},   // left of and above it
+        {24, 12, false}, {12, 20, false},  // right of and below the piece
+        {2, 3, false},                     // where the box would be at no offset
     };
-    for (const Texel &t : texels) {
-      EXPECT_EQ(At(s, t.x, t.y) & 0xFFFFFFu,
-                t.filled ? colour & 0xFFFFFFu : PatternAt(t.x, t.y))
+    for (const Texel& t : texels) {
+      EXPECT_EQ(At(s, t.x, t.y) & 0xFFFFFFu, t.filled ? colour & 0xFFFFFFu : PatternAt(t.x, t.y))
           << t.x << "," << t.y;
     }
     ASSERT_EQ(SetDrawTarget(-2), 0);
@@ -208,5 +205,5 @@ TEST_F(TextureTarget2DTest, AGoneFirstPieceIsRefused) {
   }
 }
 
-} // namespace
-} // namespace d3d_engine_test
+}  // namespace
+}  // namespace d3d_engine_test
