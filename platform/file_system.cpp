@@ -343,8 +343,8 @@ struct ResolveMemo {
   uint64_t generation = ~uint64_t{0};
   uint64_t folders_version = ~uint64_t{0};
   std::unordered_map<std::string, ResolvedEntry, PathKeyHash, std::equal_to<>> entries;
-  std::unordered_map<std::string, PathAnswer, PathKeyHash, std::equal_to<>> answers;
-  std::string asked;         // the engine path being resolved, and how
+  // By the path as asked: [0] for an existing entry, [1] for one to create.
+  std::array<std::unordered_map<std::string, PathAnswer, PathKeyHash, std::equal_to<>>, 2> answers;
   PathAnswer scratch;        // an answer that cannot be kept
   std::string key;           // the path being resolved, in key form
   std::vector<size_t> ends;  // key length through the root (ends[0]) and each element
@@ -437,17 +437,16 @@ const PathAnswer* ResolvePath(std::string_view path, bool allow_missing_last) {
   const uint64_t generation = lookup.Generation();
   const uint64_t folders_version = Folders().version.load(std::memory_order_acquire);
   ResolveMemo& memo = t_memo;
+  auto& answers = memo.answers[allow_missing_last ? 1 : 0];
   if (memo.generation != generation || memo.folders_version != folders_version ||
-      memo.entries.size() >= kMaxResolvedEntries || memo.answers.size() >= kMaxResolvedEntries) {
+      memo.entries.size() >= kMaxResolvedEntries || answers.size() >= kMaxResolvedEntries) {
     memo.entries.clear();
-    memo.answers.clear();
+    for (auto& kept : memo.answers) kept.clear();
     memo.generation = generation;
     memo.folders_version = folders_version;
   }
-  memo.asked.assign(path);
-  memo.asked.push_back(allow_missing_last ? 'c' : 'x');
-  auto known = memo.answers.find(std::string_view(memo.asked));
-  if (known != memo.answers.end()) return &known->second;
+  auto known = answers.find(path);
+  if (known != answers.end()) return &known->second;
   LexicalPath& lexical = t_lexical;
   if (!Lexical(path, lexical)) return nullptr;  // no answer kept: unusable paths are rare
   PathAnswer answer;
@@ -459,7 +458,7 @@ const PathAnswer* ResolvePath(std::string_view path, bool allow_missing_last) {
     memo.scratch = std::move(answer);
     return &memo.scratch;
   }
-  return &memo.answers.emplace(memo.asked, std::move(answer)).first->second;
+  return &answers.emplace(std::string(path), std::move(answer)).first->second;
 }
 
 bool StatNative(const std::string& native, struct stat& info) {
