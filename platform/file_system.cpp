@@ -337,6 +337,9 @@ struct PathAnswer {
   bool existed = false;  // the whole path was found (not only its folder)
   bool trailing_separator = false;
   std::string native;
+  // The listing of the folder holding the last element, when it was matched
+  // there (valid while the answer is).
+  const DirectoryLookup::Listing* folder = nullptr;
 };
 
 struct ResolveMemo {
@@ -432,8 +435,7 @@ bool ResolveLexical(DirectoryLookup& lookup, const LexicalPath& lexical, bool al
 // Resolves an engine path (see ResolveLexical), answering from the memo
 // when this thread asked the same before and nothing has changed since.
 // The answer stays valid until the thread's next resolution.
-const PathAnswer* ResolvePath(std::string_view path, bool allow_missing_last) {
-  DirectoryLookup lookup;
+const PathAnswer* ResolvePath(DirectoryLookup& lookup, std::string_view path, bool allow_missing_last) {
   const uint64_t generation = lookup.Generation();
   const uint64_t folders_version = Folders().version.load(std::memory_order_acquire);
   ResolveMemo& memo = t_memo;
@@ -452,6 +454,11 @@ const PathAnswer* ResolvePath(std::string_view path, bool allow_missing_last) {
   PathAnswer answer;
   answer.trailing_separator = lexical.trailing_separator;
   answer.resolved = ResolveLexical(lookup, lexical, allow_missing_last, answer.native, answer.existed);
+  const size_t count = lexical.elements.size();
+  if (answer.resolved && count > 0 && !lexical.elements[count - 1].native) {
+    auto folder = memo.entries.find(std::string_view(memo.key).substr(0, memo.ends[count - 1]));
+    if (folder != memo.entries.end()) answer.folder = folder->second.listing;
+  }
   // A folder that could not be kept was read on the way: nothing is kept.
   if (lookup.Generation() != generation) {
     memo.generation = ~uint64_t{0};
@@ -657,10 +664,16 @@ std::string EngineToNativeLexical(std::string_view engine_path) {
 }
 
 std::optional<std::string> ResolveExisting(std::string_view path) {
-  const PathAnswer* answer = ResolvePath(path, false);
-  if (answer == nullptr || !answer->resolved) return std::nullopt;
-  std::string native = answer->native;
-  if (answer->trailing_separator) {
+  std::string native;
+  bool trailing_separator = false;
+  {
+    DirectoryLookup lookup;
+    const PathAnswer* answer = ResolvePath(lookup, path, false);
+    if (answer == nullptr || !answer->resolved) return std::nullopt;
+    native = answer->native;
+    trailing_separator = answer->trailing_separator;
+  }
+  if (trailing_separator) {
     struct stat info {};
     if (!StatNative(native, info) || !S_ISDIR(info.st_mode)) return std::nullopt;
   }
@@ -668,7 +681,8 @@ std::optional<std::string> ResolveExisting(std::string_view path) {
 }
 
 std::optional<std::string> ResolveForCreate(std::string_view path) {
-  const PathAnswer* answer = ResolvePath(path, true);
+  DirectoryLookup lookup;
+  const PathAnswer* answer = ResolvePath(lookup, path, true);
   if (answer == nullptr || !answer->resolved) return std::nullopt;
   return answer->native;
 }
@@ -676,10 +690,6 @@ std::optional<std::string> ResolveForCreate(std::string_view path) {
 std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
   const bool creating = mode == OpenMode::kCreate || mode == OpenMode::kCreateNew ||
                         mode == OpenMode::kOpenAlways;
-  const PathAnswer* answer = ResolvePath(path, creating);
-  if (answer == nullptr || !answer->resolved || answer->trailing_separator) return nullptr;
-  const std::string& native = answer->native;
-  const bool existed = answer->existed;
   // Not blocking on a pipe or device met by mistake; regular files ignore
   // the flag, so it stays.
   int flags = O_CLOEXEC | O_NONBLOCK;
@@ -690,7 +700,22 @@ std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
     case OpenMode::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
     case OpenMode::kOpenAlways: flags |= O_WRONLY | O_CREAT; break;
   }
-  int fd = open(native.c_str(), flags, 0666);
+  int fd = -1;
+  bool existed = false;
+  thread_local std::string native;
+  {
+    // Opened while the answer's folder listing is sure to stand.
+    DirectoryLookup lookup;
+    const PathAnswer* answer = ResolvePath(lookup, path, creating);
+    if (answer == nullptr || !answer->resolved || answer->trailing_separator) return nullptr;
+    existed = answer->existed;
+    if (answer->folder != nullptr) {
+      fd = lookup.OpenIn(*answer->folder, answer->native, answer->native.rfind('/') + 1, flags, 0666);
+    } else {
+      fd = open(answer->native.c_str(), flags, 0666);
+    }
+    if (creating && !existed) native = answer->native;
+  }
   if (fd < 0) return nullptr;
   // Opening a file that was listed changes no folder; a new one is told to
   // the listings at once.
