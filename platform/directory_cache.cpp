@@ -29,9 +29,46 @@ struct NameHash {
 }  // namespace
 
 // The names of one folder: case fold -> names with that fold, in byte order.
+namespace {
+
+// Folder handles kept open at most: each costs the process a descriptor.
+constexpr int kMaxFolderHandles = 64;
+int g_folder_handles = 0;  // open now, under the cache's mutex
+
+}  // namespace
+
 class DirectoryLookup::Listing {
  public:
+  Listing() = default;
+  Listing(const Listing&) = delete;
+  Listing& operator=(const Listing&) = delete;
+  Listing(Listing&& other) noexcept : by_fold(std::move(other.by_fold)), handle(other.handle) {
+    other.handle = -1;
+  }
+  Listing& operator=(Listing&& other) noexcept {
+    if (this != &other) {
+      CloseHandle();
+      by_fold = std::move(other.by_fold);
+      handle = other.handle;
+      other.handle = -1;
+    }
+    return *this;
+  }
+  ~Listing() { CloseHandle(); }
+
+  void CloseHandle() {
+    if (handle < 0) return;
+    close(handle);
+    handle = -1;
+    --g_folder_handles;
+  }
+
   std::unordered_map<std::string, std::vector<std::string>, NameHash, std::equal_to<>> by_fold;
+  // The folder itself (O_PATH), once a file was opened in it: opening
+  // through it spares the kernel walking the folders above again. Only
+  // listings kept in the cache hold one; it is closed with the listing.
+  int handle = -1;
+  bool handle_tried = false;
 };
 
 namespace {
@@ -231,9 +268,12 @@ const Listing* ListingOf(CacheState& s, const std::string& folder) {
     ++s.generation;  // nothing found in this folder can be kept
     return ReadListing(s, folder, s.uncached) ? &s.uncached : nullptr;
   }
-  Listing listing;
-  if (!ReadListing(s, folder, listing)) return nullptr;
-  return &(s.listings[folder] = std::move(listing));
+  auto [kept, added] = s.listings.try_emplace(folder);
+  if (!ReadListing(s, folder, kept->second)) {
+    s.listings.erase(kept);
+    return nullptr;
+  }
+  return &kept->second;
 }
 
 }  // namespace
@@ -316,6 +356,21 @@ const std::string* DirectoryLookup::FindIn(const Listing& listing, std::string_v
   if (names.size() == 1) return &names.front();
   auto exact = std::find(names.begin(), names.end(), name);
   return exact != names.end() ? &*exact : &names.front();
+}
+
+int DirectoryLookup::OpenIn(const Listing& listing, const std::string& path, size_t name_at, int flags,
+                            unsigned mode) {
+  auto& kept = const_cast<Listing&>(listing);
+  if (name_at == 0 || name_at >= path.size()) return open(path.c_str(), flags, static_cast<mode_t>(mode));
+  if (kept.handle < 0 && !kept.handle_tried && &kept != &State().uncached && g_folder_handles < kMaxFolderHandles) {
+    kept.handle_tried = true;
+    const std::string folder = name_at == 1 ? std::string("/") : path.substr(0, name_at - 1);
+    kept.handle = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (kept.handle >= 0) ++g_folder_handles;
+  }
+  // The name is the tail of path, so it ends where path does.
+  if (kept.handle >= 0) return openat(kept.handle, path.c_str() + name_at, flags, static_cast<mode_t>(mode));
+  return open(path.c_str(), flags, static_cast<mode_t>(mode));
 }
 
 DirectoryLookup::Match DirectoryLookup::Find(const std::string& folder, std::string_view name) {

@@ -50,6 +50,11 @@ class DirectoryLookup {
   class Listing;
   const Listing* List(const std::string& folder);
   const std::string* FindIn(const Listing& listing, std::string_view name);
+  // open(2) of path (a native absolute path: the listed folder, '/', and
+  // from byte name_at an entry's name) through a handle kept on the folder
+  // where one can be kept, so the kernel does not walk the folders above
+  // again. The descriptor, or -1 with errno set.
+  int OpenIn(const Listing& listing, const std::string& path, size_t name_at, int flags, unsigned mode);
 
   // Changes whenever something found before may no longer hold (a listing
   // was dropped, or a folder could not be kept); equal values mean every

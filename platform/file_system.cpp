@@ -337,14 +337,17 @@ struct PathAnswer {
   bool existed = false;  // the whole path was found (not only its folder)
   bool trailing_separator = false;
   std::string native;
+  // The listing of the folder holding the last element, when it was matched
+  // there (valid while the answer is).
+  const DirectoryLookup::Listing* folder = nullptr;
 };
 
 struct ResolveMemo {
   uint64_t generation = ~uint64_t{0};
   uint64_t folders_version = ~uint64_t{0};
   std::unordered_map<std::string, ResolvedEntry, PathKeyHash, std::equal_to<>> entries;
-  std::unordered_map<std::string, PathAnswer, PathKeyHash, std::equal_to<>> answers;
-  std::string asked;         // the engine path being resolved, and how
+  // By the path as asked: [0] for an existing entry, [1] for one to create.
+  std::array<std::unordered_map<std::string, PathAnswer, PathKeyHash, std::equal_to<>>, 2> answers;
   PathAnswer scratch;        // an answer that cannot be kept
   std::string key;           // the path being resolved, in key form
   std::vector<size_t> ends;  // key length through the root (ends[0]) and each element
@@ -432,34 +435,37 @@ bool ResolveLexical(DirectoryLookup& lookup, const LexicalPath& lexical, bool al
 // Resolves an engine path (see ResolveLexical), answering from the memo
 // when this thread asked the same before and nothing has changed since.
 // The answer stays valid until the thread's next resolution.
-const PathAnswer* ResolvePath(std::string_view path, bool allow_missing_last) {
-  DirectoryLookup lookup;
+const PathAnswer* ResolvePath(DirectoryLookup& lookup, std::string_view path, bool allow_missing_last) {
   const uint64_t generation = lookup.Generation();
   const uint64_t folders_version = Folders().version.load(std::memory_order_acquire);
   ResolveMemo& memo = t_memo;
+  auto& answers = memo.answers[allow_missing_last ? 1 : 0];
   if (memo.generation != generation || memo.folders_version != folders_version ||
-      memo.entries.size() >= kMaxResolvedEntries || memo.answers.size() >= kMaxResolvedEntries) {
+      memo.entries.size() >= kMaxResolvedEntries || answers.size() >= kMaxResolvedEntries) {
     memo.entries.clear();
-    memo.answers.clear();
+    for (auto& kept : memo.answers) kept.clear();
     memo.generation = generation;
     memo.folders_version = folders_version;
   }
-  memo.asked.assign(path);
-  memo.asked.push_back(allow_missing_last ? 'c' : 'x');
-  auto known = memo.answers.find(std::string_view(memo.asked));
-  if (known != memo.answers.end()) return &known->second;
+  auto known = answers.find(path);
+  if (known != answers.end()) return &known->second;
   LexicalPath& lexical = t_lexical;
   if (!Lexical(path, lexical)) return nullptr;  // no answer kept: unusable paths are rare
   PathAnswer answer;
   answer.trailing_separator = lexical.trailing_separator;
   answer.resolved = ResolveLexical(lookup, lexical, allow_missing_last, answer.native, answer.existed);
+  const size_t count = lexical.elements.size();
+  if (answer.resolved && count > 0 && !lexical.elements[count - 1].native) {
+    auto folder = memo.entries.find(std::string_view(memo.key).substr(0, memo.ends[count - 1]));
+    if (folder != memo.entries.end()) answer.folder = folder->second.listing;
+  }
   // A folder that could not be kept was read on the way: nothing is kept.
   if (lookup.Generation() != generation) {
     memo.generation = ~uint64_t{0};
     memo.scratch = std::move(answer);
     return &memo.scratch;
   }
-  return &memo.answers.emplace(memo.asked, std::move(answer)).first->second;
+  return &answers.emplace(std::string(path), std::move(answer)).first->second;
 }
 
 bool StatNative(const std::string& native, struct stat& info) {
@@ -658,10 +664,16 @@ std::string EngineToNativeLexical(std::string_view engine_path) {
 }
 
 std::optional<std::string> ResolveExisting(std::string_view path) {
-  const PathAnswer* answer = ResolvePath(path, false);
-  if (answer == nullptr || !answer->resolved) return std::nullopt;
-  std::string native = answer->native;
-  if (answer->trailing_separator) {
+  std::string native;
+  bool trailing_separator = false;
+  {
+    DirectoryLookup lookup;
+    const PathAnswer* answer = ResolvePath(lookup, path, false);
+    if (answer == nullptr || !answer->resolved) return std::nullopt;
+    native = answer->native;
+    trailing_separator = answer->trailing_separator;
+  }
+  if (trailing_separator) {
     struct stat info {};
     if (!StatNative(native, info) || !S_ISDIR(info.st_mode)) return std::nullopt;
   }
@@ -669,7 +681,8 @@ std::optional<std::string> ResolveExisting(std::string_view path) {
 }
 
 std::optional<std::string> ResolveForCreate(std::string_view path) {
-  const PathAnswer* answer = ResolvePath(path, true);
+  DirectoryLookup lookup;
+  const PathAnswer* answer = ResolvePath(lookup, path, true);
   if (answer == nullptr || !answer->resolved) return std::nullopt;
   return answer->native;
 }
@@ -677,10 +690,6 @@ std::optional<std::string> ResolveForCreate(std::string_view path) {
 std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
   const bool creating = mode == OpenMode::kCreate || mode == OpenMode::kCreateNew ||
                         mode == OpenMode::kOpenAlways;
-  const PathAnswer* answer = ResolvePath(path, creating);
-  if (answer == nullptr || !answer->resolved || answer->trailing_separator) return nullptr;
-  const std::string& native = answer->native;
-  const bool existed = answer->existed;
   // Not blocking on a pipe or device met by mistake; regular files ignore
   // the flag, so it stays.
   int flags = O_CLOEXEC | O_NONBLOCK;
@@ -691,7 +700,22 @@ std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
     case OpenMode::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
     case OpenMode::kOpenAlways: flags |= O_WRONLY | O_CREAT; break;
   }
-  int fd = open(native.c_str(), flags, 0666);
+  int fd = -1;
+  bool existed = false;
+  thread_local std::string native;
+  {
+    // Opened while the answer's folder listing is sure to stand.
+    DirectoryLookup lookup;
+    const PathAnswer* answer = ResolvePath(lookup, path, creating);
+    if (answer == nullptr || !answer->resolved || answer->trailing_separator) return nullptr;
+    existed = answer->existed;
+    if (answer->folder != nullptr) {
+      fd = lookup.OpenIn(*answer->folder, answer->native, answer->native.rfind('/') + 1, flags, 0666);
+    } else {
+      fd = open(answer->native.c_str(), flags, 0666);
+    }
+    if (creating && !existed) native = answer->native;
+  }
   if (fd < 0) return nullptr;
   // Opening a file that was listed changes no folder; a new one is told to
   // the listings at once.

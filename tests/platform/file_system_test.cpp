@@ -455,6 +455,37 @@ TEST_F(FileSystemTest, KeptAnswersFollowTheCurrentFolderAndTheDisk) {
   EXPECT_EQ(ResolveForCreate("data\\Log.txt"), root_ + "/Data/LOG.TXT");
 }
 
+// Files are opened through handles kept on their folders: few enough that a
+// game with many folders keeps descriptors for its own files, and closed
+// with the listings they belong to.
+TEST_F(FileSystemTest, FolderHandlesAreBoundedAndGoWithTheirListings) {
+  auto open_descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  DropDirectoryListings();
+  const auto before = open_descriptors();
+  constexpr int kFolders = 100;
+  for (int i = 0; i < kFolders; ++i) {
+    MakeFolder("Many" + std::to_string(i));
+    MakeFile("Many" + std::to_string(i) + "/File.bin", std::to_string(i));
+  }
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < kFolders; ++i) {
+      EXPECT_EQ(ReadAll("MANY" + std::to_string(i) + "\\file.BIN"), std::to_string(i)) << i;
+    }
+  }
+  const auto during = open_descriptors();
+  EXPECT_GT(during, before) << "handles are kept";
+  EXPECT_LE(during, before + 64 + 2);
+  // A folder replaced under a kept handle: the file in the new one is read.
+  ASSERT_EQ(std::rename((root_ + "/Many0").c_str(), (root_ + "/Gone").c_str()), 0);
+  MakeFolder("Many0");
+  MakeFile("Many0/File.bin", "new");
+  EXPECT_EQ(ReadAll("many0\\file.bin"), "new");
+  DropDirectoryListings();
+  EXPECT_EQ(open_descriptors(), before);
+}
+
 // Inside a look-up batch change notifications are read once, yet the
 // program's own changes are seen at once.
 TEST_F(FileSystemTest, LookupBatchSeesTheProgramsOwnChanges) {

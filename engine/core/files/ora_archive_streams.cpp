@@ -34,8 +34,9 @@ size_t CharLength(const char* p) { return IsLead(static_cast<uint8_t>(p[0])) && 
 size_t LastElementStart(std::string_view path) {
   size_t start = path.size() >= 2 && path[1] == ':' ? 2 : 0;
   if (IsAscii(path)) {
-    const size_t separator = path.find_last_of("\\/");
-    if (separator != std::string_view::npos && separator + 1 > start) start = separator + 1;
+    for (size_t i = path.size(); i > start; --i) {
+      if (IsSeparator(path[i - 1])) return i;
+    }
     return start;
   }
   for (size_t i = 0; i < path.size();) {
@@ -102,6 +103,8 @@ struct FolderHash {
 struct FoldersWithoutArchive {
   uint64_t stamp = 0;
   std::unordered_set<std::string, FolderHash, std::equal_to<>> folders;
+  std::string last;  // the last one answered from the set (files of one folder come in runs)
+  bool last_valid = false;
 };
 FoldersWithoutArchive g_no_archive;
 constexpr size_t kMaxFoldersWithoutArchive = 1024;
@@ -198,9 +201,17 @@ int FindArchiveForPath(const char* path, std::string* inside) {
   const uint64_t stamp = platform::FileLookupStamp();
   if (g_no_archive.stamp != stamp) {
     g_no_archive.folders.clear();
+    g_no_archive.last_valid = false;
     g_no_archive.stamp = stamp;
   }
-  if (keep_answer && g_no_archive.folders.find(asked_folder) != g_no_archive.folders.end()) return -1;
+  if (keep_answer) {
+    if (g_no_archive.last_valid && g_no_archive.last == asked_folder) return -1;
+    if (g_no_archive.folders.find(asked_folder) != g_no_archive.folders.end()) {
+      g_no_archive.last.assign(asked_folder);
+      g_no_archive.last_valid = true;
+      return -1;
+    }
+  }
 
   const std::string full = NormalizeFullPath(path);
   if (full.empty()) return -1;
@@ -255,6 +266,8 @@ int FindArchiveForPath(const char* path, std::string* inside) {
   if (keep_answer && every_level_missing && platform::FileLookupStamp() == stamp) {
     if (g_no_archive.folders.size() >= kMaxFoldersWithoutArchive) g_no_archive.folders.clear();
     g_no_archive.folders.emplace(asked_folder);
+    g_no_archive.last.assign(asked_folder);
+    g_no_archive.last_valid = true;
   }
   return -1;
 }
@@ -602,6 +615,7 @@ int UseArchiveExtension(const char* extension) {
   else g_extension.clear();
   g_last_hit = LastArchiveHit{};
   g_no_archive.folders.clear();
+  g_no_archive.last_valid = false;
   return 0;
 }
 
@@ -635,6 +649,7 @@ void ClearArchiveTables() {
   g_archive_count = 0;
   g_last_hit = LastArchiveHit{};
   g_no_archive.folders.clear();
+  g_no_archive.last_valid = false;
 }
 
 int OpenArchiveCount() { return g_archive_count; }
