@@ -9,8 +9,10 @@
 // two ways legitimately part: pixels of antialiased glyphs within 4 units
 // at 16 bits and 17 at 32 (the texture cache keeps level - 1 in four alpha
 // bits, read as 17 x (level - 1), the memory writer uses 16 x (level - 1));
-// and the areas where the two paths part by design (string_scene.h), left
-// out. A mismatch leaves both frames and a difference image in the build
+// and the areas where the two paths part by design (string_scene.h: the
+// scaled strings, edge fonts blended in modes 1 and 3, and antialiased edge
+// fonts, whose memory and texture caches build the edge by different rules),
+// left out. A mismatch leaves both frames and a difference image in the build
 // folder.
 #include <gtest/gtest.h>
 
