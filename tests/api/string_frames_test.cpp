@@ -15,36 +15,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/api/graphics_entry_points.h"
-#include "engine/api/library_entry_points.h"
-#include "engine/api/library_services.h"
-#include "engine/api/presentation_entry_points.h"
-#include "engine/api/window_entry_points.h"
-#include "engine/core/window/main_window.h"
-#include "engine/core/window/message_thread.h"
-#include "engine/graphics/d3d_device.h"
-#include "engine/graphics/display_state.h"
-#include "engine/graphics/draw_target.h"
 #include "engine/graphics/font_handles.h"
 #include "engine/graphics/graph_manager.h"
-#include "engine/graphics/image/screen_color.h"
-#include "engine/graphics/screens.h"
-#include "platform/display/display_device.h"
-#include "platform/display/test_controls.h"
-#include "platform/window_events.h"
-#include "platform/window_instance_lock.h"
-#include "tests/api/library_test_fixture.h"
-#include "tests/graphics/golden_png.h"
 #include "tests/graphics/string_scene.h"
+#include "tests/support/golden_frames.h"
+#include "tests/support/open_gl_context.h"
+#include "tests/support/started_library_test.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Mode {
   const char* name;
@@ -52,49 +34,19 @@ struct Mode {
   bool window;
 };
 
-class StringFrames : public LibraryFixture, public ::testing::WithParamInterface<Mode> {
+class StringFrames : public StartedLibraryTest, public ::testing::WithParamInterface<Mode> {
  protected:
   void SetUp() override {
-    LibraryFixture::SetUp();
+    StartedLibraryTest::SetUp();
     fonttest::TestFonts::Get();
-    SetMessageThreadEnabled(false);
-    ResetWindowData();
-    platform::ClearInjectedWindowEvents();
-    platform::SetInstanceLockFolder(native_dir_);
-    ServiceSet services = services_.Set();
-    services.window = &window_service_;
-    services.input = &input_service_;
-    services.graphics = &graphics_service_;
-    InstallServices(services);
-  }
-  void TearDown() override {
-    EndLibrary();
-    EnableTextureGraphsForTest(0);
-    platform::display::SetDirect3DFactory(nullptr);
-    platform::ClearInjectedWindowEvents();
-    platform::SetInstanceLockFolder("");
-    SetMessageThreadEnabled(true);
-    ResetWindowData();
-    platform::display::test::ResetDisplayControls();
-    LibraryFixture::TearDown();
+    InstallDrawingServices();
   }
 
   bool Start(const Mode& mode, bool hardware) {
-    window_mode_ = mode.window ? 1 : 0;
-    SetWindowedMode(window_mode_);
-    requested_depth_ = mode.bits;
-    platform::display::test::SetDesktop(1024, 768, mode.window ? mode.bits : 32);
     if (hardware) {
-      setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
       EXPECT_EQ(SetHardwareRendering(1), 0);
-      InstallDirect3DBackEnd();
-    } else {
-      EXPECT_EQ(SetHardwareRendering(0), 0);
     }
-    ChangeScreenMode(640, 480, mode.bits, 60);
-    EXPECT_EQ(StartLibrary(), 0);
-    EXPECT_EQ(GetScreenColorState().ScreenBits, mode.bits);
-    return !hardware || GetDirect3DState().Initialized3D == 1;
+    return StartInMode(640, 480, mode.bits, mode.window, hardware);
   }
 
   golden::Frame DrawAndSave(const std::string& leaf, bool texture) {
@@ -107,24 +59,9 @@ class StringFrames : public LibraryFixture, public ::testing::WithParamInterface
     }
     EXPECT_EQ(SetTargetScreen(-2), 0);
     string_scene::DrawStringScene(fonts);
-    golden::Frame frame;
-    const std::string path = start_dir_ + "\\" + leaf;
-    EXPECT_EQ(SaveScreenAreaAsPng(0, 0, string_scene::kWidth, string_scene::kHeight, path.c_str(), 6), 0);
-    EXPECT_TRUE(golden::ReadPng(native_dir_ + "/" + leaf, &frame));
-    return frame;
+    return SaveScreen(leaf, string_scene::kWidth, string_scene::kHeight);
   }
-
-  LibraryWindowService window_service_;
-  LibraryInputService input_service_;
-  EngineGraphicsService graphics_service_;
 };
-
-int Units(uint32_t rgb, int shift, int bits) {
-  const int v = static_cast<int>((rgb >> shift) & 0xFF);
-  if (bits == 32) return v;
-  const int maximum = shift == 8 ? 63 : 31;
-  return (v * maximum + 127) / 255;
-}
 
 bool PathsPart(int x, int y) {
   for (const auto& a : string_scene::kPathAreas) {
@@ -142,12 +79,11 @@ bool Antialiased(int x, int y) {
 TEST_P(StringFrames, HardwareFrameMatchesTheSoftwareFrame) {
   const Mode mode = GetParam();
   golden::Frame want;
-  ASSERT_TRUE(golden::ReadPng(std::string(VESK_SOURCE_DIR) + "/tests/graphics/golden/strings_testfont" +
-                                  std::to_string(mode.bits) + ".png",
-                              &want));
+  ASSERT_TRUE(golden::ReadPng(
+      golden::SourcePath("tests/graphics/golden/strings_testfont" + std::to_string(mode.bits) + ".png"), &want));
   if (!Start(mode, true)) {
-    if (std::getenv("CI") != nullptr) FAIL() << "no OpenGL 3.3 core context through EGL on CI";
-    GTEST_SKIP() << "no OpenGL 3.3 core context through EGL";
+    test_support::NoOpenGlContext();
+    return;
   }
   // Texture graphs (and so texture glyph caches) are not switched on in
   // normal running yet.
@@ -165,7 +101,8 @@ TEST_P(StringFrames, HardwareFrameMatchesTheSoftwareFrame) {
       if (PathsPart(x, y)) continue;
       const int tolerance = Antialiased(x, y) ? glyphTolerance : 2;
       for (const int shift : {0, 8, 16}) {
-        const int d = Units(frame.rgb[i], shift, mode.bits) - Units(want.rgb[i], shift, mode.bits);
+        const int d =
+            golden::ScreenUnits(frame.rgb[i], shift, mode.bits) - golden::ScreenUnits(want.rgb[i], shift, mode.bits);
         if (d > tolerance || d < -tolerance) bad[i] = true;
       }
       if (bad[i] && differing < 8) {
@@ -175,14 +112,10 @@ TEST_P(StringFrames, HardwareFrameMatchesTheSoftwareFrame) {
     }
   }
   if (differing != 0) {
-    const std::string out = std::string(VESK_BINARY_DIR) + "/golden_out";
-    fs::create_directories(out);
-    golden::Frame diff = frame;
-    for (size_t i = 0; i < diff.rgb.size(); ++i) diff.rgb[i] = bad[i] ? 0xFF00FF : 0;
-    golden::WritePng(out + "/strings_" + std::string(mode.name) + "_hardware.png", frame);
-    golden::WritePng(out + "/strings_" + std::string(mode.name) + "_software.png", want);
-    golden::WritePng(out + "/strings_" + std::string(mode.name) + "_diff.png", diff);
-    FAIL() << differing << " pixels beyond the tolerance; frames and difference image in " << out;
+    const std::string name = "strings_" + std::string(mode.name);
+    golden::WriteOut(name + "_hardware", frame, bad);
+    golden::WritePng(golden::OutFolder() + "/" + name + "_software.png", want);
+    FAIL() << differing << " pixels beyond the tolerance; frames and difference image in " << golden::OutFolder();
   }
 }
 
