@@ -23,8 +23,8 @@
 #include "engine/graphics/image/screen_color.h"
 #include "engine/graphics/screens.h"
 #include "engine/graphics/string_draw.h"
-#include "platform/display/test_controls.h"
 #include "platform/text_encoding.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -49,19 +49,7 @@ Line& SetUp(int bits) {
   static Line line;
   if (line.bits == bits) return line;
   if (line.bits != 0) TerminateGraphics();
-  platform::display::test::SetDesktop(1024, 768, 32);
-  WindowData& w = GetWindowData();
-  w.desktop_width = 1024;
-  w.desktop_height = 768;
-  w.window_mode = 1;
-  w.active = 1;
-  SetStartupFlag(1);
-  GetScreenColorState() = ScreenColorState{};
-  GetDisplayState() = DisplayState{};
-  GetScreenColorState().ScreenBits = bits;
-  SetRenderingMode(0);
-  InitializeGraphics();
-  SetTargetScreen(-2);
+  engine_bench::StartSoftwareGraphics(bits);
   line.font = CreateFontToHandle(nullptr, 16, 4, 0, 1, -1, 0, -1, -1);
   line.text = platform::Utf8ToSjis(reinterpret_cast<const char*>(
       u8"吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。何でも薄暗いじめじめした所"));
