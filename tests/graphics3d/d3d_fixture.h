@@ -62,6 +62,17 @@ class Direct3DTest : public graphics_test::ScreenTest {
     };
   }
 
+  // handle, just made, is a texture graph; handle is given back.
+  static int ExpectTextureGraph(int handle) {
+    const GraphRecord* g = GetGraphRecord(handle);
+    EXPECT_NE(g, nullptr);
+    if (g != nullptr) {
+      EXPECT_EQ(g->TextureFlag, 1);
+    }
+    return handle;
+  }
+  static const GraphRecord& Graph(int handle) { return *GetGraphRecord(handle); }
+
   // Replaces the recorder's script before the start.
   void UseScript(const d3d::RecordingScript& script) { d3d::RecordingDirect3D::Install(script); }
   d3d::RecordingDirect3D& Recorder() { return *d3d::RecordingDirect3D::Instance(); }

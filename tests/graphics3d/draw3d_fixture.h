@@ -47,14 +47,8 @@ class Draw3DTest : public Direct3DTest {
     CurrentDrawState.CreateAlpha = alpha;
     const int handle = MakeBlankGraph(width, height, 0);
     CurrentDrawState.CreateAlpha = 0;
-    const GraphRecord* g = GetGraphRecord(handle);
-    EXPECT_NE(g, nullptr);
-    if (g != nullptr) {
-      EXPECT_EQ(g->TextureFlag, 1);
-    }
-    return handle;
+    return ExpectTextureGraph(handle);
   }
-  const GraphRecord& Graph(int handle) { return *GetGraphRecord(handle); }
   const Surface3D& Piece(int handle, int index = 0) {
     return *GetSurface3DData(Graph(handle).Pieces[static_cast<size_t>(index)]);
   }

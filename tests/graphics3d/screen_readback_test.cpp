@@ -84,15 +84,8 @@ class ReadBackTest : public Direct3DTest {
     CurrentDrawState.CreateAlphaTest = alphaTest ? 1 : 0;
     const int handle = CreateBlankGraph(width, height, 1, alpha ? 1 : 0, 0);
     CurrentDrawState.CreateAlphaTest = 0;
-    const GraphRecord* g = GetGraphRecord(handle);
-    EXPECT_NE(g, nullptr);
-    if (g != nullptr) {
-      EXPECT_EQ(g->TextureFlag, 1);
-    }
-    return handle;
+    return ExpectTextureGraph(handle);
   }
-
-  const GraphRecord& Graph(int handle) { return *GetGraphRecord(handle); }
 
   // The pattern on surface s over rect, pattern (0, 0) at the rect's corner.
   static void PaintPattern(pd::Surface& s, const pd::Rect& rect) {
