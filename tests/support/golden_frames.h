@@ -1,16 +1,15 @@
 // What the frame tests share beyond PNG reading and writing
 // (tests/graphics/golden_png.h): a frame read back from an image in memory,
-// the expected files under the source tree, VESK_UPDATE_GOLDEN, an exact
-// comparison that leaves the frame and a difference image in the build
-// folder, and a channel counted in the screen's own units for the
-// comparisons with a tolerance.
+// the expected files under the source tree, an exact comparison (or with
+// VESK_UPDATE_GOLDEN=1 an update) that leaves the frame and a difference
+// image in the build folder, and a channel counted in the screen's own
+// units for the comparisons with a tolerance.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -47,12 +46,6 @@ inline Frame ReadFrame(const MEMIMG& image, int width, int height) {
 // An expected file by its path under the source tree ("tests/golden/x.png").
 inline std::string SourcePath(const std::string& relative) {
   return std::string(VESK_SOURCE_DIR) + "/" + relative;
-}
-
-// VESK_UPDATE_GOLDEN=1: the tests write their expected files anew.
-inline bool UpdateRequested() {
-  const char* update = std::getenv("VESK_UPDATE_GOLDEN");
-  return update != nullptr && std::string(update) == "1";
 }
 
 // Where a failing comparison leaves its images.
