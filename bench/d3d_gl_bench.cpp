@@ -27,6 +27,7 @@
 #include "platform/display/display_device.h"
 #include "platform/display/pixel_plane.h"
 #include "platform/display/test_controls.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -55,15 +56,7 @@ struct Bench {
 };
 
 display::SurfacePtr MakeSurface(Bench& b, int32_t w, int32_t h, const PixelFormat& f) {
-  display::SurfaceDesc desc;
-  desc.caps = display::kCapsTexture | display::kCaps3DDevice;
-  desc.width = w;
-  desc.height = h;
-  desc.has_pixel_format = true;
-  desc.pixel_format = f;
-  display::SurfacePtr s;
-  b.display->CreateSurface(desc, &s);
-  return s;
+  return engine_bench::MakeSurface(*b.display, display::kCapsTexture | display::kCaps3DDevice, w, h, f);
 }
 
 Bench& TheBench() {

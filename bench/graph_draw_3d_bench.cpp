@@ -32,7 +32,7 @@
 #include "platform/d3d/direct3d.h"
 #include "platform/d3d/gl_direct3d.h"
 #include "platform/display/display_device.h"
-#include "platform/display/test_controls.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -51,12 +51,6 @@ softrender_bench::RatioSummary& Registry() {
   return summary;
 }
 
-void SetFormat(int index, int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  TextureFormatEntry& e = GetDirect3DState().TextureFormats.Entries[static_cast<size_t>(index)];
-  MakeDDPixelFormat(&e.PixelFormat, bits, r, g, b, a);
-  CreateColorFormat(&e.Format, bits, r, g, b, a);
-}
-
 struct Bench {
   pd::SurfacePtr target;
   int graph = -1;
@@ -68,37 +62,18 @@ struct Bench {
 Bench& TheBench() {
   static Bench* bench = [] {
     auto* b = new Bench;
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    pd::test::SetDesktop(1024, 768, 16);
-    if (pd::CreateDevice(&GetDisplayState().DirectDrawObject) != pd::Result::kOk) return b;
-    ScreenColorState& s = GetScreenColorState();
-    s.ScreenBits = 16;
-    s.RequestedScreenBits = 16;
-    CreateColorFormat(&s.ScreenColorFormat, 16, 0xF800, 0x7E0, 0x1F, 0);
-    p3::InstallOpenGlDirect3D();
+    if (!engine_bench::OpenDisplay16OnOpenGl()) return b;
     Direct3DState& d = GetDirect3DState();
     if (p3::QueryDirect3D(*GetDisplayState().DirectDrawObject, &d.Direct3D) != pd::Result::kOk) return b;
     d.DeviceDesc.kind = p3::DeviceKind::kTnLHal;
-    pd::SurfaceDesc desc;
-    desc.caps = pd::kCapsTexture | pd::kCaps3DDevice;
-    desc.width = kW;
-    desc.height = kH;
-    desc.has_pixel_format = true;
-    desc.pixel_format = p3::TextureFormatR5G6B5();
-    GetDisplayState().DirectDrawObject->CreateSurface(desc, &b->target);
+    b->target = engine_bench::MakeSurface(*GetDisplayState().DirectDrawObject, pd::kCapsTexture | pd::kCaps3DDevice,
+                                          kW, kH, p3::TextureFormatR5G6B5());
     if (b->target == nullptr || CreateDevice3D(b->target) != 0) return b;
 
-    TextureDevice& t = GetTextureDevice();
-    t.Running = 1;
-    SetTextureSizeLimits(1, 1, 2048, 2048);
-    SetFormat(0, 16, 0xF800, 0x7E0, 0x1F, 0);
-    SetFormat(1, 32, 0xFF0000, 0xFF00, 0xFF, 0);
-    t.Load = [](const pd::SurfacePtr& dst, int x, int y, const pd::SurfacePtr& src, const pd::Rect& r) {
-      return GetCurrentDevice3D()->Load(dst, x, y, src, &r, 0);
-    };
-    SetGraphManagerInitialized(1);
-    ForceDirect3DUsableForTest(1);
-    EnableTextureGraphsForTest(1);
+    engine_bench::UseTextureDevice(
+        [](const pd::SurfacePtr& dst, int x, int y, const pd::SurfacePtr& src, const pd::Rect& r) {
+          return GetCurrentDevice3D()->Load(dst, x, y, src, &r, 0);
+        });
     ResetDrawState();
     CurrentDrawState.CreateAlphaTest = 0;  // plain 16-bit textures
     UpdateVertexColor3D();

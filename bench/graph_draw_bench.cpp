@@ -32,7 +32,7 @@
 #include "engine/graphics/surface_data.h"
 #include "engine/softrender/blt_mem_img.h"
 #include "engine/softrender/quad_mem_img.h"
-#include "platform/display/test_controls.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -58,19 +58,7 @@ Frame& SetUp(int bits) {
   static Frame frame;
   if (frame.bits == bits) return frame;
   if (frame.bits != 0) TerminateGraphics();
-  platform::display::test::SetDesktop(1024, 768, 32);
-  WindowData& w = GetWindowData();
-  w.desktop_width = 1024;
-  w.desktop_height = 768;
-  w.window_mode = 1;
-  w.active = 1;
-  SetStartupFlag(1);
-  GetScreenColorState() = ScreenColorState{};
-  GetDisplayState() = DisplayState{};
-  GetScreenColorState().ScreenBits = bits;
-  SetRenderingMode(0);
-  InitializeGraphics();
-  SetTargetScreen(-2);
+  engine_bench::StartSoftwareGraphics(bits);
   SetTransparentColor(254, 0, 254);
   frame.sprite = NewGraph(32, 32, 1);
   SurfaceData* d = GetSurfaceData(GetSurface2D(GetGraphRecord(frame.sprite)->Pieces[0])->SurfaceDataHandle);

@@ -24,8 +24,7 @@
 #include "engine/graphics/presentation.h"
 #include "engine/graphics/screens.h"
 #include "platform/d3d/recording_direct3d.h"
-#include "platform/display/test_controls.h"
-#include "platform/window.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -58,21 +57,7 @@ void Report(benchmark::State& state, bool software, int scale) {
 class PresentSetUp {
  public:
   PresentSetUp(bool software, int scale) {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    platform::display::test::SetDesktop(2048, 1200, 32);
-    platform::StartVideo();
-    platform::OpenMainWindow("bench", 0, 0, 640 * scale, 480 * scale, false);
-    WindowData& w = GetWindowData();
-    w.desktop_width = 2048;
-    w.desktop_height = 1200;
-    w.desktop_bits = 32;
-    w.window_mode = 1;
-    w.active = 1;
-    w.window_scale = scale;
-    w.client_rect = WindowRectangle{0, 0, 640 * scale, 480 * scale};
-    SetStartupFlag(1);
-    GetScreenColorState() = ScreenColorState{};
-    GetDisplayState() = DisplayState{};
+    engine_bench::OpenBenchWindow(640, 480, scale);
     GetScreenColorState().ScreenBits = software ? 16 : 32;
     // Hardware drawing starts a 3D device; under SDL's dummy driver there is
     // no OpenGL, and without the recording stand-in the start would fall
@@ -98,12 +83,7 @@ class PresentSetUp {
     TerminateGraphics();
     ResetDirect3DState();
     platform::d3d::RecordingDirect3D::Uninstall();
-    SetStartupFlag(0);
-    GetScreenColorState() = ScreenColorState{};
-    GetDisplayState() = DisplayState{};
-    platform::CloseMainWindow();
-    ResetWindowData();
-    platform::display::test::ResetDisplayControls();
+    engine_bench::CloseBenchWindow();
   }
   PresentSetUp(const PresentSetUp&) = delete;
   PresentSetUp& operator=(const PresentSetUp&) = delete;

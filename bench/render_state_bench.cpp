@@ -28,6 +28,7 @@
 #include "platform/d3d/direct3d.h"
 #include "platform/d3d/gl_direct3d.h"
 #include "platform/display/display_device.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -65,18 +66,6 @@ struct Bench {
   bool ok = false;
 };
 
-pd::SurfacePtr MakeSurface(pd::Device& display, uint32_t caps, int w, int h, const pd::PixelFormat& f) {
-  pd::SurfaceDesc desc;
-  desc.caps = caps;
-  desc.width = w;
-  desc.height = h;
-  desc.has_pixel_format = true;
-  desc.pixel_format = f;
-  pd::SurfacePtr s;
-  display.CreateSurface(desc, &s);
-  return s;
-}
-
 void Apply(const DrawSetup& s) {
   CurrentDrawState.BlendMode = s.blendMode;
   CurrentDrawState.BlendValue = s.blendValue;
@@ -103,14 +92,14 @@ Bench& TheBench() {
     d3d::InstallOpenGlDirect3D();
     if (pd::CreateDevice(&b->display) != pd::Result::kOk) return b;
     if (d3d::QueryDirect3D(*b->display, &b->d3d) != pd::Result::kOk) return b;
-    b->target = MakeSurface(*b->display, pd::kCapsOffscreenPlain | pd::kCaps3DDevice, 640, 480,
+    b->target = engine_bench::MakeSurface(*b->display, pd::kCapsOffscreenPlain | pd::kCaps3DDevice, 640, 480,
                             d3d::TextureFormatR5G6B5());
     const uint32_t textureCaps = pd::kCapsTexture;
     DrawSetup& plain = b->setups[0];
-    plain.texture = DrawTexture3D{MakeSurface(*b->display, textureCaps, 32, 32, d3d::TextureFormatA1R5G5B5()), 0, 1};
+    plain.texture = DrawTexture3D{engine_bench::MakeSurface(*b->display, textureCaps, 32, 32, d3d::TextureFormatA1R5G5B5()), 0, 1};
     plain.flags = kPrepareTransparent | kPrepareIntegerCoords;
     DrawSetup& blended = b->setups[1];
-    blended.texture = DrawTexture3D{MakeSurface(*b->display, textureCaps, 32, 32, d3d::TextureFormatA8R8G8B8()), 1, 0};
+    blended.texture = DrawTexture3D{engine_bench::MakeSurface(*b->display, textureCaps, 32, 32, d3d::TextureFormatA8R8G8B8()), 1, 0};
     blended.blendMode = 1;
     blended.blendValue = 128;
     blended.flags = kPrepareTransparent | kPrepareIntegerCoords;

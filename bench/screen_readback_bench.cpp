@@ -34,8 +34,7 @@
 #include "engine/graphics/texture_format_table.h"
 #include "engine/graphics/texture_split.h"
 #include "platform/d3d/gl_direct3d.h"
-#include "platform/display/test_controls.h"
-#include "platform/window.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -65,21 +64,8 @@ void Report(benchmark::State& state) {
 class CaptureSetUp {
  public:
   CaptureSetUp() {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    platform::display::test::SetDesktop(2048, 1200, 32);
-    platform::StartVideo();
-    platform::OpenMainWindow("bench", 0, 0, kW, kH, false);
-    WindowData& w = GetWindowData();
-    w.desktop_width = 2048;
-    w.desktop_height = 1200;
-    w.desktop_bits = 32;
-    w.window_mode = 1;
-    w.active = 1;
-    w.client_rect = WindowRectangle{0, 0, kW, kH};
-    SetStartupFlag(1);
-    GetScreenColorState() = ScreenColorState{};
-    GetDisplayState() = DisplayState{};
+    engine_bench::OpenBenchWindow(kW, kH);
     GetScreenColorState().ScreenBits = 32;
     d3d::InstallOpenGlDirect3D();
     InitializeGraphics();
@@ -103,12 +89,7 @@ class CaptureSetUp {
     TerminateGraphics();
     ResetTextureDevice();
     platform::display::SetDirect3DFactory(nullptr);
-    SetStartupFlag(0);
-    GetScreenColorState() = ScreenColorState{};
-    GetDisplayState() = DisplayState{};
-    platform::CloseMainWindow();
-    ResetWindowData();
-    platform::display::test::ResetDisplayControls();
+    engine_bench::CloseBenchWindow();
   }
   CaptureSetUp(const CaptureSetUp&) = delete;
   CaptureSetUp& operator=(const CaptureSetUp&) = delete;

@@ -93,6 +93,22 @@ bool PieceSourceRect(int x1, int y1, const Surface3D& piece, const ReadBackSourc
   return true;
 }
 
+// Copies into every piece whose rectangle meets the source with
+// copy(piece, source rectangle) -> false on failure, then sets the piece's
+// colour key. -1 at the first piece that cannot be had or copied.
+template <class Copy>
+int CopyPieces(int x1, int y1, const GraphRecord& graph, const ReadBackSource& s, Copy copy) {
+  for (int i = 0; i < PieceCount(graph); ++i) {
+    PieceTarget t;
+    if (!GetPiece(graph, i, &t)) return -1;
+    pd::Rect rect;
+    if (!PieceSourceRect(x1, y1, *t.Piece, s, &rect)) continue;
+    if (!copy(t, rect)) return -1;
+    ApplySurfaceDataColorKey(t.Piece->SurfaceData);
+  }
+  return 0;
+}
+
 int KeyToAlpha(const ColorFormat& format) { return format.AlphaWidth != 0 ? 1 : 0; }
 
 // A system-memory texture of the store's size and format.
@@ -193,20 +209,15 @@ int G_D3D_GetDrawScreenGraphFunction1(int x1, int y1, int x2, int y2, const Grap
       DesktopCase(desktopFlag) && target != nullptr && target == GetMainSurfaces().PrimarySurface.get();
   const ReadBackSource s = SourceOf(desktop);
   if (s.Surface == nullptr || Refused(x1, y1, x2, y2, graph, s)) return -1;
-  for (int i = 0; i < PieceCount(graph); ++i) {
-    PieceTarget t;
-    if (!GetPiece(graph, i, &t)) return -1;
-    pd::Rect rect;
-    if (!PieceSourceRect(x1, y1, *t.Piece, s, &rect)) continue;
+  return CopyPieces(x1, y1, graph, s, [&](const PieceTarget& t, const pd::Rect& rect) {
     const pd::Result r = t.Data->Surface->BltFast(t.Piece->TexX, t.Piece->TexY, s.Surface, &rect,
                                                   pd::kBltFastNoColorKey | pd::kBltFastWait);
     if (r != pd::Result::kOk) {
       WriteLogF("Error G_D3D_GetDrawScreenGraphFunction1  BltFast ReturnValue:%d", Code(r));
-      return -1;
+      return false;
     }
-    ApplySurfaceDataColorKey(t.Piece->SurfaceData);
-  }
-  return 0;
+    return true;
+  });
 }
 
 int G_D3D_GetDrawScreenGraphFunction2(int x1, int y1, int x2, int y2, const GraphRecord& graph,
@@ -218,32 +229,27 @@ int G_D3D_GetDrawScreenGraphFunction2(int x1, int y1, int x2, int y2, const Grap
     WriteLogF("Error  G_D3D_GetDrawScreenGraphFunction2  ＤＣ取得に失敗しました  GetDC ReturnValue:%d", Code(r));
     return -1;
   }
-  for (int i = 0; i < PieceCount(graph); ++i) {
-    PieceTarget t;
-    if (!GetPiece(graph, i, &t)) return -1;
-    pd::Rect rect;
-    if (!PieceSourceRect(x1, y1, *t.Piece, s, &rect)) continue;
+  return CopyPieces(x1, y1, graph, s, [&](const PieceTarget& t, const pd::Rect& rect) {
     pd::DeviceContextPtr dc;
     if (const pd::Result r = t.Data->Surface->GetDC(&dc); r != pd::Result::kOk) {
       WriteLogF("Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスのＤＣ取得に失敗しました  GetDC ReturnValue:%d",
                 Code(r));
-      return -1;
+      return false;
     }
     if (!pd::BitBlt(dc.get(), t.Piece->TexX, t.Piece->TexY, rect.Width(), rect.Height(), source.dc(),
                     rect.left, rect.top)) {
       WriteLogF("Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスへのイメージ転送に失敗しました  BitBlt  ErrorCode:%x",
                 0u);
       t.Data->Surface->ReleaseDC(std::move(dc));
-      return -1;
+      return false;
     }
     if (const pd::Result r = t.Data->Surface->ReleaseDC(std::move(dc)); r != pd::Result::kOk) {
       WriteLogF("Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスのＤＣ解放に失敗しました  ReleaseDC ReturnValue:%d",
                 Code(r));
-      return -1;
+      return false;
     }
-    ApplySurfaceDataColorKey(t.Piece->SurfaceData);
-  }
-  return 0;
+    return true;
+  });
 }
 
 int G_D3D_GetDrawScreenGraphFunction3(int x1, int y1, int x2, int y2, const GraphRecord& graph,
@@ -255,26 +261,22 @@ int G_D3D_GetDrawScreenGraphFunction3(int x1, int y1, int x2, int y2, const Grap
     LogDcFailed(3, r);
     return -1;
   }
-  for (int i = 0; i < PieceCount(graph); ++i) {
-    PieceTarget t;
-    if (!GetPiece(graph, i, &t)) return -1;
-    pd::Rect rect;
-    if (!PieceSourceRect(x1, y1, *t.Piece, s, &rect)) continue;
+  return CopyPieces(x1, y1, graph, s, [&](const PieceTarget& t, const pd::Rect& rect) {
     const pd::SurfacePtr work = CopyPieceToWorkTexture(3, source.dc(), t, rect);
-    if (work == nullptr) return -1;
+    if (work == nullptr) return false;
     pd::LockedRect texture;
     if (const pd::Result r = t.Data->Surface->Lock(nullptr, pd::kLockWait | pd::kLockWriteOnly, &texture);
         r != pd::Result::kOk) {
       WriteLogF("Error  G_D3D_GetDrawScreenGraphFunction3 　転送先テクスチャサーフェスのロックに失敗しました  Lock  ReturnValue:%d",
                 Code(r));
-      return -1;
+      return false;
     }
     pd::LockedRect from;
     if (const pd::Result r = work->Lock(nullptr, pd::kLockWait | pd::kLockWriteOnly, &from); r != pd::Result::kOk) {
       t.Data->Surface->Unlock();
       WriteLogF("Error  G_D3D_GetDrawScreenGraphFunction3 　作業用テクスチャサーフェスのロックに失敗しました  Lock  ReturnValue:%d",
                 Code(r));
-      return -1;
+      return false;
     }
     // The whole work texture goes in: beyond the piece's rectangle its
     // texels are the new surface's, which nothing draws.
@@ -283,9 +285,8 @@ int G_D3D_GetDrawScreenGraphFunction3(int x1, int y1, int x2, int y2, const Grap
                     nullptr, 0, 0, &all, 0, KeyToAlpha(*t.Format), t.Data->ColorKey, kDitherNone, 0, 0, 0);
     t.Data->Surface->Unlock();
     work->Unlock();
-    ApplySurfaceDataColorKey(t.Piece->SurfaceData);
-  }
-  return 0;
+    return true;
+  });
 }
 
 int G_D3D_GetDrawScreenGraphFunction4(int x1, int y1, int x2, int y2, const GraphRecord& graph,
@@ -299,13 +300,9 @@ int G_D3D_GetDrawScreenGraphFunction4(int x1, int y1, int x2, int y2, const Grap
     LogDcFailed(4, r);
     return -1;
   }
-  for (int i = 0; i < PieceCount(graph); ++i) {
-    PieceTarget t;
-    if (!GetPiece(graph, i, &t)) return -1;
-    pd::Rect rect;
-    if (!PieceSourceRect(x1, y1, *t.Piece, s, &rect)) continue;
+  return CopyPieces(x1, y1, graph, s, [&](const PieceTarget& t, const pd::Rect& rect) {
     const pd::SurfacePtr work = CopyPieceToWorkTexture(4, source.dc(), t, rect);
-    if (work == nullptr) return -1;
+    if (work == nullptr) return false;
     const pd::Rect all{0, 0, t.Data->Width, t.Data->Height};
     pd::Result r = pd::Result::kOk;
     for (int attempt = 1; attempt <= kLoadTries; ++attempt) {
@@ -327,11 +324,10 @@ int G_D3D_GetDrawScreenGraphFunction4(int x1, int y1, int x2, int y2, const Grap
                 "WndRect.top:%d  left:%d  top:%d",
                 ScreenDepth(), t.Piece->Width, t.Piece->Height, t.Piece->GraphX, t.Piece->GraphY, s.OffsetX,
                 s.OffsetY, x1, y1);
-      return -1;
+      return false;
     }
-    ApplySurfaceDataColorKey(t.Piece->SurfaceData);
-  }
-  return 0;
+    return true;
+  });
 }
 
 int G_D3D_GetDrawScreenGraphFunction5(int x1, int y1, int x2, int y2, const GraphRecord& graph,

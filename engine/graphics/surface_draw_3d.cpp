@@ -603,6 +603,15 @@ BoxPath ChooseBoxPath(DeviceRecord3D** out) {
   return BoxPath::k3D;
 }
 
+// The scene begun and the device prepared for an untextured box; the
+// vertex colour of colour.
+uint32_t BeginBoxDraw(DeviceRecord3D& r, uint32_t colour) {
+  BeginScene3D();
+  PrepareDraw3D(nullptr, DepthFlag());
+  if (r.BlendDirty != 0 || r.TextureDirty != 0) CommitBlendState3D(r);
+  return BoxVertexColor(colour);
+}
+
 }  // namespace
 
 int FillBox3D(int x1, int y1, int x2, int y2, uint32_t colour) {
@@ -617,10 +626,7 @@ int FillBox3D(int x1, int y1, int x2, int y2, uint32_t colour) {
   const IntRect area = CurrentDrawState.DrawArea;
   ClipRect(&box, &area);
   if (box.right <= box.left || box.bottom <= box.top) return 0;
-  BeginScene3D();
-  PrepareDraw3D(nullptr, DepthFlag());
-  if (r.BlendDirty != 0 || r.TextureDirty != 0) CommitBlendState3D(r);
-  const uint32_t color = BoxVertexColor(colour);
+  const uint32_t color = BeginBoxDraw(r, colour);
   const float l = SurfaceX() + static_cast<float>(box.left), rt = SurfaceX() + static_cast<float>(box.right);
   const float t = SurfaceY() + static_cast<float>(box.top), b = SurfaceY() + static_cast<float>(box.bottom);
   const float xs[4] = {l, rt, l, rt}, ys[4] = {t, t, b, b};
@@ -644,10 +650,7 @@ int DrawBoxFrame3D(int x1, int y1, int x2, int y2, uint32_t colour) {
     case BoxPath::k3D: break;
   }
   DeviceRecord3D& r = *rp;
-  BeginScene3D();
-  PrepareDraw3D(nullptr, DepthFlag());
-  if (r.BlendDirty != 0 || r.TextureDirty != 0) CommitBlendState3D(r);
-  const uint32_t color = BoxVertexColor(colour);
+  const uint32_t color = BeginBoxDraw(r, colour);
   if (x2 < x1 || y2 < y1) {
     // Both corners change places, also when only one coordinate was swapped.
     std::swap(x1, x2);

@@ -11,37 +11,20 @@
 // frame and a difference image in the build folder.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "engine/api/file_entry_points.h"
 #include "engine/api/graph_file_entry_points.h"
 #include "engine/api/graphics_entry_points.h"
-#include "engine/api/library_entry_points.h"
-#include "engine/api/library_services.h"
-#include "engine/api/presentation_entry_points.h"
-#include "engine/api/window_entry_points.h"
-#include "engine/core/window/main_window.h"
-#include "engine/core/window/message_thread.h"
-#include "engine/graphics/d3d_device.h"
-#include "engine/graphics/display_state.h"
 #include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/screen_color.h"
-#include "platform/display/display_device.h"
-#include "platform/display/test_controls.h"
-#include "platform/window_events.h"
-#include "platform/window_instance_lock.h"
-#include "tests/api/library_test_fixture.h"
 #include "tests/api/test_scene.h"
-#include "tests/graphics/golden_png.h"
+#include "tests/support/golden_frames.h"
+#include "tests/support/open_gl_context.h"
+#include "tests/support/started_library_test.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 struct SceneMode {
   const char* name;
@@ -49,60 +32,19 @@ struct SceneMode {
   bool window;
 };
 
-class GoldenScene : public LibraryFixture, public ::testing::WithParamInterface<SceneMode> {
+class GoldenScene : public StartedLibraryTest, public ::testing::WithParamInterface<SceneMode> {
  protected:
   void SetUp() override {
-    LibraryFixture::SetUp();
-    SetMessageThreadEnabled(false);
-    ResetWindowData();
-    platform::ClearInjectedWindowEvents();
-    platform::SetInstanceLockFolder(native_dir_);
-    ServiceSet services = services_.Set();
-    services.window = &window_service_;
-    services.input = &input_service_;
-    services.graphics = &graphics_service_;
-    InstallServices(services);
-    for (const auto& [leaf, bytes] : test_scene::SceneFiles()) {
-      std::ofstream out(native_dir_ + "/" + leaf, std::ios::binary);
-      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-  }
-  void TearDown() override {
-    EndLibrary();
-    EnableTextureGraphsForTest(0);
-    platform::display::SetDirect3DFactory(nullptr);
-    platform::ClearInjectedWindowEvents();
-    platform::SetInstanceLockFolder("");
-    SetMessageThreadEnabled(true);
-    ResetWindowData();
-    platform::display::test::ResetDisplayControls();
-    LibraryFixture::TearDown();
-  }
-
-  std::string Path(const std::string& leaf) const { return start_dir_ + "\\" + leaf; }
-  std::vector<uint8_t> ReadNative(const std::string& leaf) const {
-    std::ifstream in(native_dir_ + "/" + leaf, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    StartedLibraryTest::SetUp();
+    InstallDrawingServices();
+    for (const auto& [leaf, bytes] : test_scene::SceneFiles()) WriteNative(leaf, bytes);
   }
 
   // Starts the library in the mode; hardware: drawing on the display layer
   // with Direct3D on OpenGL. False when the hardware path has no OpenGL.
   bool Start(const SceneMode& mode, bool hardware, bool textures = false) {
     EnableTextureGraphsForTest(textures ? 1 : 0);
-    window_mode_ = mode.window ? 1 : 0;
-    SetWindowedMode(window_mode_);
-    requested_depth_ = mode.bits;
-    platform::display::test::SetDesktop(1024, 768, mode.window ? mode.bits : 32);
-    if (hardware) {
-      setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-      InstallDirect3DBackEnd();
-    } else {
-      EXPECT_EQ(SetHardwareRendering(0), 0);
-    }
-    ChangeScreenMode(test_scene::kWidth, test_scene::kHeight, mode.bits, 60);
-    EXPECT_EQ(StartLibrary(), 0);
-    EXPECT_EQ(GetScreenColorState().ScreenBits, mode.bits);
-    return !hardware || GetDirect3DState().Initialized3D == 1;
+    return StartInMode(test_scene::kWidth, test_scene::kHeight, mode.bits, mode.window, hardware);
   }
 
   // The scene, saved and read back.
@@ -120,9 +62,7 @@ class GoldenScene : public LibraryFixture, public ::testing::WithParamInterface<
           return PackScreenColor(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF),
                                  static_cast<int>(rgb & 0xFF));
         });
-    golden::Frame frame;
-    EXPECT_EQ(SaveScreenAreaAsPng(0, 0, test_scene::kWidth, test_scene::kHeight, Path(leaf).c_str(), 6), 0);
-    EXPECT_TRUE(golden::ReadPng(native_dir_ + "/" + leaf, &frame));
+    const golden::Frame frame = SaveScreen(leaf, test_scene::kWidth, test_scene::kHeight);
     EXPECT_EQ(frame.width, test_scene::kWidth);
     EXPECT_EQ(frame.height, test_scene::kHeight);
     return frame;
@@ -141,19 +81,6 @@ class GoldenScene : public LibraryFixture, public ::testing::WithParamInterface<
     }
     EXPECT_EQ(differing, 0u) << "the captured area drawn back differs from its source";
   }
-
-  static void WriteOut(const std::string& name, const golden::Frame& frame, const std::vector<bool>& bad) {
-    const std::string out = std::string(VESK_BINARY_DIR) + "/golden_out";
-    fs::create_directories(out);
-    golden::Frame diff = frame;
-    for (size_t i = 0; i < diff.rgb.size(); ++i) diff.rgb[i] = bad[i] ? 0xFF00FF : 0;
-    golden::WritePng(out + "/" + name + ".png", frame);
-    golden::WritePng(out + "/" + name + "_diff.png", diff);
-  }
-
-  LibraryWindowService window_service_;
-  LibraryInputService input_service_;
-  EngineGraphicsService graphics_service_;
 };
 
 TEST_P(GoldenScene, SoftwareFrameIsTheExpectedOne) {
@@ -164,35 +91,7 @@ TEST_P(GoldenScene, SoftwareFrameIsTheExpectedOne) {
   ExpectCaptureDrawnBack(frame);
 
   const std::string name = std::string("scene_") + mode.name;
-  const std::string expected = std::string(VESK_SOURCE_DIR) + "/tests/golden/" + name + ".png";
-  const char* update = std::getenv("VESK_UPDATE_GOLDEN");
-  if (update != nullptr && std::string(update) == "1") {
-    ASSERT_TRUE(golden::WritePng(expected, frame));
-    return;
-  }
-  golden::Frame want;
-  ASSERT_TRUE(golden::ReadPng(expected, &want)) << expected;
-  ASSERT_EQ(want.width, frame.width);
-  ASSERT_EQ(want.height, frame.height);
-  std::vector<bool> bad(frame.rgb.size());
-  size_t differing = 0;
-  for (size_t i = 0; i < bad.size(); ++i) {
-    bad[i] = frame.rgb[i] != want.rgb[i];
-    differing += bad[i] ? 1 : 0;
-  }
-  if (differing != 0) {
-    WriteOut(name, frame, bad);
-    FAIL() << differing << " pixels differ; frame and difference image in " << VESK_BINARY_DIR << "/golden_out";
-  }
-}
-
-// A channel as a count of the screen's units: 8-bit at 32 bits, else the
-// 5- or 6-bit value the PNG widened.
-int Units(uint32_t rgb, int shift, int bits) {
-  const int v = static_cast<int>((rgb >> shift) & 0xFF);
-  if (bits == 32) return v;
-  const int maximum = shift == 8 ? 63 : 31;
-  return (v * maximum + 127) / 255;
+  golden::ExpectSameAsGolden(golden::SourcePath("tests/golden/" + name + ".png"), frame, name);
 }
 
 bool InLooseArea(int x, int y) {
@@ -222,7 +121,7 @@ bool Flat(const golden::Frame& f, int x, int y) {
 size_t CompareWithSoftwareFrame(const golden::Frame& frame, const SceneMode& mode, const std::string& what) {
   const std::string name = std::string("scene_") + mode.name;
   golden::Frame want;
-  EXPECT_TRUE(golden::ReadPng(std::string(VESK_SOURCE_DIR) + "/tests/golden/" + name + ".png", &want));
+  EXPECT_TRUE(golden::ReadPng(golden::SourcePath("tests/golden/" + name + ".png"), &want));
   if (want.width != frame.width || want.height != frame.height) return frame.rgb.size();
   std::vector<bool> bad(frame.rgb.size());
   size_t differing = 0;
@@ -231,20 +130,14 @@ size_t CompareWithSoftwareFrame(const golden::Frame& frame, const SceneMode& mod
       const size_t i = static_cast<size_t>(y) * frame.width + x;
       if (InLooseArea(x, y) && !Flat(want, x, y)) continue;
       for (const int shift : {0, 8, 16}) {
-        const int d = Units(frame.rgb[i], shift, mode.bits) - Units(want.rgb[i], shift, mode.bits);
+        const int d =
+            golden::ScreenUnits(frame.rgb[i], shift, mode.bits) - golden::ScreenUnits(want.rgb[i], shift, mode.bits);
         if (d > 2 || d < -2) bad[i] = true;
       }
       differing += bad[i] ? 1 : 0;
     }
   }
-  if (differing != 0) {
-    const std::string out = std::string(VESK_BINARY_DIR) + "/golden_out";
-    fs::create_directories(out);
-    golden::Frame diff = frame;
-    for (size_t i = 0; i < diff.rgb.size(); ++i) diff.rgb[i] = bad[i] ? 0xFF00FF : 0;
-    golden::WritePng(out + "/" + name + "_" + what + ".png", frame);
-    golden::WritePng(out + "/" + name + "_" + what + "_diff.png", diff);
-  }
+  if (differing != 0) golden::WriteOut(name + "_" + what, frame, bad);
   return differing;
 }
 
@@ -253,14 +146,14 @@ size_t CompareWithSoftwareFrame(const golden::Frame& frame, const SceneMode& mod
 TEST_P(GoldenScene, HardwareFrameMatchesTheSoftwareFrame) {
   const SceneMode mode = GetParam();
   if (!Start(mode, true)) {
-    if (std::getenv("CI") != nullptr) FAIL() << "no OpenGL 3.3 core context through EGL on CI";
-    GTEST_SKIP() << "no OpenGL 3.3 core context through EGL";
+    test_support::NoOpenGlContext();
+    return;
   }
   const golden::Frame frame = DrawAndSave("scene_hw.png");
   if (HasFatalFailure()) return;
   ExpectCaptureDrawnBack(frame);
   EXPECT_EQ(CompareWithSoftwareFrame(frame, mode, "hardware"), 0u)
-      << "pixels beyond the tolerance; frame and difference image in " << VESK_BINARY_DIR << "/golden_out";
+      << "pixels beyond the tolerance; frame and difference image in " << golden::OutFolder();
 }
 
 // Texture graphs drawn by the 3D device on OpenGL: every draw of the scene
@@ -269,8 +162,8 @@ TEST_P(GoldenScene, HardwareFrameMatchesTheSoftwareFrame) {
 TEST_P(GoldenScene, TextureGraphSceneCapturesAndDrawsBack) {
   const SceneMode mode = GetParam();
   if (!Start(mode, true, true)) {
-    if (std::getenv("CI") != nullptr) FAIL() << "no OpenGL 3.3 core context through EGL on CI";
-    GTEST_SKIP() << "no OpenGL 3.3 core context through EGL";
+    test_support::NoOpenGlContext();
+    return;
   }
   const golden::Frame frame = DrawAndSave("scene_tex.png");
   if (HasFatalFailure()) return;
@@ -288,7 +181,7 @@ TEST_P(GoldenScene, DISABLED_TextureGraphFrameMatchesTheSoftwareFrame) {
   const golden::Frame frame = DrawAndSave("scene_tex.png");
   if (HasFatalFailure()) return;
   EXPECT_EQ(CompareWithSoftwareFrame(frame, mode, "textures"), 0u)
-      << "pixels beyond the tolerance; frame and difference image in " << VESK_BINARY_DIR << "/golden_out";
+      << "pixels beyond the tolerance; frame and difference image in " << golden::OutFolder();
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, GoldenScene,

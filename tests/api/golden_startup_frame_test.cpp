@@ -9,33 +9,24 @@
 // frame and a difference image in the build folder.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "engine/api/file_entry_points.h"
 #include "engine/api/graph_file_entry_points.h"
 #include "engine/api/graphics_entry_points.h"
-#include "engine/api/library_entry_points.h"
-#include "engine/api/library_services.h"
-#include "engine/api/presentation_entry_points.h"
-#include "engine/core/window/main_window.h"
-#include "engine/core/window/message_thread.h"
 #include "engine/graphics/image/screen_color.h"
 #include "engine/graphics/screens.h"
 #include "platform/display/test_controls.h"
-#include "platform/window_events.h"
-#include "platform/window_instance_lock.h"
-#include "tests/api/library_test_fixture.h"
-#include "tests/graphics/golden_png.h"
+#include "tests/api/test_scene.h"
+#include "tests/support/golden_frames.h"
+#include "tests/support/started_library_test.h"
 #include "tools/writers/coded_image_writer.h"
 #include "tools/writers/image_file_writer.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int kFrameWidth = 400;
 constexpr int kFrameHeight = 300;
@@ -79,35 +70,12 @@ std::vector<uint8_t> PaletteChecker() {
   return writers::BuildPngFile(png);
 }
 
-// 32 x 24, a gradient with a key-coloured frame.
-constexpr uint32_t kKey = 0xFE00FE;
-uint32_t Bmp24Pixel(int x, int y) {
-  if (x < 2 || y < 2 || x >= 30 || y >= 22) return kKey;
-  return static_cast<uint32_t>((x * 8) << 16 | (y * 10) << 8 | (255 - x * 4));
-}
-std::vector<uint8_t> Bmp24() {
-  writers::BmpFile bmp;
-  bmp.width = 32;
-  bmp.height = 24;
-  bmp.bits = 24;
-  for (int y = 0; y < 24; ++y)
-    for (int x = 0; x < 32; ++x) bmp.pixels.push_back(Bmp24Pixel(x, y));
-  return writers::BuildBmpFile(bmp);
-}
-
-std::vector<uint8_t> Bmp8(bool alpha) {
-  writers::BmpFile bmp;
-  bmp.width = 32;
-  bmp.height = 32;
-  bmp.bits = 8;
-  for (int i = 0; i < 256; ++i) {
-    const uint32_t v = static_cast<uint32_t>(i);
-    bmp.palette.push_back(alpha ? (v << 16 | v << 8 | v) : (v << 16 | (255 - v) << 8 | (v / 2)));
-  }
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) bmp.pixels.push_back(static_cast<uint32_t>(alpha ? x * 8 : (x + y) * 4));
-  return writers::BuildBmpFile(bmp);
-}
+// The 24-bit tiles (framed by the key colour) and the 8-bit shade with its
+// alpha image are the test scene's.
+using test_scene::kKey;
+using test_scene::ShadeBmp;
+using test_scene::TilePixel;
+using test_scene::TilesBmp;
 
 std::vector<uint8_t> GreyRamp() {
   writers::PngFile png;
@@ -118,35 +86,13 @@ std::vector<uint8_t> GreyRamp() {
   return writers::BuildPngFile(png);
 }
 
-class GoldenStartupFrame : public LibraryFixture, public ::testing::WithParamInterface<int> {
+class GoldenStartupFrame : public StartedLibraryTest, public ::testing::WithParamInterface<int> {
  protected:
   void SetUp() override {
-    LibraryFixture::SetUp();
-    SetMessageThreadEnabled(false);
-    ResetWindowData();
-    platform::ClearInjectedWindowEvents();
-    platform::SetInstanceLockFolder(native_dir_);
-    ServiceSet services = services_.Set();
-    services.window = &window_service_;
-    services.input = &input_service_;
-    services.graphics = &graphics_service_;
-    InstallServices(services);
-  }
-  void TearDown() override {
-    EndLibrary();
-    platform::ClearInjectedWindowEvents();
-    platform::SetInstanceLockFolder("");
-    SetMessageThreadEnabled(true);
-    ResetWindowData();
-    platform::display::test::ResetDisplayControls();
-    LibraryFixture::TearDown();
+    StartedLibraryTest::SetUp();
+    InstallDrawingServices();
   }
 
-  std::string Path(const std::string& leaf) const { return start_dir_ + "\\" + leaf; }
-  void Write(const std::string& leaf, const std::vector<uint8_t>& bytes) const {
-    std::ofstream out(native_dir_ + "/" + leaf, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
   // The whole file through the library's file entry points.
   std::vector<uint8_t> ReadThroughLibrary(const std::string& leaf) const {
     const std::string name = Path(leaf);
@@ -166,10 +112,6 @@ class GoldenStartupFrame : public LibraryFixture, public ::testing::WithParamInt
                                  alpha.empty() ? nullptr : alpha.data(),
                                  static_cast<int32_t>(alpha.size()), 0, 0);
   }
-
-  LibraryWindowService window_service_;
-  LibraryInputService input_service_;
-  EngineGraphicsService graphics_service_;
 };
 
 TEST_P(GoldenStartupFrame, DrawsEveryWayAndSavesTheExpectedFrame) {
@@ -187,26 +129,17 @@ TEST_P(GoldenStartupFrame, DrawsEveryWayAndSavesTheExpectedFrame) {
   EXPECT_EQ(QueryGraphSize(-4, &width, &height), 0);
   const MEMIMG& front = GetMainSurfaces().FrontMemImg;
   ASSERT_NE(front.Pixels, nullptr);
-  bool black = true;
-  for (int y = 0; y < 480 && black; y += 7)
-    for (int x = 0; x < 640 && black; x += 5)
-      {
-        uint32_t v = 0;
-        std::memcpy(&v, front.Pixels + y * front.Pitch + x * front.Format->PixelByte,
-                    front.Format->PixelByte);
-        int r = 0, g = 0, b = 0, a = 0;
-        UnpackColor(front.Format, v, &r, &g, &b, &a);
-        black = r == 0 && g == 0 && b == 0;
-      }
-  EXPECT_TRUE(black);
+  const golden::Frame frontFrame = golden::ReadFrame(front, 640, 480);
+  EXPECT_EQ(std::count(frontFrame.rgb.begin(), frontFrame.rgb.end(), 0u),
+            static_cast<std::ptrdiff_t>(frontFrame.rgb.size()));
   EXPECT_EQ(CountGraphHandles(), 0) << "the start-up graphs are released";
 
-  Write("ball.png", RgbaBall());
-  Write("checker.png", PaletteChecker());
-  Write("tiles.bmp", Bmp24());
-  Write("shade.bmp", Bmp8(false));
-  Write("shade_alpha.bmp", Bmp8(true));
-  Write("ramp.png", GreyRamp());
+  WriteNative("ball.png", RgbaBall());
+  WriteNative("checker.png", PaletteChecker());
+  WriteNative("tiles.bmp", TilesBmp());
+  WriteNative("shade.bmp", ShadeBmp(false));
+  WriteNative("shade_alpha.bmp", ShadeBmp(true));
+  WriteNative("ramp.png", GreyRamp());
 
   SetTransparentColor(254, 0, 254);
   const int ball = Import("ball.png");
@@ -260,39 +193,16 @@ TEST_P(GoldenStartupFrame, DrawsEveryWayAndSavesTheExpectedFrame) {
   // Probes: the background, an opaque pixel of the plain 24-bit sprite, its
   // key colour left out, a filled box, the outline's edge and inside.
   EXPECT_EQ(at(399, 299), OnScreen(background, bits));
-  EXPECT_EQ(at(4 + 10, 4 + 68 + 7), OnScreen(Bmp24Pixel(10, 7), bits));
+  EXPECT_EQ(at(4 + 10, 4 + 68 + 7), OnScreen(TilePixel(10, 7), bits));
   EXPECT_EQ(at(4 + 0, 4 + 68 + 0), OnScreen(background, bits)) << "the key colour is transparent";
   EXPECT_EQ(at(76 + 0, 142 + 0), OnScreen(kKey, bits)) << "drawn without transparency";
   EXPECT_EQ(at(135, 205), OnScreen(0xFAFA00, bits));
   EXPECT_EQ(at(180, 210), OnScreen(0x00FA78, bits));
   EXPECT_EQ(at(190, 210), OnScreen(background, bits)) << "an outline is not filled";
-  EXPECT_EQ(at(80 + 3, 200 + 2), OnScreen(Bmp24Pixel(7, 6), bits)) << "the cut starts at (4, 4)";
+  EXPECT_EQ(at(80 + 3, 200 + 2), OnScreen(TilePixel(7, 6), bits)) << "the cut starts at (4, 4)";
 
-  const std::string expected = std::string(VESK_SOURCE_DIR) + "/tests/golden/startup_frame" +
-                               std::to_string(bits) + ".png";
-  const char* update = std::getenv("VESK_UPDATE_GOLDEN");
-  if (update != nullptr && std::string(update) == "1") {
-    ASSERT_TRUE(golden::WritePng(expected, frame));
-    return;
-  }
-  golden::Frame want;
-  ASSERT_TRUE(golden::ReadPng(expected, &want)) << expected;
-  ASSERT_EQ(want.width, frame.width);
-  ASSERT_EQ(want.height, frame.height);
-  if (want.rgb != frame.rgb) {
-    const std::string out = std::string(VESK_BINARY_DIR) + "/golden_out";
-    fs::create_directories(out);
-    golden::Frame diff = frame;
-    size_t differing = 0;
-    for (size_t i = 0; i < diff.rgb.size(); ++i) {
-      const bool same = frame.rgb[i] == want.rgb[i];
-      differing += same ? 0 : 1;
-      diff.rgb[i] = same ? 0 : 0xFF00FF;
-    }
-    golden::WritePng(out + "/startup_frame" + std::to_string(bits) + ".png", frame);
-    golden::WritePng(out + "/startup_frame" + std::to_string(bits) + "_diff.png", diff);
-    FAIL() << differing << " pixels differ; frame and difference image in " << out;
-  }
+  golden::ExpectSameAsGolden(golden::SourcePath("tests/golden/startup_frame" + std::to_string(bits) + ".png"), frame,
+                             "startup_frame" + std::to_string(bits));
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, GoldenStartupFrame, ::testing::Values(16, 32),

@@ -23,7 +23,7 @@
 #include "platform/ime.h"
 #include "platform/window_events.h"
 #include "platform/window_instance_lock.h"
-#include "tests/api/library_test_fixture.h"
+#include "tests/support/started_library_test.h"
 
 namespace {
 
@@ -32,37 +32,23 @@ namespace {
 constexpr const char* kOmote = "\xE8\xA1\xA8";
 constexpr const char* kNoSjis = "\xE3\x8C\x80";
 
-class TextInputEntryPoints : public LibraryFixture {
+class TextInputEntryPoints : public StartedLibraryTest {
  protected:
   void SetUp() override {
-    LibraryFixture::SetUp();
-    SetMessageThreadEnabled(false);
-    ResetWindowData();
-    platform::ClearInjectedWindowEvents();
+    StartedLibraryTest::SetUp();
     platform::ResetImeContext();
-    platform::SetInstanceLockFolder(native_dir_);
-    ServiceSet services = services_.Set();
-    services.window = &window_service_;
-    services.input = &input_service_;
+    ServiceSet services = WindowServices();
     services.text_input = &text_input_service_;
     InstallServices(services);
     ConnectTextInputDrawing();
     ASSERT_EQ(StartLibrary(), 0);
     PumpMessages();
   }
-  void TearDown() override {
-    EndLibrary();
-    platform::ClearInjectedWindowEvents();
+  void ResetAfterEnd() override {
     platform::ResetImeContext();
-    platform::SetInstanceLockFolder("");
-    SetMessageThreadEnabled(true);
-    ResetWindowData();
     SetTextInputDrawing(nullptr);
-    LibraryFixture::TearDown();
   }
 
-  LibraryWindowService window_service_;
-  LibraryInputService input_service_;
   LibraryTextInputService text_input_service_;
 
   static void Editing(const char* utf8, int start, int length) {

@@ -21,7 +21,7 @@
 #include "platform/window.h"
 #include "platform/window_events.h"
 #include "platform/window_instance_lock.h"
-#include "tests/api/library_test_fixture.h"
+#include "tests/support/started_library_test.h"
 
 namespace {
 
@@ -34,36 +34,21 @@ void Push(Kind kind, int32_t value = 0) {
   platform::PushWindowEvent(event);
 }
 
-class WindowInputEntryPoints : public LibraryFixture {
+class WindowInputEntryPoints : public StartedLibraryTest {
  protected:
   void SetUp() override {
-    LibraryFixture::SetUp();
-    SetMessageThreadEnabled(false);
-    ResetWindowData();
-    platform::ClearInjectedWindowEvents();
+    StartedLibraryTest::SetUp();
     platform::ReleaseAllFakeKeys();
     platform::SetFakeMouseButtons(0);
     platform::InstallFakePads(1);
-    platform::SetInstanceLockFolder(native_dir_);
-    ServiceSet set = services_.Set();
-    set.window = &window_;
-    set.input = &input_;
-    InstallServices(set);
+    InstallServices(WindowServices());
     ASSERT_EQ(StartLibrary(), 0);
   }
-  void TearDown() override {
-    EndLibrary();
-    platform::ClearInjectedWindowEvents();
+  void ResetAfterEnd() override {
     platform::ReleaseAllFakeKeys();
     platform::SetFakeMouseButtons(0);
     platform::InstallFakePads(0);
-    platform::SetInstanceLockFolder("");
-    SetMessageThreadEnabled(true);
-    ResetWindowData();
-    LibraryFixture::TearDown();
   }
-  LibraryWindowService window_;
-  LibraryInputService input_;
 };
 
 TEST_F(WindowInputEntryPoints, EachEntryPointThroughInjectedEvents) {

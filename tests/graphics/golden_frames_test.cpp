@@ -5,8 +5,8 @@
 #include <string>
 
 #include "engine/graphics/image/convert_color_blt.h"
-#include "tests/graphics/golden_png.h"
 #include "tests/graphics/screen_fixture.h"
+#include "tests/support/golden_frames.h"
 
 namespace graphics_test {
 namespace {
@@ -37,23 +37,6 @@ int MakeBlendGraph() {
   for (int y = 0; y < 40; ++y)
     for (int x = 0; x < 48; ++x) img.Pixels[y * img.Pitch + x] = static_cast<uint8_t>(x * 5);
   return g;
-}
-
-golden::Frame BackFrame() {
-  const MEMIMG& back = GetMainSurfaces().BackMemImg;
-  golden::Frame f;
-  f.width = 200;
-  f.height = 120;
-  for (int y = 0; y < f.height; ++y) {
-    for (int x = 0; x < f.width; ++x) {
-      uint32_t v = 0;
-      std::memcpy(&v, back.Pixels + y * back.Pitch + x * back.Format->PixelByte, back.Format->PixelByte);
-      int r = 0, g = 0, b = 0, a = 0;
-      UnpackColor(back.Format, v, &r, &g, &b, &a);
-      f.rgb.push_back(static_cast<uint32_t>(r << 16 | g << 8 | b));
-    }
-  }
-  return f;
 }
 
 void DrawScene() {
@@ -89,7 +72,7 @@ TEST_F(GoldenFramesTest, SoftwareFramesMatchTheirGoldens) {
     DrawScene();
     const std::string path = std::string(VESK_SOURCE_DIR) + "/tests/graphics/golden/scene" +
                              std::to_string(bits) + ".png";
-    EXPECT_EQ(golden::CompareWithGolden(path, BackFrame()), "");
+    EXPECT_EQ(golden::CompareWithGolden(path, golden::ReadFrame(GetMainSurfaces().BackMemImg, 200, 120)), "");
     TerminateGraphics();
     GetScreenColorState() = ScreenColorState{};
     GetDisplayState() = DisplayState{};

@@ -65,12 +65,15 @@ inline bool ReadPng(const std::string& path, Frame* f) {
   return true;
 }
 
+// VESK_UPDATE_GOLDEN=1: the tests write their expected files anew.
+inline bool UpdateRequested() {
+  const char* update = std::getenv("VESK_UPDATE_GOLDEN");
+  return update != nullptr && std::string(update) == "1";
+}
+
 // "" when the frame equals the golden one, else what differs.
 inline std::string CompareWithGolden(const std::string& path, const Frame& f) {
-  const char* update = std::getenv("VESK_UPDATE_GOLDEN");
-  if (update != nullptr && std::string(update) == "1") {
-    return WritePng(path, f) ? "" : "cannot write " + path;
-  }
+  if (UpdateRequested()) return WritePng(path, f) ? "" : "cannot write " + path;
   Frame expected;
   if (!ReadPng(path, &expected)) return "cannot read " + path;
   if (expected.width != f.width || expected.height != f.height) return "size differs";

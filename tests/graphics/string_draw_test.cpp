@@ -20,9 +20,9 @@
 #include "engine/graphics/glyph_cache.h"
 #include "engine/graphics/string_draw.h"
 #include "font/test_fonts.h"
-#include "tests/graphics/golden_png.h"
 #include "tests/graphics/screen_fixture.h"
 #include "tests/graphics/string_scene.h"
+#include "tests/support/golden_frames.h"
 
 namespace graphics_test {
 namespace {
@@ -80,19 +80,7 @@ class StringDrawTest : public ScreenTest {
       pitch = lock.pitch;
       format = &GetScreenColorState().ScreenColorFormat;
     }
-    golden::Frame f;
-    f.width = width;
-    f.height = height;
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        uint32_t v = 0;
-        std::memcpy(&v, bits + static_cast<ptrdiff_t>(y) * pitch + x * format->PixelByte,
-                    format->PixelByte);
-        int r = 0, g = 0, b = 0, a = 0;
-        UnpackColor(format, v, &r, &g, &b, &a);
-        f.rgb.push_back(static_cast<uint32_t>(r << 16 | g << 8 | b));
-      }
-    }
+    golden::Frame f = golden::ReadFrame(bits, pitch, format, width, height);
     if (surface) m.BackSurface->Unlock();
     return f;
   }

@@ -13,8 +13,8 @@
 #include "engine/core/textinput/key_input_drawing.h"
 #include "engine/graphics/font_handles.h"
 #include "font/test_fonts.h"
-#include "tests/graphics/golden_png.h"
 #include "tests/graphics/screen_fixture.h"
+#include "tests/support/golden_frames.h"
 
 namespace graphics_test {
 namespace {
@@ -66,19 +66,7 @@ TEST_F(TextInputFrameTest, CompositionWithCandidatesMatchesItsGolden) {
 
   ASSERT_EQ(RenderKeyInput(40, 60, h), 0);
 
-  const MEMIMG& back = GetMainSurfaces().BackMemImg;
-  golden::Frame f;
-  f.width = 320;
-  f.height = 240;
-  for (int y = 0; y < f.height; ++y) {
-    for (int x = 0; x < f.width; ++x) {
-      uint32_t v = 0;
-      std::memcpy(&v, back.Pixels + y * back.Pitch + x * back.Format->PixelByte, back.Format->PixelByte);
-      int r = 0, g = 0, b = 0, a = 0;
-      UnpackColor(back.Format, v, &r, &g, &b, &a);
-      f.rgb.push_back(static_cast<uint32_t>(r << 16 | g << 8 | b));
-    }
-  }
+  const golden::Frame f = golden::ReadFrame(GetMainSurfaces().BackMemImg, 320, 240);
   const std::string path = std::string(VESK_SOURCE_DIR) + "/tests/graphics/golden/text_input16.png";
   EXPECT_EQ(golden::CompareWithGolden(path, f), "");
   RemoveAllKeyInputs();

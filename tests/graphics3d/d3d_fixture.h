@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,13 @@
 #include "engine/graphics/d3d_startup.h"
 #include "engine/graphics/d3d_targets.h"
 #include "engine/graphics/render_state_cache.h"
+#include "engine/graphics/texture_device.h"
+#include "engine/graphics/texture_split.h"
 #include "engine/graphics/vertex_batch.h"
+#include "platform/d3d/gl_direct3d.h"
 #include "platform/d3d/recording_direct3d.h"
 #include "tests/graphics/screen_fixture.h"
+#include "tests/support/open_gl_context.h"
 
 namespace d3d_engine_test {
 
@@ -24,6 +29,50 @@ using pd::SurfacePtr;
 
 class Direct3DTest : public graphics_test::ScreenTest {
  protected:
+  void TearDown() override {
+    ScreenTest::TearDown();
+    if (on_open_gl_) pd::SetDirect3DFactory(nullptr);
+  }
+
+  // Direct3D on the OpenGL stand-in (Mesa's llvmpipe, headless) in place of
+  // the recorder, then hardware drawing started. False when there is no
+  // OpenGL context: the test is skipped (a failure on CI) and the caller
+  // returns.
+  bool StartOnOpenGl(bool fullScreen = false, int bits = 16) {
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    setenv("GALLIUM_DRIVER", "llvmpipe", 1);
+    d3d::RecordingDirect3D::Uninstall();
+    d3d::InstallOpenGlDirect3D();
+    on_open_gl_ = true;
+    StartHardware(fullScreen, bits);
+    if (GetDirect3DState().Initialized3D == 1) return true;
+    test_support::NoOpenGlContext();
+    return false;
+  }
+
+  // The texture storage takes the started device: textures from the
+  // smallest to the largest size given, loaded by the device's Load.
+  static void UseDeviceForTextures(int minWidth, int minHeight, int maxWidth, int maxHeight) {
+    TextureDevice& t = GetTextureDevice();
+    t.Running = 1;
+    SetTextureSizeLimits(minWidth, minHeight, maxWidth, maxHeight);
+    t.Load = [](const SurfacePtr& dst, int x, int y, const SurfacePtr& src, const pd::Rect& rect) {
+      d3d::Device3D* device = GetCurrentDevice3D();
+      return device == nullptr ? pd::Result::kGeneric : device->Load(dst, x, y, src, &rect, 0);
+    };
+  }
+
+  // handle, just made, is a texture graph; handle is given back.
+  static int ExpectTextureGraph(int handle) {
+    const GraphRecord* g = GetGraphRecord(handle);
+    EXPECT_NE(g, nullptr);
+    if (g != nullptr) {
+      EXPECT_EQ(g->TextureFlag, 1);
+    }
+    return handle;
+  }
+  static const GraphRecord& Graph(int handle) { return *GetGraphRecord(handle); }
+
   // Replaces the recorder's script before the start.
   void UseScript(const d3d::RecordingScript& script) { d3d::RecordingDirect3D::Install(script); }
   d3d::RecordingDirect3D& Recorder() { return *d3d::RecordingDirect3D::Instance(); }
@@ -76,6 +125,9 @@ class Direct3DTest : public graphics_test::ScreenTest {
     const std::vector<std::string> lines = LogLines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
+
+ private:
+  bool on_open_gl_ = false;
 };
 
 }  // namespace d3d_engine_test

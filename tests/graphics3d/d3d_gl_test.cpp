@@ -3,10 +3,8 @@
 // the alpha the threshold rule promises, including the squared alpha of
 // the program whose scaled stage keeps the device's second argument.
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
-#include "platform/d3d/gl_direct3d.h"
 #include "tests/graphics3d/d3d_fixture.h"
 
 namespace d3d_engine_test {
@@ -15,21 +13,9 @@ namespace {
 class GlBackEndTest : public Direct3DTest {
  protected:
   void SetUp() override {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    setenv("GALLIUM_DRIVER", "llvmpipe", 1);
     Direct3DTest::SetUp();
-    d3d::RecordingDirect3D::Uninstall();
-    d3d::InstallOpenGlDirect3D();
-    StartHardware();
-    if (GetDirect3DState().Initialized3D != 1) {
-      if (std::getenv("CI") != nullptr) FAIL() << "no OpenGL 3.3 core context through EGL on CI";
-      GTEST_SKIP() << "no OpenGL 3.3 core context through EGL";
-    }
+    if (!StartOnOpenGl()) return;
     ASSERT_EQ(SetDrawTarget(-2), 0);
-  }
-  void TearDown() override {
-    Direct3DTest::TearDown();
-    pd::SetDirect3DFactory(nullptr);
   }
 
   static void FillAlpha(pd::Surface& s, const std::vector<int>& alphas, uint32_t rgb) {

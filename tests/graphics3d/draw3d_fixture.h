@@ -34,18 +34,12 @@ class Draw3DTest : public Direct3DTest {
     Direct3DTest::TearDown();
   }
 
-  // The texture storage takes the started device: its size limits and its
-  // Load.
+  // The texture storage takes the started device with its own size limits.
   static void UseDeviceForTextures() {
     const d3d::DeviceDesc& desc = GetDirect3DState().DeviceDesc;
-    TextureDevice& t = GetTextureDevice();
-    t.Running = 1;
-    SetTextureSizeLimits(static_cast<int>(desc.min_texture_width), static_cast<int>(desc.min_texture_height),
-                         static_cast<int>(desc.max_texture_width), static_cast<int>(desc.max_texture_height));
-    t.Load = [](const SurfacePtr& dst, int x, int y, const SurfacePtr& src, const pd::Rect& rect) {
-      d3d::Device3D* device = GetCurrentDevice3D();
-      return device == nullptr ? pd::Result::kGeneric : device->Load(dst, x, y, src, &rect, 0);
-    };
+    Direct3DTest::UseDeviceForTextures(
+        static_cast<int>(desc.min_texture_width), static_cast<int>(desc.min_texture_height),
+        static_cast<int>(desc.max_texture_width), static_cast<int>(desc.max_texture_height));
   }
 
   // A texture graphic of width x height.
@@ -53,14 +47,8 @@ class Draw3DTest : public Direct3DTest {
     CurrentDrawState.CreateAlpha = alpha;
     const int handle = MakeBlankGraph(width, height, 0);
     CurrentDrawState.CreateAlpha = 0;
-    const GraphRecord* g = GetGraphRecord(handle);
-    EXPECT_NE(g, nullptr);
-    if (g != nullptr) {
-      EXPECT_EQ(g->TextureFlag, 1);
-    }
-    return handle;
+    return ExpectTextureGraph(handle);
   }
-  const GraphRecord& Graph(int handle) { return *GetGraphRecord(handle); }
   const Surface3D& Piece(int handle, int index = 0) {
     return *GetSurface3DData(Graph(handle).Pieces[static_cast<size_t>(index)]);
   }

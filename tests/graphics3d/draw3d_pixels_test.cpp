@@ -46,20 +46,8 @@ void Channels(uint32_t p, int bits, int out[3]) {
 class Draw3DPixelTest : public Draw3DTest, public ::testing::WithParamInterface<int> {
  protected:
   void SetUp() override {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    setenv("GALLIUM_DRIVER", "llvmpipe", 1);
     Direct3DTest::SetUp();
-    d3d::RecordingDirect3D::Uninstall();
-    d3d::InstallOpenGlDirect3D();
-    if (GetParam() == 16) {
-      StartHardware(true, 16);
-    } else {
-      StartHardware();
-    }
-    if (GetDirect3DState().Initialized3D != 1) {
-      if (std::getenv("CI") != nullptr) FAIL() << "no OpenGL 3.3 core context through EGL on CI";
-      GTEST_SKIP() << "no OpenGL 3.3 core context through EGL";
-    }
+    if (!StartOnOpenGl(GetParam() == 16, 16)) return;
     ASSERT_EQ(GetScreenColorState().ScreenBits, GetParam());
     UseDeviceForTextures();
     EnableTextureGraphsForTest(1);
@@ -78,11 +66,6 @@ class Draw3DPixelTest : public Draw3DTest, public ::testing::WithParamInterface<
       return colours[((x / 8) + (y / 8)) % 4];
     });
   }
-  void TearDown() override {
-    Draw3DTest::TearDown();
-    pd::SetDirect3DFactory(nullptr);
-  }
-
   // The same image as a 2D graphic ([0]) and a texture graphic ([1]).
   void MakeGraphs(int (&out)[2], const std::function<uint32_t(int, int, std::mt19937&)>& pixel,
                   int width = 32, int height = 32) {

@@ -3,7 +3,6 @@
 // every way refuses, each way reached through the stand-ins' failure
 // controls with its log lines, the desktop read in a window, the device's
 // busy copy, and the pixels that arrive (recording device and OpenGL).
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -13,7 +12,6 @@
 #include "engine/graphics/texture_device.h"
 #include "engine/graphics/texture_format_table.h"
 #include "engine/graphics/texture_split.h"
-#include "platform/d3d/gl_direct3d.h"
 #include "tests/graphics3d/d3d_fixture.h"
 
 namespace d3d_engine_test {
@@ -72,12 +70,7 @@ class ReadBackTest : public Direct3DTest {
   void Start(bool fullScreen = false, int bits = 16, int maxTexture = 256) {
     StartHardware(fullScreen, bits);
     ASSERT_EQ(GetDirect3DState().Initialized3D, 1);
-    TextureDevice& t = GetTextureDevice();
-    t.Running = 1;
-    SetTextureSizeLimits(1, 1, maxTexture, maxTexture);
-    t.Load = [](const pd::SurfacePtr& dst, int x, int y, const pd::SurfacePtr& src, const pd::Rect& rect) {
-      return GetCurrentDevice3D()->Load(dst, x, y, src, &rect, 0);
-    };
+    UseDeviceForTextures(1, 1, maxTexture, maxTexture);
     ForceDirect3DUsableForTest(1);
     EnableTextureGraphsForTest(1);
     // Copies between surfaces by BltFast, whatever the timing measured.
@@ -91,15 +84,8 @@ class ReadBackTest : public Direct3DTest {
     CurrentDrawState.CreateAlphaTest = alphaTest ? 1 : 0;
     const int handle = CreateBlankGraph(width, height, 1, alpha ? 1 : 0, 0);
     CurrentDrawState.CreateAlphaTest = 0;
-    const GraphRecord* g = GetGraphRecord(handle);
-    EXPECT_NE(g, nullptr);
-    if (g != nullptr) {
-      EXPECT_EQ(g->TextureFlag, 1);
-    }
-    return handle;
+    return ExpectTextureGraph(handle);
   }
-
-  const GraphRecord& Graph(int handle) { return *GetGraphRecord(handle); }
 
   // The pattern on surface s over rect, pattern (0, 0) at the rect's corner.
   static void PaintPattern(pd::Surface& s, const pd::Rect& rect) {
@@ -469,24 +455,12 @@ TEST_F(ReadBackTest, SuspendedAndStoppedDevices) {
 class GlReadBackTest : public ReadBackTest {
  protected:
   void StartGl(bool fullScreen, int bits) {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    setenv("GALLIUM_DRIVER", "llvmpipe", 1);
-    d3d::RecordingDirect3D::Uninstall();
-    d3d::InstallOpenGlDirect3D();
-    StartHardware(fullScreen, bits);
-    if (GetDirect3DState().Initialized3D != 1) {
-      if (std::getenv("CI") != nullptr) FAIL() << "no OpenGL 3.3 core context through EGL on CI";
-      GTEST_SKIP() << "no OpenGL 3.3 core context through EGL";
-    }
+    if (!StartOnOpenGl(fullScreen, bits)) return;
     TextureDevice& t = GetTextureDevice();
     t.Running = 1;
     SetTextureSizeLimits(1, 1, 256, 256);
     ForceDirect3DUsableForTest(1);
     EnableTextureGraphsForTest(1);
-  }
-  void TearDown() override {
-    ReadBackTest::TearDown();
-    pd::SetDirect3DFactory(nullptr);
   }
 };
 

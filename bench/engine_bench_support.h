@@ -1,0 +1,135 @@
+// Set-up shared by the benchmarks that run the engine's graphics headless:
+// the main window under SDL's dummy driver on a large 32-bit desktop and
+// its taking down, the display device with a 16-bit screen and Direct3D on
+// the OpenGL stand-in (Mesa's llvmpipe), software rendering in the main
+// window's data alone, surfaces of the display device, and the texture
+// storage on a 3D device with its two texture formats.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "engine/api/graphics_entry_points.h"
+#include "engine/core/base/library_state.h"
+#include "engine/core/window/main_window.h"
+#include "engine/graphics/d3d_device.h"
+#include "engine/graphics/display_layer.h"
+#include "engine/graphics/display_state.h"
+#include "engine/graphics/graph_manager.h"
+#include "engine/graphics/image/color_format.h"
+#include "engine/graphics/texture_device.h"
+#include "engine/graphics/texture_format_table.h"
+#include "engine/graphics/texture_split.h"
+#include "platform/d3d/gl_direct3d.h"
+#include "platform/display/display_device.h"
+#include "platform/display/test_controls.h"
+#include "platform/window.h"
+
+namespace engine_bench {
+
+// The main window with a client of width x height at (0, 0), shown at
+// scale, on a 2048 x 1200 desktop at 32 bits, the window data as the
+// player keeps it, the library marked as starting and the screen and
+// display state fresh.
+inline void OpenBenchWindow(int width, int height, int scale = 1) {
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  platform::display::test::SetDesktop(2048, 1200, 32);
+  platform::StartVideo();
+  platform::OpenMainWindow("bench", 0, 0, width * scale, height * scale, false);
+  WindowData& w = GetWindowData();
+  w.desktop_width = 2048;
+  w.desktop_height = 1200;
+  w.desktop_bits = 32;
+  w.window_mode = 1;
+  w.active = 1;
+  w.window_scale = scale;
+  w.client_rect = WindowRectangle{0, 0, width * scale, height * scale};
+  SetStartupFlag(1);
+  GetScreenColorState() = ScreenColorState{};
+  GetDisplayState() = DisplayState{};
+}
+
+// Takes down what OpenBenchWindow set up, once the graphics have ended, so
+// other benchmarks find the engine as it was.
+inline void CloseBenchWindow() {
+  SetStartupFlag(0);
+  GetScreenColorState() = ScreenColorState{};
+  GetDisplayState() = DisplayState{};
+  platform::CloseMainWindow();
+  ResetWindowData();
+  platform::display::test::ResetDisplayControls();
+}
+
+// Software rendering at bits in a window on a 1024 x 768 desktop at 32
+// bits, from fresh screen and display state, drawing on the back screen.
+inline void StartSoftwareGraphics(int bits) {
+  platform::display::test::SetDesktop(1024, 768, 32);
+  WindowData& w = GetWindowData();
+  w.desktop_width = 1024;
+  w.desktop_height = 768;
+  w.window_mode = 1;
+  w.active = 1;
+  SetStartupFlag(1);
+  GetScreenColorState() = ScreenColorState{};
+  GetDisplayState() = DisplayState{};
+  GetScreenColorState().ScreenBits = bits;
+  SetRenderingMode(0);
+  InitializeGraphics();
+  SetTargetScreen(-2);
+}
+
+// A surface of the display device.
+inline platform::display::SurfacePtr MakeSurface(platform::display::Device& display, uint32_t caps, int width,
+                                                 int height, const platform::display::PixelFormat& format) {
+  platform::display::SurfaceDesc desc;
+  desc.caps = caps;
+  desc.width = width;
+  desc.height = height;
+  desc.has_pixel_format = true;
+  desc.pixel_format = format;
+  platform::display::SurfacePtr surface;
+  display.CreateSurface(desc, &surface);
+  return surface;
+}
+
+// Without a window: the engine's display device on a 16-bit desktop with a
+// 5-6-5 screen, Direct3D answered by the OpenGL stand-in. False when the
+// device does not open.
+inline bool OpenDisplay16OnOpenGl() {
+  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+  platform::display::test::SetDesktop(1024, 768, 16);
+  if (platform::display::CreateDevice(&GetDisplayState().DirectDrawObject) != platform::display::Result::kOk) {
+    return false;
+  }
+  ScreenColorState& s = GetScreenColorState();
+  s.ScreenBits = 16;
+  s.RequestedScreenBits = 16;
+  CreateColorFormat(&s.ScreenColorFormat, 16, 0xF800, 0x7E0, 0x1F, 0);
+  platform::d3d::InstallOpenGlDirect3D();
+  return true;
+}
+
+// Texture format table entry index as bits with those masks.
+inline void SetTextureFormat(int index, int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+  TextureFormatEntry& e = GetDirect3DState().TextureFormats.Entries[static_cast<size_t>(index)];
+  MakeDDPixelFormat(&e.PixelFormat, bits, r, g, b, a);
+  CreateColorFormat(&e.Format, bits, r, g, b, a);
+}
+
+// Texture graphs on a running 3D device whose Load is load: textures up to
+// 2048 texels, 5-6-5 (entry 0) and X8R8G8B8 (entry 1), the graph manager
+// started and Direct3D counted usable.
+template <class Load>
+void UseTextureDevice(Load load) {
+  TextureDevice& t = GetTextureDevice();
+  t.Running = 1;
+  SetTextureSizeLimits(1, 1, 2048, 2048);
+  SetTextureFormat(0, 16, 0xF800, 0x7E0, 0x1F, 0);
+  SetTextureFormat(1, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+  t.Load = load;
+  SetGraphManagerInitialized(1);
+  ForceDirect3DUsableForTest(1);
+  EnableTextureGraphsForTest(1);
+}
+
+}  // namespace engine_bench
