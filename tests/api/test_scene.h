@@ -41,23 +41,27 @@ struct SceneArea {
 };
 inline constexpr SceneArea kLooseAreas[] = {
     {252, 146, 316, 194},  // linear filtering
-    {300, 120, 480, 220},  // rotations
+    {314, 136, 466, 206},  // rotations
     {0, 210, 150, 254},    // blend graphic
 };
 
-// 32 x 32 RGBA: a ball whose alpha falls towards its edge, clear outside.
+// 32 x 32 RGBA: a ball whose alpha falls towards its edge, clear outside;
+// a pixel as 0xAARRGGBB.
+inline uint32_t BallPixel(int x, int y) {
+  const int dx = x - 16, dy = y - 16;
+  const int d2 = dx * dx + dy * dy;
+  const uint32_t alpha = static_cast<uint32_t>(d2 < 225 ? 255 - d2 : 0);
+  return alpha << 24 | static_cast<uint32_t>(230 - x * 5) << 16 | static_cast<uint32_t>(30 + y * 7) << 8 |
+         static_cast<uint32_t>(x * 6 + 20);
+}
 inline std::vector<uint8_t> BallPng() {
   writers::PngFile png;
   png.width = png.height = 32;
   png.color_type = 6;
   for (int y = 0; y < 32; ++y) {
     for (int x = 0; x < 32; ++x) {
-      const int dx = x - 16, dy = y - 16;
-      const int d2 = dx * dx + dy * dy;
-      png.rows.push_back(static_cast<uint8_t>(230 - x * 5));
-      png.rows.push_back(static_cast<uint8_t>(30 + y * 7));
-      png.rows.push_back(static_cast<uint8_t>(x * 6 + 20));
-      png.rows.push_back(static_cast<uint8_t>(d2 < 225 ? 255 - d2 : 0));
+      const uint32_t p = BallPixel(x, y);
+      for (const int shift : {16, 8, 0, 24}) png.rows.push_back(static_cast<uint8_t>(p >> shift));
     }
   }
   return writers::BuildPngFile(png);
@@ -96,18 +100,24 @@ inline std::vector<uint8_t> DiamondPng() {
   return writers::BuildPngFile(png);
 }
 
-// 8-bit 32 x 32 and its alpha image (a horizontal ramp).
+// 8-bit 32 x 32 and its alpha image (a horizontal ramp); ShadePixel gives
+// a pixel of the pair as 0xAARRGGBB.
+inline uint32_t ShadePaletteColor(int i, bool alpha) {
+  const uint32_t v = static_cast<uint32_t>(i);
+  return alpha ? (v << 16 | v << 8 | v) : (v << 16 | (255 - v) << 8 | (v / 2));
+}
+inline int ShadeIndex(int x, int y, bool alpha) { return alpha ? x * 8 : (x + y) * 4; }
+inline uint32_t ShadePixel(int x, int y) {
+  return static_cast<uint32_t>(ShadeIndex(x, y, true)) << 24 | ShadePaletteColor(ShadeIndex(x, y, false), false);
+}
 inline std::vector<uint8_t> ShadeBmp(bool alpha) {
   writers::BmpFile bmp;
   bmp.width = 32;
   bmp.height = 32;
   bmp.bits = 8;
-  for (int i = 0; i < 256; ++i) {
-    const uint32_t v = static_cast<uint32_t>(i);
-    bmp.palette.push_back(alpha ? (v << 16 | v << 8 | v) : (v << 16 | (255 - v) << 8 | (v / 2)));
-  }
+  for (int i = 0; i < 256; ++i) bmp.palette.push_back(ShadePaletteColor(i, alpha));
   for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) bmp.pixels.push_back(static_cast<uint32_t>(alpha ? x * 8 : (x + y) * 4));
+    for (int x = 0; x < 32; ++x) bmp.pixels.push_back(static_cast<uint32_t>(ShadeIndex(x, y, alpha)));
   return writers::BuildBmpFile(bmp);
 }
 
@@ -135,6 +145,14 @@ using GraphLoader = std::function<int(const std::string& leaf, const std::string
 // A screen colour of 0x00RRGGBB for the current screen.
 using ScreenColor = std::function<uint32_t(uint32_t rgb)>;
 
+// The grid of sprites in every blend mode: the cell of mode 0-4, value
+// index 0-2 (0, 128, 255) and sprite 0-3 (ball, tiles, diamond, shade) has
+// its top-left corner here and the sprite's size, over the background.
+inline constexpr int kCellSize = 32;
+inline constexpr int CellX(int mode, int valueIndex) { return 4 + (mode * 3 + valueIndex) * 36; }
+inline constexpr int CellY(int sprite) { return 4 + sprite * 34; }
+enum Sprite { kBall = 0, kTiles = 1, kDiamond = 2, kShade = 3 };
+
 // Draws the scene on the back screen. Every draw must succeed.
 inline void DrawScene(const GraphLoader& load, const ScreenColor& color) {
   SetTransparentColor(254, 0, 254);
@@ -154,8 +172,7 @@ inline void DrawScene(const GraphLoader& load, const ScreenColor& color) {
   for (int mode = 0; mode <= 4; ++mode) {
     for (int v = 0; v < 3; ++v) {
       SetBlendMode(mode, values[v]);
-      const int x = 4 + (mode * 3 + v) * 36;
-      for (int s = 0; s < 4; ++s) EXPECT_EQ(PutGraph(x, 4 + s * 34, sprites[s], 1), 0);
+      for (int s = 0; s < 4; ++s) EXPECT_EQ(PutGraph(CellX(mode, v), CellY(s), sprites[s], 1), 0);
     }
   }
   SetBlendMode(0, 0);
