@@ -83,18 +83,20 @@ inline std::vector<uint8_t> TilesBmp() {
 }
 
 // 32 x 32 RGBA with only clear and opaque pixels: a diamond (for the alpha
-// test).
+// test); a pixel as 0xAARRGGBB.
+inline uint32_t DiamondPixel(int x, int y) {
+  const int d = (x < 16 ? 15 - x : x - 16) + (y < 16 ? 15 - y : y - 16);
+  return (d < 14 ? 0xFF000000u : 0u) | static_cast<uint32_t>(40 + x * 6) << 16 |
+         static_cast<uint32_t>(220 - y * 4) << 8 | 90u;
+}
 inline std::vector<uint8_t> DiamondPng() {
   writers::PngFile png;
   png.width = png.height = 32;
   png.color_type = 6;
   for (int y = 0; y < 32; ++y) {
     for (int x = 0; x < 32; ++x) {
-      const int d = (x < 16 ? 15 - x : x - 16) + (y < 16 ? 15 - y : y - 16);
-      png.rows.push_back(static_cast<uint8_t>(40 + x * 6));
-      png.rows.push_back(static_cast<uint8_t>(220 - y * 4));
-      png.rows.push_back(static_cast<uint8_t>(90));
-      png.rows.push_back(static_cast<uint8_t>(d < 14 ? 255 : 0));
+      const uint32_t p = DiamondPixel(x, y);
+      for (const int shift : {16, 8, 0, 24}) png.rows.push_back(static_cast<uint8_t>(p >> shift));
     }
   }
   return writers::BuildPngFile(png);
@@ -123,14 +125,32 @@ inline std::vector<uint8_t> ShadeBmp(bool alpha) {
 
 // 64 x 64 grey: the blend graphic, a diagonal ramp reaching white at x + y
 // = 64.
+inline int RampValue(int x, int y) { return (x + y) * 4 > 255 ? 255 : (x + y) * 4; }
 inline std::vector<uint8_t> RampPng() {
   writers::PngFile png;
   png.width = png.height = 64;
   png.color_type = 0;
   for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 64; ++x) png.rows.push_back(static_cast<uint8_t>((x + y) * 4 > 255 ? 255 : (x + y) * 4));
+    for (int x = 0; x < 64; ++x) png.rows.push_back(static_cast<uint8_t>(RampValue(x, y)));
   return writers::BuildPngFile(png);
 }
+
+// The blend-graphic draws with a hard edge: where, the sprite's size and
+// pixel (0xAARRGGBB, or the key colour for a keyed pixel) and the border
+// value.
+struct HardEdgeDraw {
+  int x, y, width, height;
+  uint32_t (*pixel)(int, int);
+  int border;
+};
+inline uint32_t KeyedTilePixel(int x, int y) {
+  const uint32_t p = TilePixel(x, y);
+  return p == kKey ? p : (0xFF000000u | p);
+}
+inline constexpr HardEdgeDraw kHardEdges[] = {
+    {4, 214, 32, 24, KeyedTilePixel, 128},
+    {112, 214, 32, 32, DiamondPixel, 60},
+};
 
 // The files the scene reads, by leaf name.
 inline std::vector<std::pair<std::string, std::vector<uint8_t>>> SceneFiles() {
@@ -194,10 +214,10 @@ inline void DrawScene(const GraphLoader& load, const ScreenColor& color) {
   EXPECT_EQ(PutGraphPart(490, 150, 4, 4, 20, 14, tiles, 1, 1), 0);
 
   // Blend graphic: a hard edge (range 1) and soft ones.
-  EXPECT_EQ(PutGraphBlended(4, 214, tiles, 1, ramp, 128, 1), 0);
+  EXPECT_EQ(PutGraphBlended(kHardEdges[0].x, kHardEdges[0].y, tiles, 1, ramp, kHardEdges[0].border, 1), 0);
   EXPECT_EQ(PutGraphBlended(40, 214, tiles, 1, ramp, 128, 64), 0);
   EXPECT_EQ(PutGraphBlended(76, 214, ball, 1, ramp, 200, 32), 0);
-  EXPECT_EQ(PutGraphBlended(112, 214, diamond, 1, ramp, 60, 0), 0);
+  EXPECT_EQ(PutGraphBlended(kHardEdges[1].x, kHardEdges[1].y, diamond, 1, ramp, kHardEdges[1].border, 0), 0);
 
   // Boxes.
   EXPECT_EQ(PutBox(150, 214, 190, 254, color(0xFAFA00), 1), 0);
