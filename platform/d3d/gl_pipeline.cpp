@@ -147,6 +147,16 @@ std::string FragmentSource(const ProgramKey& key) {
     if ((st.flags & kHasKey) != 0) s += Cat({"uniform ivec4 key", n, ";\nuniform vec4 key_max", n, ";\n"});
   }
   s += "void main() {\n";
+  // The position nudge of the vertex program only settles which pixels an
+  // edge through a pixel centre covers. Texture coordinates are taken back
+  // to the pixel centre itself (they are affine across a primitive, so the
+  // screen derivatives are exact), and a centre lying on a texel boundary
+  // takes the texel that exact arithmetic gives (the 1/1024-texel allowance
+  // below absorbs the rounding of the interpolation). With the nudge in the
+  // coordinates, a draw mirrored along an axis took the texel before such a
+  // boundary instead of the one after it.
+  s += "  vec2 c0 = tc0 - (dFdx(tc0) + dFdy(tc0)) * (1.0 / 64.0);\n";
+  s += "  vec2 c1 = tc1 - (dFdx(tc1) + dFdy(tc1)) * (1.0 / 64.0);\n";
   s += key.gouraud ? "  vec4 dif = smooth_diffuse;\n" : "  vec4 dif = flat_diffuse;\n";
   s += "  vec4 cur = dif;\n";
   for (int i = 0; i < key.stage_count; ++i) {
@@ -154,7 +164,9 @@ std::string FragmentSource(const ProgramKey& key) {
     const bool tex = (st.flags & kHasTexture) != 0;
     const std::string n = std::to_string(i);
     if (tex) {
-      const std::string coord = st.coord_set == 0 ? "tc0" : st.coord_set == 1 ? "tc1" : "vec2(0.0)";
+      const std::string centre = st.coord_set == 0 ? "c0" : st.coord_set == 1 ? "c1" : "vec2(0.0)";
+      const std::string coord = Cat({"uv", n});
+      s += Cat({"  vec2 ", coord, " = ", centre, " + vec2(1.0 / 1024.0) / vec2(textureSize(s", n, ", 0));\n"});
       s += Cat({"  vec4 t", n, " = texture(s", n, ", ", coord, ");\n"});
       if ((st.flags & kHasKey) != 0) {
         s += Cat({"  {\n    ivec2 size = textureSize(s", n, ", 0);\n",

@@ -18,7 +18,9 @@
 //
 // Positions: target pixel (x, y) maps to ((x + 0.5 - 1/64) x 2 / W - 1,
 // (y + 0.5 - 1/64) x 2 / H - 1), framebuffer rows top-down (see
-// gl_surface.h). The viewport is a scissor over the whole target.
+// gl_surface.h). The viewport is a scissor over the whole target. Texture
+// coordinates are read at the pixel centre itself; a centre on a texel
+// boundary takes the texel after it, as exact arithmetic gives.
 #pragma once
 
 #include <cstdint>

@@ -41,23 +41,27 @@ struct SceneArea {
 };
 inline constexpr SceneArea kLooseAreas[] = {
     {252, 146, 316, 194},  // linear filtering
-    {300, 120, 480, 220},  // rotations
+    {314, 136, 466, 206},  // rotations
     {0, 210, 150, 254},    // blend graphic
 };
 
-// 32 x 32 RGBA: a ball whose alpha falls towards its edge, clear outside.
+// 32 x 32 RGBA: a ball whose alpha falls towards its edge, clear outside;
+// a pixel as 0xAARRGGBB.
+inline uint32_t BallPixel(int x, int y) {
+  const int dx = x - 16, dy = y - 16;
+  const int d2 = dx * dx + dy * dy;
+  const uint32_t alpha = static_cast<uint32_t>(d2 < 225 ? 255 - d2 : 0);
+  return alpha << 24 | static_cast<uint32_t>(230 - x * 5) << 16 | static_cast<uint32_t>(30 + y * 7) << 8 |
+         static_cast<uint32_t>(x * 6 + 20);
+}
 inline std::vector<uint8_t> BallPng() {
   writers::PngFile png;
   png.width = png.height = 32;
   png.color_type = 6;
   for (int y = 0; y < 32; ++y) {
     for (int x = 0; x < 32; ++x) {
-      const int dx = x - 16, dy = y - 16;
-      const int d2 = dx * dx + dy * dy;
-      png.rows.push_back(static_cast<uint8_t>(230 - x * 5));
-      png.rows.push_back(static_cast<uint8_t>(30 + y * 7));
-      png.rows.push_back(static_cast<uint8_t>(x * 6 + 20));
-      png.rows.push_back(static_cast<uint8_t>(d2 < 225 ? 255 - d2 : 0));
+      const uint32_t p = BallPixel(x, y);
+      for (const int shift : {16, 8, 0, 24}) png.rows.push_back(static_cast<uint8_t>(p >> shift));
     }
   }
   return writers::BuildPngFile(png);
@@ -79,48 +83,74 @@ inline std::vector<uint8_t> TilesBmp() {
 }
 
 // 32 x 32 RGBA with only clear and opaque pixels: a diamond (for the alpha
-// test).
+// test); a pixel as 0xAARRGGBB.
+inline uint32_t DiamondPixel(int x, int y) {
+  const int d = (x < 16 ? 15 - x : x - 16) + (y < 16 ? 15 - y : y - 16);
+  return (d < 14 ? 0xFF000000u : 0u) | static_cast<uint32_t>(40 + x * 6) << 16 |
+         static_cast<uint32_t>(220 - y * 4) << 8 | 90u;
+}
 inline std::vector<uint8_t> DiamondPng() {
   writers::PngFile png;
   png.width = png.height = 32;
   png.color_type = 6;
   for (int y = 0; y < 32; ++y) {
     for (int x = 0; x < 32; ++x) {
-      const int d = (x < 16 ? 15 - x : x - 16) + (y < 16 ? 15 - y : y - 16);
-      png.rows.push_back(static_cast<uint8_t>(40 + x * 6));
-      png.rows.push_back(static_cast<uint8_t>(220 - y * 4));
-      png.rows.push_back(static_cast<uint8_t>(90));
-      png.rows.push_back(static_cast<uint8_t>(d < 14 ? 255 : 0));
+      const uint32_t p = DiamondPixel(x, y);
+      for (const int shift : {16, 8, 0, 24}) png.rows.push_back(static_cast<uint8_t>(p >> shift));
     }
   }
   return writers::BuildPngFile(png);
 }
 
-// 8-bit 32 x 32 and its alpha image (a horizontal ramp).
+// 8-bit 32 x 32 and its alpha image (a horizontal ramp); ShadePixel gives
+// a pixel of the pair as 0xAARRGGBB.
+inline uint32_t ShadePaletteColor(int i, bool alpha) {
+  const uint32_t v = static_cast<uint32_t>(i);
+  return alpha ? (v << 16 | v << 8 | v) : (v << 16 | (255 - v) << 8 | (v / 2));
+}
+inline int ShadeIndex(int x, int y, bool alpha) { return alpha ? x * 8 : (x + y) * 4; }
+inline uint32_t ShadePixel(int x, int y) {
+  return static_cast<uint32_t>(ShadeIndex(x, y, true)) << 24 | ShadePaletteColor(ShadeIndex(x, y, false), false);
+}
 inline std::vector<uint8_t> ShadeBmp(bool alpha) {
   writers::BmpFile bmp;
   bmp.width = 32;
   bmp.height = 32;
   bmp.bits = 8;
-  for (int i = 0; i < 256; ++i) {
-    const uint32_t v = static_cast<uint32_t>(i);
-    bmp.palette.push_back(alpha ? (v << 16 | v << 8 | v) : (v << 16 | (255 - v) << 8 | (v / 2)));
-  }
+  for (int i = 0; i < 256; ++i) bmp.palette.push_back(ShadePaletteColor(i, alpha));
   for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) bmp.pixels.push_back(static_cast<uint32_t>(alpha ? x * 8 : (x + y) * 4));
+    for (int x = 0; x < 32; ++x) bmp.pixels.push_back(static_cast<uint32_t>(ShadeIndex(x, y, alpha)));
   return writers::BuildBmpFile(bmp);
 }
 
 // 64 x 64 grey: the blend graphic, a diagonal ramp reaching white at x + y
 // = 64.
+inline int RampValue(int x, int y) { return (x + y) * 4 > 255 ? 255 : (x + y) * 4; }
 inline std::vector<uint8_t> RampPng() {
   writers::PngFile png;
   png.width = png.height = 64;
   png.color_type = 0;
   for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 64; ++x) png.rows.push_back(static_cast<uint8_t>((x + y) * 4 > 255 ? 255 : (x + y) * 4));
+    for (int x = 0; x < 64; ++x) png.rows.push_back(static_cast<uint8_t>(RampValue(x, y)));
   return writers::BuildPngFile(png);
 }
+
+// The blend-graphic draws with a hard edge: where, the sprite's size and
+// pixel (0xAARRGGBB, or the key colour for a keyed pixel) and the border
+// value.
+struct HardEdgeDraw {
+  int x, y, width, height;
+  uint32_t (*pixel)(int, int);
+  int border;
+};
+inline uint32_t KeyedTilePixel(int x, int y) {
+  const uint32_t p = TilePixel(x, y);
+  return p == kKey ? p : (0xFF000000u | p);
+}
+inline constexpr HardEdgeDraw kHardEdges[] = {
+    {4, 214, 32, 24, KeyedTilePixel, 128},
+    {112, 214, 32, 32, DiamondPixel, 60},
+};
 
 // The files the scene reads, by leaf name.
 inline std::vector<std::pair<std::string, std::vector<uint8_t>>> SceneFiles() {
@@ -134,6 +164,14 @@ inline std::vector<std::pair<std::string, std::vector<uint8_t>>> SceneFiles() {
 using GraphLoader = std::function<int(const std::string& leaf, const std::string& alphaLeaf, bool blend)>;
 // A screen colour of 0x00RRGGBB for the current screen.
 using ScreenColor = std::function<uint32_t(uint32_t rgb)>;
+
+// The grid of sprites in every blend mode: the cell of mode 0-4, value
+// index 0-2 (0, 128, 255) and sprite 0-3 (ball, tiles, diamond, shade) has
+// its top-left corner here and the sprite's size, over the background.
+inline constexpr int kCellSize = 32;
+inline constexpr int CellX(int mode, int valueIndex) { return 4 + (mode * 3 + valueIndex) * 36; }
+inline constexpr int CellY(int sprite) { return 4 + sprite * 34; }
+enum Sprite { kBall = 0, kTiles = 1, kDiamond = 2, kShade = 3 };
 
 // Draws the scene on the back screen. Every draw must succeed.
 inline void DrawScene(const GraphLoader& load, const ScreenColor& color) {
@@ -154,8 +192,7 @@ inline void DrawScene(const GraphLoader& load, const ScreenColor& color) {
   for (int mode = 0; mode <= 4; ++mode) {
     for (int v = 0; v < 3; ++v) {
       SetBlendMode(mode, values[v]);
-      const int x = 4 + (mode * 3 + v) * 36;
-      for (int s = 0; s < 4; ++s) EXPECT_EQ(PutGraph(x, 4 + s * 34, sprites[s], 1), 0);
+      for (int s = 0; s < 4; ++s) EXPECT_EQ(PutGraph(CellX(mode, v), CellY(s), sprites[s], 1), 0);
     }
   }
   SetBlendMode(0, 0);
@@ -177,10 +214,10 @@ inline void DrawScene(const GraphLoader& load, const ScreenColor& color) {
   EXPECT_EQ(PutGraphPart(490, 150, 4, 4, 20, 14, tiles, 1, 1), 0);
 
   // Blend graphic: a hard edge (range 1) and soft ones.
-  EXPECT_EQ(PutGraphBlended(4, 214, tiles, 1, ramp, 128, 1), 0);
+  EXPECT_EQ(PutGraphBlended(kHardEdges[0].x, kHardEdges[0].y, tiles, 1, ramp, kHardEdges[0].border, 1), 0);
   EXPECT_EQ(PutGraphBlended(40, 214, tiles, 1, ramp, 128, 64), 0);
   EXPECT_EQ(PutGraphBlended(76, 214, ball, 1, ramp, 200, 32), 0);
-  EXPECT_EQ(PutGraphBlended(112, 214, diamond, 1, ramp, 60, 0), 0);
+  EXPECT_EQ(PutGraphBlended(kHardEdges[1].x, kHardEdges[1].y, diamond, 1, ramp, kHardEdges[1].border, 0), 0);
 
   // Boxes.
   EXPECT_EQ(PutBox(150, 214, 190, 254, color(0xFAFA00), 1), 0);

@@ -213,6 +213,14 @@ std::vector<PixelCase> Cases() {
                    at});
   cases.push_back({"stretched twice", none, [](int g, int t) { return BlitStretchGraph(20, 30, 84, 94, g, t); }});
   cases.push_back({"mirrored", none, [](int g, int t) { return BlitStretchGraph(84, 30, 20, 62, g, t); }});
+  // Mirrored upside down at one and a half times the height: every third
+  // row's centre lies on a texel boundary, where the device reads the texel
+  // exact arithmetic gives, as the software path does for mirrored rows.
+  // (Unmirrored, the software path walks texels from each pixel's top edge
+  // and takes the texel before such a boundary: the two paths part there by
+  // design, so that draw is not compared.)
+  cases.push_back({"mirrored upside down, one and a half", none,
+                   [](int g, int t) { return BlitStretchGraph(84, 78, 20, 30, g, t); }});
   cases.push_back({"mirror entry", none, [](int g, int t) { return BlitMirrorGraph(40, 40, g, t); }});
   // Right angles other than 0 are left out: there the 3D half-pixel snap
   // moves odd sides one pixel up and left, and even sides turn about the
