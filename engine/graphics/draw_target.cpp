@@ -12,10 +12,12 @@
 #include "engine/graphics/image/convert_color_blt.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/mask_layer.h"
+#include "engine/graphics/screen_readback_3d.h"
 #include "engine/graphics/screens.h"
 #include "engine/graphics/software_front.h"
 #include "engine/graphics/surface_2d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/vertex_batch.h"
 
 namespace pd = platform::display;
 
@@ -194,6 +196,7 @@ int SetDrawTarget(int target) {
 
 int ClearDrawTarget() {
   if (DirectDrawMissing()) return -1;
+  EndScene3DBeforeSurfaceAccess();
   MainSurfaces& m = GetMainSurfaces();
   const int target = CurrentDrawState.DrawTarget;
   if (ScreensInMemory()) {
@@ -257,6 +260,7 @@ int EraseDrawTarget() {
 
 int ReadBackTargetToGraph2D(int x1, int y1, int x2, int y2, int graph) {
   if (DirectDrawMissing()) return -1;
+  EndScene3DBeforeSurfaceAccess();
   const DrawState& s = CurrentDrawState;
   const GraphRecord* record = GetGraphRecord(graph);
   if (record == nullptr) return -1;
@@ -342,7 +346,9 @@ int ReadBackTargetToGraph(int x1, int y1, int x2, int y2, int graph, int /*ignor
   const GraphRecord* record = GetGraphRecord(graph);
   if (record == nullptr) return -1;
   WaitWhileInactive();
-  // Texture graphics (the desktop flag 1 of the 3D read-back) need the 3D
-  // back end; every graphic of this build is 2D.
+  EndCurrentScene3D();
+  // Texture graphics read the target itself (desktop flag 1), never the
+  // desktop around a window.
+  if (record->TextureFlag == 1) return ReadBackTargetToGraph3D(x1, y1, x2, y2, *record, 1);
   return ReadBackTargetToGraph2D(x1, y1, x2, y2, graph);
 }

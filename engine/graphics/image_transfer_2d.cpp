@@ -15,6 +15,7 @@
 #include "engine/graphics/image/screen_color.h"
 #include "engine/graphics/surface_2d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/vertex_batch.h"
 
 namespace pd = platform::display;
 
@@ -96,6 +97,8 @@ int TransGraphImageToSurface2D(const ImageRect& rect, int x, int y, int handle, 
     return 0;
   }
   if (data->Surface == nullptr) return -1;
+  // The store may be the 3D device's render target.
+  EndScene3DBeforeSurfaceAccess();
   if (GetScreenColorState().ScreenBits == 8) {
     // Through a 24-bit bitmap and the surface's device context, which maps
     // every colour to the screen's palette.
@@ -208,6 +211,7 @@ int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph
     pitch = data->Image.Pitch;
     format = *GetColorFormat(data->Image.Kind, 0, 0);
   } else {
+    EndScene3DBeforeSurfaceAccess();
     pd::LockedRect lock;
     if (data->Surface == nullptr ||
         data->Surface->Lock(nullptr, pd::kLockWait | pd::kLockWriteOnly, &lock) != pd::Result::kOk ||
