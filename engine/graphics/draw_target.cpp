@@ -16,6 +16,7 @@
 #include "engine/graphics/screens.h"
 #include "engine/graphics/software_front.h"
 #include "engine/graphics/surface_2d.h"
+#include "engine/graphics/surface_3d.h"
 #include "engine/graphics/surface_data.h"
 #include "engine/graphics/vertex_batch.h"
 
@@ -128,7 +129,24 @@ int SelectDrawTarget(int target, int previous) {
   } else {
     const GraphRecord* graph = GetGraphRecord(target);
     if (graph == nullptr) return -1;
-    if (graph->TextureFlag == 1) return -1;  // no 3D surfaces in this build
+    if (graph->TextureFlag == 1) {
+      // The 2D paths reach a texture graphic through its first piece's
+      // texture, at the piece's place in it.
+      const Surface3D* piece = GetSurface3DData(graph->Pieces[0]);
+      if (piece == nullptr) return -1;
+      SurfaceData* data = GetSurfaceData(piece->SurfaceData);
+      if (data == nullptr || data->Surface == nullptr) return -1;
+      g_target.TargetSurface = data->Surface.get();
+      g_target.TargetOffsetX = piece->TexX;
+      g_target.TargetOffsetY = piece->TexY;
+      // No depth image belongs to a texture: the previous target's must not
+      // stay behind.
+      g_target.TargetZMemImg = nullptr;
+      NullGraphicsOperation();
+      if (allowed && ClipperRuleApplies()) SetPrimaryClipper(true);
+      CurrentDrawState.TargetInVideoMemory = InVideoMemory(g_target.TargetSurface) ? 1 : 0;
+      return 0;
+    }
     const Surface2D* piece = GetSurface2D(graph->Pieces[0]);
     if (piece == nullptr) return -1;
     SurfaceData* data = GetSurfaceData(piece->SurfaceDataHandle);
@@ -299,7 +317,9 @@ int ReadBackTargetToGraph2D(int x1, int y1, int x2, int y2, int graph) {
   if (source != nullptr && data->MemImgFlag == 0) {
     const pd::Rect dst{dx, dy, dx + width, dy + height};
     const pd::Rect src{onSurface.left, onSurface.top, onSurface.right, onSurface.bottom};
-    data->Surface->Blt(&dst, source, &src, pd::kBltWait, nullptr);
+    // A target of another pixel layout (a texture with alpha) cannot be
+    // copied: the graphic would keep its old pixels under a success.
+    if (data->Surface->Blt(&dst, source, &src, pd::kBltWait, nullptr) != pd::Result::kOk) return -1;
     if (screenFormat->SpareMask != 0) {
       pd::LockedRect lock;
       if (data->Surface->Lock(nullptr, pd::kLockWait | pd::kLockWriteOnly, &lock) != pd::Result::kOk) {

@@ -11,6 +11,7 @@
 #include "engine/core/window/main_window.h"
 #include "engine/core/window/message_pump.h"
 #include "engine/graphics/d3d_device.h"
+#include "engine/graphics/d3d_targets.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/font_handles.h"
@@ -27,6 +28,7 @@
 #include "engine/graphics/quad_draw_2d.h"
 #include "engine/graphics/scaled_draw_2d.h"
 #include "engine/graphics/software_front.h"
+#include "engine/graphics/surface_draw_3d.h"
 
 namespace {
 
@@ -48,6 +50,8 @@ int ToInt(double value) {
 
 int Sat(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX)); }
 
+// Sets DrawArea (both forms); on the 3D device the viewport follows it,
+// since free quads are clipped by the viewport alone.
 void SetDrawAreaRect(const IntRect& area) {
   DrawState& s = CurrentDrawState;
   s.DrawArea = area;
@@ -55,6 +59,7 @@ void SetDrawAreaRect(const IntRect& area) {
   s.DrawAreaF[1] = static_cast<float>(area.top);
   s.DrawAreaF[2] = static_cast<float>(area.right);
   s.DrawAreaF[3] = static_cast<float>(area.bottom);
+  if (IsUsing3DDrawing() != 0) SetDrawAreaViewport3D(area);
 }
 
 // Keeps DrawArea (both forms) and puts it back.
@@ -64,7 +69,7 @@ class DrawAreaKeeper {
     std::copy(std::begin(CurrentDrawState.DrawAreaF), std::end(CurrentDrawState.DrawAreaF), f_);
   }
   ~DrawAreaKeeper() {
-    CurrentDrawState.DrawArea = area_;
+    SetDrawAreaRect(area_);
     std::copy(std::begin(f_), std::end(f_), CurrentDrawState.DrawAreaF);
   }
   DrawAreaKeeper(const DrawAreaKeeper&) = delete;
@@ -75,6 +80,17 @@ class DrawAreaKeeper {
   IntRect area_;
   float f_[4];
 };
+
+// DrawArea narrowed to a glyph's rectangle, never beyond the area the
+// caller set; false when nothing of the glyph is left to draw.
+bool NarrowDrawArea(const DrawAreaKeeper& keep, IntRect glyph) {
+  ClipRect(&glyph, &keep.area());
+  if (glyph.left >= glyph.right || glyph.top >= glyph.bottom) return false;
+  SetDrawAreaRect(glyph);
+  return true;
+}
+
+void SetBright(uint32_t rgb) { SetDrawBrightPacked(rgb & 0xFFFFFFu); }
 
 int BlitPart(int x, int y, int sx, int sy, int w, int h, int graph) {
   if (g_draws.blit_part) return g_draws.blit_part(x, y, sx, sy, w, h, graph, 1, 0);
@@ -100,7 +116,7 @@ void Release(int graph) {
   }
 }
 int FillBox3D(int x1, int y1, int x2, int y2, uint32_t color) {
-  return g_draws.fill_box_3d ? g_draws.fill_box_3d(x1, y1, x2, y2, color) : 0;
+  return g_draws.fill_box_3d ? g_draws.fill_box_3d(x1, y1, x2, y2, color) : ::FillBox3D(x1, y1, x2, y2, color);
 }
 
 }  // namespace
@@ -149,10 +165,11 @@ void DrawFontTextureGlyph(const TextureGlyphPlacement& r, const FontRecord& font
     const int x0 = Sat(int64_t{r.x} + font.LineHeight - glyph.Top);
     const int y0 = Sat(int64_t{r.y} + penInt + glyph.OriginX);
     DrawAreaKeeper keep;
-    SetDrawAreaRect(IntRect{Sat(int64_t{x0} - h - 1), y0, Sat(int64_t{x0} + 1), Sat(int64_t{y0} + w)});
+    const bool shown =
+        NarrowDrawArea(keep, IntRect{Sat(int64_t{x0} - h - 1), y0, Sat(int64_t{x0} + 1), Sat(int64_t{y0} + w)});
     const float ax = static_cast<float>(int64_t{x0} + cellY) - 0.5f;
     const float ay = static_cast<float>(int64_t{y0} - cellX) - 0.5f;
-    for (int i = 0; i < passCount; ++i) {
+    for (int i = 0; shown && i < passCount; ++i) {
       SetDrawBrightPacked(passes[i].bright);
       const float gw = static_cast<float>(passes[i].width), gh = static_cast<float>(graphHeight);
       BlitQuad(ax, ay, ax, ay + gw, ax - gh, ay + gw, ax - gh, ay, passes[i].graph);
@@ -163,10 +180,10 @@ void DrawFontTextureGlyph(const TextureGlyphPlacement& r, const FontRecord& font
     const int left = Sat(int64_t{x0} - ToInt(h * r.xf));
     const int bottom = Sat(int64_t{y0} + ToInt(w * r.yf));
     DrawAreaKeeper keep;
-    SetDrawAreaRect(IntRect{Sat(int64_t{left} - 1), y0, Sat(int64_t{x0} + 1), bottom});
+    const bool shown = NarrowDrawArea(keep, IntRect{Sat(int64_t{left} - 1), y0, Sat(int64_t{x0} + 1), bottom});
     const float fx0 = static_cast<float>(x0) - 0.5f, fy0 = static_cast<float>(y0) - 0.5f;
     const float fl = static_cast<float>(left) - 0.5f, fb = static_cast<float>(bottom) - 0.5f;
-    for (int i = 0; i < passCount; ++i) {
+    for (int i = 0; shown && i < passCount; ++i) {
       SetDrawBrightPacked(passes[i].bright);
       const int sub = SubGraph(cellX, cellY, w, h, passes[i].graph);
       if (sub == -1) continue;
@@ -176,7 +193,7 @@ void DrawFontTextureGlyph(const TextureGlyphPlacement& r, const FontRecord& font
   }
 
   if (savedBlend != -1) SelectBlendGraphic(savedBlend, savedParam, savedRange);
-  s.DrawBright = savedBright;
+  SetBright(savedBright);
 }
 
 namespace {
@@ -357,18 +374,23 @@ int DrawStringEntry(const StringDrawArgs& a) {
 
   int result = 0;
   if (emulateSubtract) {
+    // Each white fill inverts the rectangle only at full strength; the text
+    // is added between them at the game's value, which leaves the target
+    // minus the text.
     const uint32_t bright = s.DrawBright;
     const int value = s.BlendValue;
-    s.DrawBright = 0xFFFFFF;
-    FillBox3D(bounds.left, bounds.top, bounds.right, bounds.bottom, PackScreenColor(255, 255, 255));
-    s.BlendMode = 5;
-    s.DrawBright = bright;
+    const uint32_t white = PackScreenColor(255, 255, 255);
+    SetBright(0xFFFFFF);
+    SetBlendState(3, 255);
+    FillBox3D(bounds.left, bounds.top, bounds.right, bounds.bottom, white);
+    SetBlendState(5, value);
+    SetBright(bright);
     result = RunBackEnd(a, true);
-    s.DrawBright = 0xFFFFFF;
-    s.BlendMode = 3;
-    s.BlendValue = value;
-    FillBox3D(bounds.left, bounds.top, bounds.right, bounds.bottom, PackScreenColor(255, 255, 255));
-    s.DrawBright = bright;
+    SetBright(0xFFFFFF);
+    SetBlendState(3, 255);
+    FillBox3D(bounds.left, bounds.top, bounds.right, bounds.bottom, white);
+    SetBlendState(3, value);
+    SetBright(bright);
   } else {
     result = RunBackEnd(a, use3d);
   }

@@ -95,8 +95,7 @@ void DrawFontTextureGlyph(const TextureGlyphPlacement& placement, const FontReco
                           const GlyphEntry& glyph);
 
 // What the texture path and the 3D subtract emulation ask of the graph
-// draw entries. Unset members fall back to the engine's own entries (the
-// box fill of the 3D path draws nothing until a 3D back end provides one).
+// draw entries and the 3D box fill. Unset members are the engine's own.
 struct StringGraphDraws {
   std::function<int(int x, int y, int sx, int sy, int width, int height, int graph,
                     int transparent, int mirror)>

@@ -22,6 +22,7 @@
 #include "font/test_fonts.h"
 #include "tests/graphics/golden_png.h"
 #include "tests/graphics/screen_fixture.h"
+#include "tests/graphics/string_scene.h"
 
 namespace graphics_test {
 namespace {
@@ -575,40 +576,6 @@ TEST_F(GraphCacheStringTest, TexturePathPlacesGlyphsAsTheMemoryWriter) {
   }
 }
 
-// The scene of the golden frames: every font type, horizontal, vertical
-// and scaled, blend modes 0, 1 at 128 and 3, on a background with a
-// gradient for the blends to show.
-void DrawStringScene(const int fonts[4]) {
-  EXPECT_EQ(PutBox(0, 0, 360, 240, PackScreenColor(40, 60, 90), 1), 0);
-  for (int x = 0; x < 360; x += 6) {
-    EXPECT_EQ(PutBox(x, 100, x + 6, 124, PackScreenColor(x * 255 / 360, 200, 255 - x * 255 / 360), 1), 0);
-  }
-  const std::string text = Sjis(u8"IL/\\あア日");
-  const uint32_t main = PackScreenColor(250, 230, 90), edge = PackScreenColor(200, 30, 40);
-  const int modes[3][2] = {{0, 0}, {1, 128}, {3, 150}};
-  for (int t = 0; t < 4; ++t) {
-    for (int m = 0; m < 3; ++m) {
-      SetBlendMode(modes[m][0], modes[m][1]);
-      EXPECT_EQ(DrawFontString(4 + m * 84, 4 + t * 24, text.c_str(), main, fonts[t], edge, 0), 0);
-    }
-    SetBlendMode(0, 0);
-    EXPECT_EQ(DrawFontString(258 + t * 25, 4, text.c_str(), main, fonts[t], edge, 1), 0);
-  }
-  SetBlendMode(1, 128);
-  EXPECT_EQ(DrawFontString(4, 102, text.c_str(), main, fonts[3], edge, 0), 0);
-  SetBlendMode(3, 200);
-  EXPECT_EQ(DrawFontString(120, 102, text.c_str(), main, fonts[0], edge, 0), 0);
-  SetBlendMode(0, 0);
-  EXPECT_EQ(DrawFontStringScaled(4, 130, 1.5, 2.0, "IOT/", main, fonts[0], edge, 0), 0);
-  EXPECT_EQ(DrawFontStringScaled(80, 130, 2.0, 1.5, text.c_str(), main, fonts[3], edge, 0), 0);
-  SetBlendMode(1, 128);
-  EXPECT_EQ(DrawFontStringScaled(250, 140, 1.5, 1.5, text.c_str(), main, fonts[1], edge, 1), 0);
-  SetBlendMode(0, 0);
-  SetDrawTint(128, 255, 200);
-  EXPECT_EQ(DrawFontString(4, 214, text.c_str(), main, fonts[1], edge, 0), 0);
-  SetDrawTint(255, 255, 255);
-}
-
 TEST_F(StringDrawTest, GoldenFramesOnTheSoftwareAndDirectDrawPaths) {
   const struct {
     const char* name;
@@ -628,7 +595,7 @@ TEST_F(StringDrawTest, GoldenFramesOnTheSoftwareAndDirectDrawPaths) {
         if (!face.testFont) {
           ASSERT_EQ(GetFontRecord(fonts[0])->Face->Family(), "IPAGothic");
         }
-        DrawStringScene(fonts);
+        string_scene::DrawStringScene(fonts);
         const std::string path = std::string(VESK_SOURCE_DIR) + "/tests/graphics/golden/strings_" +
                                  face.name + std::to_string(bits) + ".png";
         // The software frame is the golden one; the surfaces must equal it.

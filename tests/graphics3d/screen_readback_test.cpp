@@ -412,6 +412,42 @@ TEST_F(ReadBackTest, SplitGraphsFillEveryPieceInEveryStrategy) {
   }
 }
 
+// Strategy 5 converts from the work surface only what was copied there:
+// pieces beyond the rectangle keep their pixels, also those of a graph
+// wider than the work surface.
+TEST_F(ReadBackTest, StrategyFiveReadsOnlyTheCopiedRectangle) {
+  Start(false, 16, 256);
+  ASSERT_EQ(SetDrawTarget(-2), 0);
+  PaintBack();
+  const int graph = MakeTextureGraph(1024, 40, false);
+  ASSERT_EQ(Graph(graph).PieceCount, 4);
+  ASSERT_EQ(FillGraph(graph, 0x10, 0x20, 0x30, 255), 0);
+  ASSERT_EQ(GetReadBackStrategy3D(0)(0, 0, 300, 40, Graph(graph), 1), 0);
+  ExpectGraphHolds(graph, 0, 0, 300, 40);
+  const ColorFormat& sf = GetScreenColorState().ScreenColorFormat;
+  int outside = 0, filled = 0;
+  for (int i = 0; i < Graph(graph).PieceCount; ++i) {
+    const Surface3D* p = GetSurface3DData(Graph(graph).Pieces[static_cast<size_t>(i)]);
+    SurfaceData* d = GetSurfaceData(p->SurfaceData);
+    const ColorFormat& tf = *GetTextureColorFormat(d->FormatIndex);
+    const uint32_t fill = PackColor(&tf, 0x10, 0x20, 0x30, 255);
+    pd::LockedRect lock;
+    ASSERT_EQ(d->Surface->Lock(nullptr, pd::kLockWait | pd::kLockReadOnly, &lock), pd::Result::kOk);
+    for (int y = 0; y < p->Height; ++y) {
+      for (int x = 0; x < p->Width; ++x) {
+        if (p->GraphX + x < 300) continue;
+        ++outside;
+        const uint32_t texel = ReadPixel(lock.bits + (p->TexY + y) * lock.pitch, p->TexX + x, tf.PixelByte);
+        filled += (texel & ~tf.AlphaMask) == (fill & ~tf.AlphaMask) ? 1 : 0;
+      }
+    }
+    d->Surface->Unlock();
+  }
+  EXPECT_EQ(sf.BitDepth, 32);
+  EXPECT_EQ(outside, (1024 - 300) * 40);
+  EXPECT_EQ(filled, outside);
+}
+
 TEST_F(ReadBackTest, SuspendedAndStoppedDevices) {
   Start();
   ASSERT_EQ(SetDrawTarget(-2), 0);

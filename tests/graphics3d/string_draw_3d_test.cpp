@@ -92,7 +92,7 @@ TEST_F(StringDraw3DTest, SubtractIsEmulatedAroundTheText) {
   SetDrawTint(200, 100, 50);
   const uint32_t white = PackScreenColor(255, 255, 255);
   char fill[64];
-  std::snprintf(fill, sizeof fill, "fill 10,20-640,43 c%X mode 3/150 bright FFFFFF", white);
+  std::snprintf(fill, sizeof fill, "fill 10,20-640,43 c%X mode 3/255 bright FFFFFF", white);
   const uint32_t colour = PackScreenColor(250, 250, 250), edge = PackScreenColor(0, 0, 255);
   const std::string main = std::string(" mode 5/150 bright ") + "C46231";
   EXPECT_EQ(DrawFontString(10, 20, "I L", colour, font, edge, 0), 0);
