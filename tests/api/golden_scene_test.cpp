@@ -29,6 +29,7 @@
 #include "engine/core/window/message_thread.h"
 #include "engine/graphics/d3d_device.h"
 #include "engine/graphics/display_state.h"
+#include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/screen_color.h"
 #include "platform/display/display_device.h"
@@ -102,6 +103,9 @@ class GoldenScene : public LibraryFixture, public ::testing::WithParamInterface<
     ChangeScreenMode(test_scene::kWidth, test_scene::kHeight, mode.bits, 60);
     EXPECT_EQ(StartLibrary(), 0);
     EXPECT_EQ(GetScreenColorState().ScreenBits, mode.bits);
+    // Without texture graphics the scene takes the DirectDraw path: 3D
+    // drawing off, so graphics, boxes and fonts made from here on are 2D.
+    if (hardware && !textures) SetUse3DDrawing(0);
     return !hardware || GetDirect3DState().Initialized3D == 1;
   }
 
