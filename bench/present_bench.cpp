@@ -1,9 +1,9 @@
 // Presenting a 640 x 480 frame into the window at scale 1 and 2: the
 // software path (a 5-6-5 back image sent through the window's device context
 // into a 32-bit window image) and the hardware path (a 32-bit back surface
-// blitted into the window on the primary surface), each against pixman doing
-// the same conversion and nearest-pixel scaling between plain buffers in the
-// same run.
+// blitted into the window on the primary surface, the 3D device being the
+// recording stand-in), each against pixman doing the same conversion and
+// nearest-pixel scaling between plain buffers in the same run.
 //
 // Each reports pixman_over_ours = pixman's time / ours (above 1: ours is
 // faster; the goal is 0.9 or more); the ratios are printed again at the end.
@@ -16,12 +16,14 @@
 
 #include "engine/core/base/library_state.h"
 #include "engine/core/window/main_window.h"
+#include "engine/graphics/d3d_device.h"
 #include "engine/graphics/display_layer.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/graph_manager.h"
 #include "engine/graphics/presentation.h"
 #include "engine/graphics/screens.h"
+#include "platform/d3d/recording_direct3d.h"
 #include "platform/display/test_controls.h"
 #include "platform/window.h"
 #include "softrender_bench_support.h"
@@ -72,13 +74,30 @@ class PresentSetUp {
     GetScreenColorState() = ScreenColorState{};
     GetDisplayState() = DisplayState{};
     GetScreenColorState().ScreenBits = software ? 16 : 32;
+    // Hardware drawing starts a 3D device; under SDL's dummy driver there is
+    // no OpenGL, and without the recording stand-in the start would fall
+    // back to software rendering.
+    ResetDirect3DState();
+    platform::d3d::RecordingDirect3D::Install();
     if (software) SetRenderingMode(0);
     InitializeGraphics();
+    // Each row times the path it names, or none at all.
+    const MEMIMG& back = GetMainSurfaces().BackMemImg;
+    const bool as_named =
+        software ? IsHardwareBanned() == 1 && back.Format != nullptr && back.Format->BitDepth == 16
+                 : !ScreensInMemory() && GetMainSurfaces().BackSurface != nullptr;
+    if (!as_named) {
+      std::fprintf(stderr, "present bench: the %s path did not start\n",
+                   software ? "software" : "hardware");
+      std::abort();
+    }
     SetVBlankWaitFlag(0);
     SetDrawTarget(-2);
   }
   ~PresentSetUp() {
     TerminateGraphics();
+    ResetDirect3DState();
+    platform::d3d::RecordingDirect3D::Uninstall();
     SetStartupFlag(0);
     GetScreenColorState() = ScreenColorState{};
     GetDisplayState() = DisplayState{};

@@ -21,10 +21,22 @@ constexpr size_t kMaxCachedFolders = 4096;
 constexpr uint32_t kWatchedChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
                                      IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
-// The names of one folder: case fold -> names with that fold, in byte order.
-struct Listing {
-  std::unordered_map<std::string, std::vector<std::string>> by_fold;
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
+
+}  // namespace
+
+// The names of one folder: case fold -> names with that fold, in byte order.
+class DirectoryLookup::Listing {
+ public:
+  std::unordered_map<std::string, std::vector<std::string>, NameHash, std::equal_to<>> by_fold;
+};
+
+namespace {
+
+using Listing = DirectoryLookup::Listing;
 
 struct CacheState {
   std::mutex mutex;
@@ -100,6 +112,18 @@ std::string JoinFolder(const std::string& folder, std::string_view name) {
   if (path.empty() || path.back() != '/') path.push_back('/');
   path.append(name);
   return path;
+}
+
+// Drops every listing and removes every watch, keeping the notification
+// queue: closing it makes the kernel wait for every watch to be released,
+// which takes milliseconds.
+void DropEveryListing(CacheState& s) {
+  if (s.notify_fd >= 0) {
+    for (const auto& [watch, folders] : s.watched) inotify_rm_watch(s.notify_fd, watch);
+  }
+  s.listings.clear();
+  s.watched.clear();
+  ++s.generation;
 }
 
 void CloseNotifications(CacheState& s) {
@@ -199,7 +223,7 @@ const Listing* ListingOf(CacheState& s, const std::string& folder) {
   auto found = s.listings.find(folder);
   if (found != s.listings.end()) return &found->second;
   if (s.listings.size() >= kMaxCachedFolders || s.watched.size() >= kMaxCachedFolders) {
-    CloseNotifications(s);
+    DropEveryListing(s);
   }
   // Watched before it is read, so a change in between is not missed.
   const int watch = Watch(s, folder);
@@ -216,6 +240,12 @@ const Listing* ListingOf(CacheState& s, const std::string& folder) {
 
 std::string FoldFileName(std::string_view name) {
   std::string folded;
+  FoldFileNameInto(name, folded);
+  return folded;
+}
+
+void FoldFileNameInto(std::string_view name, std::string& folded) {
+  folded.clear();
   folded.reserve(name.size());
   size_t pos = 0;
   while (pos < name.size()) {
@@ -245,7 +275,6 @@ std::string FoldFileName(std::string_view name) {
     AppendUtf8(folded, FoldCodePoint(code));
     pos += length;
   }
-  return folded;
 }
 
 namespace {
@@ -273,17 +302,28 @@ void EndLookupBatch() {
 
 DirectoryLookup::~DirectoryLookup() = default;
 
+const DirectoryLookup::Listing* DirectoryLookup::List(const std::string& folder) {
+  return ListingOf(State(), folder);
+}
+
+const std::string* DirectoryLookup::FindIn(const Listing& listing, std::string_view name) {
+  // Folded into storage the thread keeps: no allocation per look-up.
+  thread_local std::string folded;
+  FoldFileNameInto(name, folded);
+  auto found = listing.by_fold.find(std::string_view(folded));
+  if (found == listing.by_fold.end()) return nullptr;
+  const std::vector<std::string>& names = found->second;
+  if (names.size() == 1) return &names.front();
+  auto exact = std::find(names.begin(), names.end(), name);
+  return exact != names.end() ? &*exact : &names.front();
+}
+
 DirectoryLookup::Match DirectoryLookup::Find(const std::string& folder, std::string_view name) {
   Match match;
-  CacheState& s = State();
-  const Listing* listing = ListingOf(s, folder);
+  const Listing* listing = List(folder);
   if (listing == nullptr) return match;
   match.folder_listed = true;
-  auto found = listing->by_fold.find(FoldFileName(name));
-  if (found == listing->by_fold.end()) return match;
-  const std::vector<std::string>& names = found->second;
-  auto exact = std::find(names.begin(), names.end(), name);
-  match.name = exact != names.end() ? *exact : names.front();
+  if (const std::string* found = FindIn(*listing, name)) match.name = *found;
   return match;
 }
 
@@ -298,7 +338,7 @@ void NoteFolderEntryChanged(const std::string& folder, std::string_view name) {
 void DropDirectoryListings() {
   CacheState& s = State();
   std::lock_guard<std::mutex> lock(s.mutex);
-  CloseNotifications(s);
+  DropEveryListing(s);
 }
 
 uint64_t DirectoryReadCount() {

@@ -25,6 +25,8 @@ namespace platform {
 // The case fold of a UTF-8 name; bytes outside well-formed sequences stay
 // as they are. Folding keeps the byte length of every letter it changes.
 std::string FoldFileName(std::string_view name);
+// The same into out (replacing what it held), reusing its storage.
+void FoldFileNameInto(std::string_view name, std::string& out);
 
 // One look-up of one or more names, in the cache's state at its start.
 class DirectoryLookup {
@@ -40,6 +42,14 @@ class DirectoryLookup {
   };
   // The entry of folder (a native absolute path) whose name matches name.
   Match Find(const std::string& folder, std::string_view name);
+
+  // The same in two steps, for callers that keep a folder's listing: the
+  // listing of folder (null when it cannot be read), and the name on disk
+  // matching name in it (null when none does). A listing stays usable while
+  // Generation() keeps its value, and only while this look-up lives.
+  class Listing;
+  const Listing* List(const std::string& folder);
+  const std::string* FindIn(const Listing& listing, std::string_view name);
 
   // Changes whenever something found before may no longer hold (a listing
   // was dropped, or a folder could not be kept); equal values mean every

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,8 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <unordered_map>
 
 #include "platform/directory_cache.h"
 #include "platform/text_encoding.h"
@@ -31,6 +34,11 @@ bool IsLead(unsigned char byte) {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+struct PathKeyHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 char UpperDrive(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -38,56 +46,6 @@ char UpperDrive(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a
 constexpr char kRootDrive = 'C';
 // Drives handed out to folders the engine could not otherwise name.
 constexpr std::string_view kAliasDrives = "ZYXWVUTSRQPONMLKJIHFED";
-
-// A path split into its parts.
-struct SplitPath {
-  char drive = 0;  // upper-case letter, 0 when the path names none
-  bool absolute = false;
-  bool trailing_separator = false;
-  std::vector<std::string> elements;  // Shift-JIS, empty elements dropped
-};
-
-std::optional<SplitPath> SplitEnginePath(std::string_view path) {
-  if (path.empty() || path.find('\0') != std::string_view::npos) return std::nullopt;
-  SplitPath split;
-  size_t pos = 0;
-  if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') {
-    split.drive = UpperDrive(path[0]);
-    pos = 2;
-  }
-  if (pos < path.size() && IsSeparator(path[pos])) split.absolute = true;
-  std::string current;
-  bool last_was_separator = false;
-  while (pos < path.size()) {
-    unsigned char byte = static_cast<unsigned char>(path[pos]);
-    if (IsLead(byte) && pos + 1 < path.size()) {
-      current.push_back(path[pos]);
-      current.push_back(path[pos + 1]);
-      pos += 2;
-      last_was_separator = false;
-      continue;
-    }
-    if (IsSeparator(path[pos])) {
-      if (!current.empty()) split.elements.push_back(std::move(current));
-      current.clear();
-      last_was_separator = true;
-    } else {
-      current.push_back(path[pos]);
-      last_was_separator = false;
-    }
-    ++pos;
-  }
-  if (!current.empty()) split.elements.push_back(std::move(current));
-  split.trailing_separator = last_was_separator;
-  return split;
-}
-
-// One element of a native path under construction; resolved elements are
-// already the exact names on disk.
-struct NativeElement {
-  std::string name;
-  bool resolved;
-};
 
 std::vector<std::string> SplitNative(std::string_view native) {
   std::vector<std::string> parts;
@@ -126,6 +84,9 @@ struct FolderState {
   char current_drive = kRootDrive;
   std::vector<std::string> current_below;  // exact native names below the drive's folder
   std::string current_engine;              // the same in drive form
+  // Grows (under the mutex) whenever a drive or the current folder changes:
+  // what an engine path names may then be different.
+  std::atomic<uint64_t> version{0};
 };
 
 FolderState& Folders() {
@@ -142,6 +103,7 @@ void MapDrive(FolderState& s, char drive, std::vector<std::string> folder) {
   const size_t index = static_cast<size_t>(drive - 'A');
   s.drive_paths[index] = JoinElements(folder, folder.size());
   s.drives[index] = std::move(folder);
+  s.version.fetch_add(1, std::memory_order_release);
 }
 
 bool DriveMapped(FolderState& s, char drive) {
@@ -245,6 +207,7 @@ bool SetCurrentNative(FolderState& s, const std::vector<std::string>& native) {
   // A drive's own folder ends in a separator; deeper folders do not.
   if (!s.current_below.empty() && s.current_engine.back() == '\\') s.current_engine.pop_back();
   s.current_known = true;
+  s.version.fetch_add(1, std::memory_order_release);
   return true;
 }
 
@@ -260,113 +223,243 @@ void EnsureCurrentFolder(FolderState& s) {
     s.current_below.clear();
     s.current_engine = "C:\\";
     s.current_known = true;
+    s.version.fetch_add(1, std::memory_order_release);
   }
 }
 
-// A path in native form before its elements are matched: the drive's folder
-// (exact) and the elements below it.
+// A path before its elements are matched: the drive's folder (exact) and
+// the elements below it, "." and ".." applied. Elements taken from the
+// current folder are exact native names; the others are the engine's
+// Shift-JIS text. The views point into the path and into current_names, so
+// a LexicalPath lives no longer than the path it was made from; each thread
+// keeps one, so that parsing allocates nothing once warm.
+struct LexicalElement {
+  std::string_view text;
+  bool native;  // an exact native name (from the current folder)
+};
+
 struct LexicalPath {
   std::string root;
-  std::vector<NativeElement> elements;
+  std::vector<std::string> current_names;  // the current folder's names below its drive
+  std::vector<LexicalElement> elements;
   bool trailing_separator = false;
 };
 
 // The current folder applies to a relative path, and to "X:name" when X is
 // the current folder's drive (other drives' current folder is their own);
 // "." is dropped and ".." removes one level, never the drive's folder.
-std::optional<LexicalPath> Lexical(std::string_view path) {
-  std::optional<SplitPath> split = SplitEnginePath(path);
-  if (!split) return std::nullopt;
-  LexicalPath lexical;
-  lexical.trailing_separator = split->trailing_separator;
+bool Lexical(std::string_view path, LexicalPath& lexical) {
+  if (path.empty() || path.find('\0') != std::string_view::npos) return false;
+  size_t pos = 0;
+  char drive = 0;
+  if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') {
+    drive = UpperDrive(path[0]);
+    pos = 2;
+  }
+  const bool absolute = pos < path.size() && IsSeparator(path[pos]);
+  lexical.elements.clear();
   {
     FolderState& s = Folders();
     std::lock_guard<std::mutex> lock(s.mutex);
     EnsureCurrentFolder(s);
-    const char drive = split->drive != 0 ? split->drive : s.current_drive;
-    if (!DriveMapped(s, drive)) return std::nullopt;
+    if (drive == 0) drive = s.current_drive;
+    if (!DriveMapped(s, drive)) return false;
     lexical.root = s.drive_paths[static_cast<size_t>(drive - 'A')];
-    if (!split->absolute && drive == s.current_drive) {
-      for (const std::string& name : s.current_below) lexical.elements.push_back({name, true});
+    if (!absolute && drive == s.current_drive) {
+      lexical.current_names = s.current_below;  // reuses the strings' storage
+    } else {
+      lexical.current_names.clear();
     }
   }
-  for (const std::string& element : split->elements) {
-    if (element == ".") continue;
+  for (const std::string& name : lexical.current_names) lexical.elements.push_back({name, true});
+  bool last_was_separator = false;
+  while (pos < path.size()) {
+    // One element: up to the next separator outside a double-byte character.
+    const size_t start = pos;
+    while (pos < path.size() && !IsSeparator(path[pos])) {
+      pos += IsLead(static_cast<unsigned char>(path[pos])) && pos + 1 < path.size() ? 2 : 1;
+    }
+    const std::string_view element = path.substr(start, pos - start);
+    last_was_separator = pos < path.size();
+    if (last_was_separator) ++pos;
+    if (element.empty() || element == ".") continue;
     if (element == "..") {
       if (!lexical.elements.empty()) lexical.elements.pop_back();
       continue;
     }
-    lexical.elements.push_back({SjisToUtf8(element), false});
+    lexical.elements.push_back({element, false});
   }
-  return lexical;
+  lexical.trailing_separator = last_was_separator;
+  return true;
+}
+
+// The UTF-8 form of an element: the text itself when it is native or ASCII
+// (code page 932 keeps those bytes), else converted into buffer.
+std::string_view NativeText(const LexicalElement& element, std::string& buffer) {
+  if (element.native) return element.text;
+  for (char c : element.text) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      buffer = SjisToUtf8(element.text);
+      return buffer;
+    }
+  }
+  return element.text;
+}
+
+void AppendNative(std::string& native, std::string_view name) {
+  if (native.empty() || native.back() != '/') native.push_back('/');
+  native.append(name);
 }
 
 std::string JoinLexical(const LexicalPath& lexical) {
   std::string native = lexical.root;
-  for (const NativeElement& element : lexical.elements) native = JoinNative(native, element.name);
+  std::string buffer;
+  for (const LexicalElement& element : lexical.elements) AppendNative(native, NativeText(element, buffer));
   return native;
 }
 
-// The last resolution on this thread: the drive's folder, the elements asked
-// for and the native path after each one found. Runs of look-ups share long
-// prefixes (the archive search tries every folder level of a path, then the
-// file itself opens), so the next one starts where they part. It stands only
-// while the listings it came from do.
+// What this thread found of the paths it resolved, keyed by the drive's
+// folder and the elements as asked (so "DATA" and "data" are kept apart:
+// either may match a different name exactly): the native path, or that the
+// last element was missing from its listed folder. Folders keep their
+// listing once read. The answers stand only while the listings they came
+// from do (the cache's generation); a change anywhere drops them all.
+struct ResolvedEntry {
+  bool exists = false;
+  std::string native;  // the path found, or (missing) the one to create
+  const DirectoryLookup::Listing* listing = nullptr;  // a folder's listing, once read
+};
+
+// The answer for an engine path as the caller gave it, under the drives and
+// current folder it was resolved with.
+struct PathAnswer {
+  bool resolved = false;
+  bool existed = false;  // the whole path was found (not only its folder)
+  bool trailing_separator = false;
+  std::string native;
+};
+
 struct ResolveMemo {
-  uint64_t generation = 0;
-  std::string root;
-  std::vector<NativeElement> asked;
-  std::vector<std::string> paths;  // native path after asked[i]
+  uint64_t generation = ~uint64_t{0};
+  uint64_t folders_version = ~uint64_t{0};
+  std::unordered_map<std::string, ResolvedEntry, PathKeyHash, std::equal_to<>> entries;
+  std::unordered_map<std::string, PathAnswer, PathKeyHash, std::equal_to<>> answers;
+  std::string asked;         // the engine path being resolved, and how
+  PathAnswer scratch;        // an answer that cannot be kept
+  std::string key;           // the path being resolved, in key form
+  std::vector<size_t> ends;  // key length through the root (ends[0]) and each element
+  std::string converted;     // an element's UTF-8 form
 };
 thread_local ResolveMemo t_memo;
+thread_local LexicalPath t_lexical;
+
+// More answers than this are not kept: the memo starts again empty.
+constexpr size_t kMaxResolvedEntries = 8192;
+
+// The key of the path: the root, then each element after a separator and a
+// mark of its kind ('/' cannot occur inside an element of either kind).
+void BuildKey(const LexicalPath& lexical, ResolveMemo& memo) {
+  memo.key.assign(lexical.root);
+  memo.key.push_back('\0');
+  memo.ends.clear();
+  memo.ends.push_back(memo.key.size());
+  for (const LexicalElement& element : lexical.elements) {
+    memo.key.push_back('/');
+    memo.key.push_back(element.native ? 'n' : 'e');
+    memo.key.append(element.text);
+    memo.ends.push_back(memo.key.size());
+  }
+}
 
 // Matches the elements against the disk; the last one may be missing when
-// allow_missing_last is set (its folder must exist).
-std::optional<std::string> ResolveLexical(const LexicalPath& lexical, bool allow_missing_last) {
-  DirectoryLookup lookup;
-  const uint64_t generation = lookup.Generation();
+// allow_missing_last is set (its folder must exist). The native path is
+// written to out, and to existed whether the whole path was found.
+bool ResolveLexical(DirectoryLookup& lookup, const LexicalPath& lexical, bool allow_missing_last,
+                    std::string& out, bool& existed) {
   ResolveMemo& memo = t_memo;
-  size_t reused = 0;
-  if (memo.generation == generation && memo.root == lexical.root) {
-    while (reused < lexical.elements.size() && reused < memo.asked.size() &&
-           lexical.elements[reused].resolved == memo.asked[reused].resolved &&
-           lexical.elements[reused].name == memo.asked[reused].name) {
-      ++reused;
-    }
-  } else {
-    memo.asked.clear();
-    memo.paths.clear();
-    memo.root = lexical.root;
-  }
-  memo.asked.resize(reused);
-  memo.paths.resize(reused);
-  std::string native = reused > 0 ? memo.paths[reused - 1] : lexical.root;
-  std::optional<std::string> result;
-  for (size_t i = reused;; ++i) {
-    if (i == lexical.elements.size()) {
-      result = native;
+  BuildKey(lexical, memo);
+  const size_t count = lexical.elements.size();
+  auto prefix = [&memo](size_t elements) { return std::string_view(memo.key).substr(0, memo.ends[elements]); };
+
+  // The deepest part of the path already known.
+  size_t known = count;
+  ResolvedEntry* entry = nullptr;
+  for (;;) {
+    auto found = memo.entries.find(prefix(known));
+    if (found != memo.entries.end()) {
+      entry = &found->second;
       break;
     }
-    const NativeElement& element = lexical.elements[i];
-    if (element.resolved) {
-      native = JoinNative(native, element.name);
-    } else {
-      DirectoryLookup::Match match = lookup.Find(native, element.name);
-      if (match.name) {
-        native = JoinNative(native, *match.name);
-      } else {
-        if (allow_missing_last && i + 1 == lexical.elements.size() && match.folder_listed) {
-          result = JoinNative(native, element.name);
-        }
-        break;
-      }
-    }
-    memo.asked.push_back(element);
-    memo.paths.push_back(native);
+    if (known == 0) break;
+    --known;
   }
+  if (entry == nullptr) {
+    entry = &memo.entries.emplace(std::string(prefix(0)), ResolvedEntry{true, lexical.root, nullptr}).first->second;
+  }
+  bool resolved = false;
+  for (size_t i = known;; ++i) {
+    if (!entry->exists) {
+      // Only a missing last element is kept as such; its folder was listed.
+      resolved = allow_missing_last && i == count;
+      if (resolved) out = entry->native;
+      break;
+    }
+    if (i == count) {
+      out = entry->native;
+      resolved = true;
+      existed = true;
+      break;
+    }
+    const LexicalElement& element = lexical.elements[i];
+    ResolvedEntry next;
+    next.native = entry->native;
+    if (element.native) {
+      next.exists = true;
+      AppendNative(next.native, element.text);
+    } else {
+      if (entry->listing == nullptr) entry->listing = lookup.List(entry->native);
+      if (entry->listing == nullptr) break;  // not a folder, or unreadable: nothing kept
+      const std::string_view name = NativeText(element, memo.converted);
+      const std::string* on_disk = lookup.FindIn(*entry->listing, name);
+      next.exists = on_disk != nullptr;
+      AppendNative(next.native, on_disk != nullptr ? std::string_view(*on_disk) : name);
+    }
+    entry = &memo.entries.emplace(std::string(prefix(i + 1)), std::move(next)).first->second;
+  }
+  return resolved;
+}
+
+// Resolves an engine path (see ResolveLexical), answering from the memo
+// when this thread asked the same before and nothing has changed since.
+// The answer stays valid until the thread's next resolution.
+const PathAnswer* ResolvePath(std::string_view path, bool allow_missing_last) {
+  DirectoryLookup lookup;
+  const uint64_t generation = lookup.Generation();
+  const uint64_t folders_version = Folders().version.load(std::memory_order_acquire);
+  ResolveMemo& memo = t_memo;
+  if (memo.generation != generation || memo.folders_version != folders_version ||
+      memo.entries.size() >= kMaxResolvedEntries || memo.answers.size() >= kMaxResolvedEntries) {
+    memo.entries.clear();
+    memo.answers.clear();
+    memo.generation = generation;
+    memo.folders_version = folders_version;
+  }
+  memo.asked.assign(path);
+  memo.asked.push_back(allow_missing_last ? 'c' : 'x');
+  auto known = memo.answers.find(std::string_view(memo.asked));
+  if (known != memo.answers.end()) return &known->second;
+  LexicalPath& lexical = t_lexical;
+  if (!Lexical(path, lexical)) return nullptr;  // no answer kept: unusable paths are rare
+  PathAnswer answer;
+  answer.trailing_separator = lexical.trailing_separator;
+  answer.resolved = ResolveLexical(lookup, lexical, allow_missing_last, answer.native, answer.existed);
   // A folder that could not be kept was read on the way: nothing is kept.
-  memo.generation = lookup.Generation() == generation ? generation : ~uint64_t{0};
-  return result;
+  if (lookup.Generation() != generation) {
+    memo.generation = ~uint64_t{0};
+    memo.scratch = std::move(answer);
+    return &memo.scratch;
+  }
+  return &memo.answers.emplace(memo.asked, std::move(answer)).first->second;
 }
 
 bool StatNative(const std::string& native, struct stat& info) {
@@ -509,6 +602,12 @@ bool MatchTokens(const std::vector<uint16_t>& pattern, size_t pattern_size,
 }  // namespace
 
 FileLookupBatch::FileLookupBatch() { BeginLookupBatch(); }
+
+uint64_t FileLookupStamp() {
+  DirectoryLookup lookup;
+  // Both only grow, so their sum changes whenever either does.
+  return lookup.Generation() + Folders().version.load(std::memory_order_acquire);
+}
 FileLookupBatch::~FileLookupBatch() { EndLookupBatch(); }
 
 std::string GetCurrentFolder() {
@@ -553,35 +652,35 @@ std::string NativeToEnginePath(std::string_view native_utf8) {
 }
 
 std::string EngineToNativeLexical(std::string_view engine_path) {
-  std::optional<LexicalPath> lexical = Lexical(engine_path);
-  if (!lexical) return std::string();
-  return JoinLexical(*lexical);
+  LexicalPath& lexical = t_lexical;
+  if (!Lexical(engine_path, lexical)) return std::string();
+  return JoinLexical(lexical);
 }
 
 std::optional<std::string> ResolveExisting(std::string_view path) {
-  std::optional<LexicalPath> lexical = Lexical(path);
-  if (!lexical) return std::nullopt;
-  std::optional<std::string> native = ResolveLexical(*lexical, false);
-  if (native && lexical->trailing_separator) {
+  const PathAnswer* answer = ResolvePath(path, false);
+  if (answer == nullptr || !answer->resolved) return std::nullopt;
+  std::string native = answer->native;
+  if (answer->trailing_separator) {
     struct stat info {};
-    if (!StatNative(*native, info) || !S_ISDIR(info.st_mode)) return std::nullopt;
+    if (!StatNative(native, info) || !S_ISDIR(info.st_mode)) return std::nullopt;
   }
   return native;
 }
 
 std::optional<std::string> ResolveForCreate(std::string_view path) {
-  std::optional<LexicalPath> lexical = Lexical(path);
-  if (!lexical) return std::nullopt;
-  return ResolveLexical(*lexical, true);
+  const PathAnswer* answer = ResolvePath(path, true);
+  if (answer == nullptr || !answer->resolved) return std::nullopt;
+  return answer->native;
 }
 
 std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
   const bool creating = mode == OpenMode::kCreate || mode == OpenMode::kCreateNew ||
                         mode == OpenMode::kOpenAlways;
-  std::optional<LexicalPath> lexical = Lexical(path);
-  if (!lexical || lexical->trailing_separator) return nullptr;
-  std::optional<std::string> native = ResolveLexical(*lexical, creating);
-  if (!native) return nullptr;
+  const PathAnswer* answer = ResolvePath(path, creating);
+  if (answer == nullptr || !answer->resolved || answer->trailing_separator) return nullptr;
+  const std::string& native = answer->native;
+  const bool existed = answer->existed;
   // Not blocking on a pipe or device met by mistake; regular files ignore
   // the flag, so it stays.
   int flags = O_CLOEXEC | O_NONBLOCK;
@@ -592,9 +691,11 @@ std::unique_ptr<File> OpenFile(std::string_view path, OpenMode mode) {
     case OpenMode::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
     case OpenMode::kOpenAlways: flags |= O_WRONLY | O_CREAT; break;
   }
-  int fd = open(native->c_str(), flags, 0666);
+  int fd = open(native.c_str(), flags, 0666);
   if (fd < 0) return nullptr;
-  if (creating) NoteChanged(*native);
+  // Opening a file that was listed changes no folder; a new one is told to
+  // the listings at once.
+  if (creating && !existed) NoteChanged(native);
   // Only regular files: a folder, pipe or device in a game folder is not a
   // data file.
   struct stat info {};

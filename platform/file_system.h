@@ -77,6 +77,13 @@ class FileLookupBatch {
   FileLookupBatch& operator=(const FileLookupBatch&) = delete;
 };
 
+// A value that changes whenever an answer of the look-ups above may have
+// changed since it was taken: a folder changed (by this program or another),
+// or a drive or the current folder did. Taking it reads the waiting change
+// notifications (once per FileLookupBatch), so an answer kept under an equal
+// value is the answer a look-up would give now.
+uint64_t FileLookupStamp();
+
 enum class OpenMode {
   kRead,          // existing file, read only
   kReadWrite,     // existing file

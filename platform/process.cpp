@@ -20,6 +20,30 @@ namespace {
 std::atomic<ExitHook> g_exit_hook{nullptr};
 std::string g_command_line;
 std::string g_game_folder_native;
+FrameSaveRequest g_frame_save;
+
+// "N:FILE" with N 1-999,999,999 and FILE a relative path of the game's
+// folder without "..".
+bool ParseFrameSave(std::string_view value, FrameSaveRequest* out) {
+  const size_t colon = value.find(':');
+  if (colon == std::string_view::npos || colon == 0 || colon > 9 || colon + 1 >= value.size()) return false;
+  int frame = 0;
+  for (size_t i = 0; i < colon; ++i) {
+    if (value[i] < '0' || value[i] > '9') return false;
+    frame = frame * 10 + (value[i] - '0');
+  }
+  std::string file(value.substr(colon + 1));
+  if (frame <= 0 || file[0] == '/' || file[0] == '\\' || file.find("..") != std::string::npos ||
+      file.find(':') != std::string::npos) {
+    return false;
+  }
+  for (char& c : file) {
+    if (c == '/') c = '\\';
+  }
+  out->frame = frame;
+  out->file = std::string{kGameFolderDrive, ':', '\\'} + Utf8ToSjis(file);
+  return true;
+}
 
 std::string ProcessCurrentFolder() {
   std::vector<char> buffer(4096);
@@ -44,6 +68,7 @@ void ExitProcess(int code) {
 void SetExitHook(ExitHook hook) { g_exit_hook.store(hook); }
 
 bool SetLaunchArguments(int argc, char** argv) {
+  g_frame_save = FrameSaveRequest{};
   std::string game_folder;
   bool have_game_folder = false;
   std::string words;
@@ -66,6 +91,13 @@ bool SetLaunchArguments(int argc, char** argv) {
       }
       game_folder = std::string(word.substr(7));
       have_game_folder = true;
+      continue;
+    }
+    if (word.substr(0, 13) == "--save-frame=") {
+      if (!ParseFrameSave(word.substr(13), &g_frame_save)) {
+        std::fprintf(stderr, "--save-frame needs N:FILE (a frame number from 1 and a file in the game's folder)\n");
+        return false;
+      }
       continue;
     }
     if (word.empty()) continue;
@@ -95,6 +127,8 @@ bool SetLaunchArguments(int argc, char** argv) {
 }
 
 const std::string& CommandLine() { return g_command_line; }
+
+const FrameSaveRequest& GetFrameSaveRequest() { return g_frame_save; }
 
 const std::string& GameFolderNative() {
   if (g_game_folder_native.empty()) g_game_folder_native = ProcessCurrentFolder();

@@ -12,6 +12,7 @@
 #include "engine/graphics/screens.h"
 #include "engine/graphics/surface_2d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/vertex_batch.h"
 #include "engine/softrender/blt_mem_img.h"
 
 namespace pd = platform::display;
@@ -78,6 +79,9 @@ const Draw2DState& GetDraw2DState() { return g_frame; }
 int BeginDraw2D(const Surface2D* surface, int allowDirect, const IntRect* sourceRect,
                 const IntRect& bounds, int transparent, uint32_t* colour1, uint32_t* colour2) {
   if (ScreensInMemory()) return 0;
+  // Every 2D draw on a display surface comes through here: 3D drawing
+  // waiting for the target lands first.
+  EndScene3DBeforeSurfaceAccess();
   const DrawState& s = CurrentDrawState;
   const DrawTargetState& target = GetDrawTargetState();
   MainSurfaces& m = GetMainSurfaces();

@@ -10,16 +10,39 @@
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/draw_state.h"
+#include "engine/graphics/render_state_cache.h"
+#include "engine/graphics/surface_3d.h"
+#include "engine/graphics/surface_data.h"
+#include "engine/graphics/vertex_batch.h"
 
 namespace {
 IntRect g_requested_clip{0, 0, 640, 480};
 
 int Clamp255(int v) { return std::clamp(v, 0, 255); }
+
+// The blend graphic's first texture and its size for the 3D back end; null
+// for none or a graphic that does not live in textures.
+void HandBlendGraphicTo3D(int handle, int borderParam, int borderRange) {
+  platform::display::SurfacePtr texture;
+  int width = 0, height = 0;
+  const GraphRecord* record = GetGraphRecord(handle);
+  if (record != nullptr && record->TextureFlag == 1 && record->PieceCount > 0) {
+    const Surface3D* piece = GetSurface3DData(record->Pieces[0]);
+    const SurfaceData* data = piece != nullptr ? GetSurfaceData(piece->SurfaceData) : nullptr;
+    if (data != nullptr) {
+      texture = data->Surface;
+      width = data->Width;
+      height = data->Height;
+    }
+  }
+  SetBlendGraphic3D(texture, width, height, borderParam, borderRange);
+}
 }  // namespace
 
 int SetDrawFilterMode(int mode) {
-  // The filter only matters to the 3D back end, which this build lacks.
+  if (CurrentDrawState.FilterMode == mode) return 0;
   CurrentDrawState.FilterMode = mode;
+  if (IsDirect3DUsable() != 0) SetDrawFilter3D(mode);
   return 0;
 }
 
@@ -32,6 +55,7 @@ int SetBlendState(int mode, int value) {
   if (ReadActiveFlag() == 0) WaitWhileInactive();
   s.BlendMode = mode;
   s.BlendValue = Clamp255(value);
+  UpdateVertexColor3D();
   return 0;
 }
 
@@ -46,6 +70,7 @@ int SelectBlendGraphic(int handle, int borderParam, int borderRange) {
   WaitWhileInactive();
   s.BorderParam = Clamp255(borderParam);
   s.BorderRange = Clamp255(borderRange);
+  if (IsDirect3DUsable() != 0) HandBlendGraphicTo3D(handle, s.BorderParam, s.BorderRange);
   BuildBlendGraphTable(s.BorderParam, s.BorderRange);
   return 0;
 }
@@ -58,12 +83,16 @@ int SetColorScale(int r, int g, int b) {
   }
   s.DrawBright = static_cast<uint32_t>(Clamp255(r)) << 16 |
                  static_cast<uint32_t>(Clamp255(g)) << 8 | static_cast<uint32_t>(Clamp255(b));
+  if (IsDirect3DUsable() != 0) UpdateVertexColor3D();
   return 0;
 }
 
 int SetDrawBrightPacked(uint32_t rgb) {
   rgb &= 0xFFFFFFu;
-  if ((CurrentDrawState.DrawBright & 0xFFFFFFu) != rgb) CurrentDrawState.DrawBright = rgb;
+  if ((CurrentDrawState.DrawBright & 0xFFFFFFu) != rgb) {
+    CurrentDrawState.DrawBright = rgb;
+    UpdateVertexColor3D();
+  }
   return 0;
 }
 

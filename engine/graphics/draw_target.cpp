@@ -12,10 +12,13 @@
 #include "engine/graphics/image/convert_color_blt.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/mask_layer.h"
+#include "engine/graphics/screen_readback_3d.h"
 #include "engine/graphics/screens.h"
 #include "engine/graphics/software_front.h"
 #include "engine/graphics/surface_2d.h"
+#include "engine/graphics/surface_3d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/vertex_batch.h"
 
 namespace pd = platform::display;
 
@@ -126,7 +129,24 @@ int SelectDrawTarget(int target, int previous) {
   } else {
     const GraphRecord* graph = GetGraphRecord(target);
     if (graph == nullptr) return -1;
-    if (graph->TextureFlag == 1) return -1;  // no 3D surfaces in this build
+    if (graph->TextureFlag == 1) {
+      // The 2D paths reach a texture graphic through its first piece's
+      // texture, at the piece's place in it.
+      const Surface3D* piece = GetSurface3DData(graph->Pieces[0]);
+      if (piece == nullptr) return -1;
+      SurfaceData* data = GetSurfaceData(piece->SurfaceData);
+      if (data == nullptr || data->Surface == nullptr) return -1;
+      g_target.TargetSurface = data->Surface.get();
+      g_target.TargetOffsetX = piece->TexX;
+      g_target.TargetOffsetY = piece->TexY;
+      // No depth image belongs to a texture: the previous target's must not
+      // stay behind.
+      g_target.TargetZMemImg = nullptr;
+      NullGraphicsOperation();
+      if (allowed && ClipperRuleApplies()) SetPrimaryClipper(true);
+      CurrentDrawState.TargetInVideoMemory = InVideoMemory(g_target.TargetSurface) ? 1 : 0;
+      return 0;
+    }
     const Surface2D* piece = GetSurface2D(graph->Pieces[0]);
     if (piece == nullptr) return -1;
     SurfaceData* data = GetSurfaceData(piece->SurfaceDataHandle);
@@ -194,6 +214,7 @@ int SetDrawTarget(int target) {
 
 int ClearDrawTarget() {
   if (DirectDrawMissing()) return -1;
+  EndScene3DBeforeSurfaceAccess();
   MainSurfaces& m = GetMainSurfaces();
   const int target = CurrentDrawState.DrawTarget;
   if (ScreensInMemory()) {
@@ -257,6 +278,7 @@ int EraseDrawTarget() {
 
 int ReadBackTargetToGraph2D(int x1, int y1, int x2, int y2, int graph) {
   if (DirectDrawMissing()) return -1;
+  EndScene3DBeforeSurfaceAccess();
   const DrawState& s = CurrentDrawState;
   const GraphRecord* record = GetGraphRecord(graph);
   if (record == nullptr) return -1;
@@ -295,7 +317,9 @@ int ReadBackTargetToGraph2D(int x1, int y1, int x2, int y2, int graph) {
   if (source != nullptr && data->MemImgFlag == 0) {
     const pd::Rect dst{dx, dy, dx + width, dy + height};
     const pd::Rect src{onSurface.left, onSurface.top, onSurface.right, onSurface.bottom};
-    data->Surface->Blt(&dst, source, &src, pd::kBltWait, nullptr);
+    // A target of another pixel layout (a texture with alpha) cannot be
+    // copied: the graphic would keep its old pixels under a success.
+    if (data->Surface->Blt(&dst, source, &src, pd::kBltWait, nullptr) != pd::Result::kOk) return -1;
     if (screenFormat->SpareMask != 0) {
       pd::LockedRect lock;
       if (data->Surface->Lock(nullptr, pd::kLockWait | pd::kLockWriteOnly, &lock) != pd::Result::kOk) {
@@ -342,7 +366,9 @@ int ReadBackTargetToGraph(int x1, int y1, int x2, int y2, int graph, int /*ignor
   const GraphRecord* record = GetGraphRecord(graph);
   if (record == nullptr) return -1;
   WaitWhileInactive();
-  // Texture graphics (the desktop flag 1 of the 3D read-back) need the 3D
-  // back end; every graphic of this build is 2D.
+  EndCurrentScene3D();
+  // Texture graphics read the target itself (desktop flag 1), never the
+  // desktop around a window.
+  if (record->TextureFlag == 1) return ReadBackTargetToGraph3D(x1, y1, x2, y2, *record, 1);
   return ReadBackTargetToGraph2D(x1, y1, x2, y2, graph);
 }

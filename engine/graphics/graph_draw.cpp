@@ -13,6 +13,8 @@
 #include "engine/graphics/movie_graph.h"
 #include "engine/graphics/scaled_draw_2d.h"
 #include "engine/graphics/software_front.h"
+#include "engine/graphics/surface_draw_3d.h"
+#include "engine/graphics/texture_entry_3d.h"
 #include "engine/softrender/rect_fill.h"
 
 namespace {
@@ -48,7 +50,10 @@ int BlitGraph(int x, int y, int graph, int transparent) {
   if (record->MovieHandle != -1) UpdateMovieFrame(graph, 0);
   const IntRect bounds{x, y, x + record->Width, y + record->Height};
   BeforeDraw();
-  const int result = DrawGraph2D(x, y, *record, transparent, 1);
+  const int result =
+      record->TextureFlag == 1
+          ? RunDraw3D(bounds, [&] { return DrawSurface3D(x, y, *record, transparent, 1); })
+          : DrawGraph2D(x, y, *record, transparent, 1);
   AfterDraw(bounds);
   return result;
 }
@@ -145,7 +150,10 @@ int FillBox(int x1, int y1, int x2, int y2, uint32_t colour) {
   if (CurrentDrawState.NothingToDraw != 0) return 0;
   if (ReadActiveFlag() == 0) WaitWhileInactive();
   BeforeDraw();
-  const int result = FillBox2D(x1, y1, x2, y2, colour);
+  const int result =
+      BoxesDrawn3D()
+          ? RunDraw3D(IntRect{x1, y1, x2, y2}, [&] { return FillBox3D(x1, y1, x2, y2, colour); })
+          : FillBox2D(x1, y1, x2, y2, colour);
   AfterDraw(Ordered(x1, y1, x2, y2));
   return result;
 }
@@ -154,7 +162,10 @@ int DrawBoxFrame(int x1, int y1, int x2, int y2, uint32_t colour) {
   if (CurrentDrawState.NothingToDraw != 0) return 0;
   if (ReadActiveFlag() == 0) WaitWhileInactive();
   BeforeDraw();
-  const int result = DrawBoxFrame2D(x1, y1, x2, y2, colour);
+  const int result =
+      BoxesDrawn3D()
+          ? RunDraw3D(IntRect{x1, y1, x2, y2}, [&] { return DrawBoxFrame3D(x1, y1, x2, y2, colour); })
+          : DrawBoxFrame2D(x1, y1, x2, y2, colour);
   AfterDraw(Ordered(x1, y1, x2, y2));
   return result;
 }

@@ -1,5 +1,6 @@
-// The draw entries of graphs and boxes on the current draw target, on the
-// 2D back end (the only one in this build): the draw skeleton (nothing to
+// The draw entries of graphs and boxes on the current draw target: texture
+// graphics (and boxes, while graphics live in textures) go to the Direct3D
+// back end (surface_draw_3d.h), the rest to the 2D back end. The draw skeleton (nothing to
 // draw, handle and blend-graphic checks, the wait while inactive, the
 // software front-screen pair), and the box and line back ends. Positions in
 // target pixels; boxes with right and bottom exclusive; colours are

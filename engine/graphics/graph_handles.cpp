@@ -18,6 +18,7 @@
 #include "engine/graphics/surface_data.h"
 #include "engine/graphics/texture_split.h"
 #include "engine/graphics/texture_upload.h"
+#include "engine/graphics/vertex_batch.h"
 
 namespace {
 
@@ -174,8 +175,13 @@ int ReleaseAllGraphs(int logFlag) {
 int FillGraph(int handle, int r, int g, int b, int a) {
   GraphRecord* record = GetGraphRecord(handle);
   if (record == nullptr) return -1;
-  if (record->TextureFlag == 1) return FillGraphTextures(*record, r, g, b, a);
+  if (record->TextureFlag == 1) {
+    // Quads waiting in the batch were drawn from the old pixels.
+    FlushCurrentVertexBatch();
+    return FillGraphTextures(*record, r, g, b, a);
+  }
   if (!HasDirectDraw() && IsHardwareBanned() == 0) return 0;
+  EndScene3DBeforeSurfaceAccess();
   for (int i = 0; i < record->PieceCount && i < kGraphMaxPieces; ++i) {
     const Surface2D* piece = GetSurface2D(record->Pieces[i]);
     if (piece == nullptr) return -1;

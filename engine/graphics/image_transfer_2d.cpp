@@ -13,8 +13,10 @@
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/memimg_transfer.h"
 #include "engine/graphics/image/screen_color.h"
+#include "engine/graphics/screens.h"
 #include "engine/graphics/surface_2d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/vertex_batch.h"
 
 namespace pd = platform::display;
 
@@ -96,6 +98,8 @@ int TransGraphImageToSurface2D(const ImageRect& rect, int x, int y, int handle, 
     return 0;
   }
   if (data->Surface == nullptr) return -1;
+  // The store may be the 3D device's render target.
+  EndScene3DBeforeSurfaceAccess();
   if (GetScreenColorState().ScreenBits == 8) {
     // Through a 24-bit bitmap and the surface's device context, which maps
     // every colour to the screen's palette.
@@ -132,6 +136,10 @@ int TransGraphImageToSurface2D(const ImageRect& rect, int x, int y, int handle, 
   ConvertColorBlt(lock.bits, lock.pitch, &GetScreenColorState().ScreenColorFormat, image->Pixels,
                   image->Pitch, &image->Format, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0, 0, 0,
                   redAsAlpha, 0);
+  // A copy between equal layouts keeps the source's spare bits, but the
+  // store's colour key (a screen colour) has them set: without them a keyed
+  // pixel would no longer match.
+  FillSpareBits(IntRect{0, 0, w, h}, lock.bits, lock.pitch, &GetScreenColorState().ScreenColorFormat, 255);
   data->Surface->Unlock();
   ApplySurfaceDataColorKey(dataHandle);
   return 0;
@@ -208,6 +216,7 @@ int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph
     pitch = data->Image.Pitch;
     format = *GetColorFormat(data->Image.Kind, 0, 0);
   } else {
+    EndScene3DBeforeSurfaceAccess();
     pd::LockedRect lock;
     if (data->Surface == nullptr ||
         data->Surface->Lock(nullptr, pd::kLockWait | pd::kLockWriteOnly, &lock) != pd::Result::kOk ||
@@ -236,6 +245,9 @@ int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph
         std::memcpy(bits + static_cast<ptrdiff_t>(y) * pitch,
                     frame.FrameBuffer + static_cast<ptrdiff_t>(y) * frame.FramePitch, rowBytes);
       }
+      // The spare bits that the store's colour key has (the conversion
+      // above sets them itself).
+      FillSpareBits(IntRect{0, 0, width, height}, bits, pitch, &format, 255);
     }
   }
   if (locked) data->Surface->Unlock();

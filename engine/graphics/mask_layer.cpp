@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "engine/core/base/library_handle.h"
+#include "engine/graphics/d3d_targets.h"
 #include "engine/graphics/display_state.h"
+#include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/draw_state.h"
 
 namespace {
@@ -16,6 +18,7 @@ struct MaskRecord {
 struct MaskState {
   std::vector<uint8_t> buffer;  // one byte per screen pixel, rows of MaskPitch
   bool screen_exists = false;
+  platform::display::SurfacePtr screen_surface;  // only ever set by tests
   int reverse = 0;
   uint32_t trans_color = 0;
   HandleTable<MaskRecord> masks{HandleType::kMask};
@@ -33,6 +36,7 @@ void ResetMaskLayer() {
   m.buffer.clear();
   m.buffer.shrink_to_fit();
   m.screen_exists = false;
+  m.screen_surface.reset();
   m.reverse = 0;
   m.trans_color = 0;
   m.masks.Clear();
@@ -54,11 +58,19 @@ int EnableMaskedDrawing(int flag) {
   if (m.buffer.empty()) return -1;
   CurrentDrawState.MaskRequested = flag;
   CurrentDrawState.MaskedDrawing = (flag != 0 && m.screen_exists) ? 1 : 0;
+  if (IsDirect3DUsable() != 0) SetMaskDrawTarget3D(CurrentDrawState.MaskedDrawing);
   return 0;
 }
 
 int IsMaskedDrawingEnabled() { return CurrentDrawState.MaskRequested; }
 MEMIMG* GetMaskDrawMemImg() { return nullptr; }
+platform::display::SurfacePtr GetMaskSurface() { return State().screen_surface; }
+
+void UseMaskScreenForTest(platform::display::SurfacePtr surface) {
+  MaskState& m = State();
+  m.screen_exists = surface != nullptr;
+  m.screen_surface = std::move(surface);
+}
 int HasMaskBuffer() { return State().buffer.empty() ? 0 : 1; }
 
 int DeleteMaskBuffers() {
@@ -71,6 +83,7 @@ int DeleteMaskBuffers() {
 int TerminateMaskScreen() {
   DeleteMaskBuffers();
   State().screen_exists = false;
+  State().screen_surface.reset();
   CurrentDrawState.MaskedDrawing = 0;
   return 0;
 }

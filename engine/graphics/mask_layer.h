@@ -3,12 +3,14 @@
 // 0) and every operation answers as it does for an empty state. What exists:
 // the mask state, the optional screen-sized byte buffer (rows of MaskPitch
 // bytes, zero-filled) and the 512-record mask table (HandleType 8, handle =
-// slot | (check | 0x4000) << 16), of which only deletion exists.
+// slot | (check | 0x4000) << 16), of which only deletion exists. Masked
+// drawing tells the 3D back end where to draw (SetMaskDrawTarget3D).
 #pragma once
 
 #include <cstdint>
 
 #include "engine/graphics/image/memimg.h"
+#include "platform/display/surface.h"
 
 // Bytes of a mask row: width rounded up to a multiple of 4.
 inline int MaskPitch(int width) { return (width + 3) & ~3; }
@@ -23,6 +25,10 @@ int CreateMaskBuffer(int makeBuffer, int makeScreen);
 int EnableMaskedDrawing(int flag);
 int IsMaskedDrawingEnabled();
 MEMIMG* GetMaskDrawMemImg();  // null: no mask screen
+platform::display::SurfacePtr GetMaskSurface();  // null: no mask screen
+// Tests of the code that follows the mask screen: a surface taken as the
+// mask screen (null: none again).
+void UseMaskScreenForTest(platform::display::SurfacePtr surface);
 int HasMaskBuffer();
 int DeleteMaskBuffers();
 int TerminateMaskScreen();

@@ -142,7 +142,9 @@ MovieRecord* MovieOf(int graph, int* result) {
 }
 
 void TakeFrame(const GraphRecord& graph, MovieRecord& movie) {
-  movie.Stream->CopyCurrentFrame(movie.FrameBuffer.data(), movie.FramePitch, movie.FrameHeight);
+  // A new frame is converted straight into FrameBuffer; without one
+  // FrameBuffer still holds the last frame taken.
+  movie.Stream->TakeCurrentFrame(&movie.FrameBuffer);
   if (movie.MovieKind != 1) {
     const MovieFrame frame{movie.MovieKind, &movie.SampleFormat, movie.FrameWidth, movie.FrameHeight,
                            movie.FramePitch, movie.FrameBuffer.data()};

@@ -13,6 +13,7 @@
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/image/draw_state.h"
 #include "engine/graphics/image/memimg_transfer.h"
+#include "engine/graphics/requested_frame_save.h"
 #include "engine/graphics/back_end_calls.h"
 #include "engine/graphics/screens.h"
 #include "engine/graphics/software_front.h"
@@ -181,6 +182,7 @@ void SoftwarePresent(const PresentRects& r) {
 int PresentScreen() {
   if (DirectDrawMissing()) return -1;
   DrawScreenLogStep();
+  SaveFrameIfRequested();
   if (CurrentDrawState.DrawTarget == -4) {
     CountPresent();
     return WaitVSync(1);
@@ -204,6 +206,7 @@ int FlipBackScreen() {
     return PresentScreen();
   }
   DrawScreenLogStep();
+  SaveFrameIfRequested();
   if (CurrentDrawState.DrawTarget == -4 && d.VSyncFlag == 1) {
     CountPresent();
     return WaitVSync(1);

@@ -5,6 +5,8 @@
 #include "engine/core/base/number_helpers.h"
 #include "engine/graphics/draw_target.h"
 #include "engine/graphics/graph_entry_skeleton.h"
+#include "engine/graphics/surface_draw_3d.h"
+#include "engine/graphics/texture_entry_3d.h"
 
 int DrawTriangleGraph2D(const TriangleRecord& tri, const GraphRecord* graph, int transparent,
                         uint32_t colour) {
@@ -92,7 +94,13 @@ int BlitQuadGraph(float x1, float y1, float x2, float y2, float x3, float y3, fl
                   int graph, int transparent) {
   const float xs[4] = {x1, x2, x3, x4};
   const float ys[4] = {y1, y2, y3, y4};
-  return graph_entry::ImageEntry(graph, QuadEntryBounds(xs, ys), [&](const GraphRecord& record) {
+  const IntRect bounds = QuadEntryBounds(xs, ys);
+  return graph_entry::ImageEntry(graph, bounds, [&](const GraphRecord& record) {
+    if (record.TextureFlag == 1) {
+      return RunDraw3D(bounds, [&] {
+        return DrawQuadSurface3D(x1, y1, x2, y2, x4, y4, x3, y3, record, transparent);
+      });
+    }
     return DrawQuadGraph2DF(x1, y1, x2, y2, x4, y4, x3, y3, record, transparent);
   });
 }

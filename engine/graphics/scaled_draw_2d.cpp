@@ -17,6 +17,8 @@
 #include "engine/graphics/software_front.h"
 #include "engine/graphics/surface_2d.h"
 #include "engine/graphics/surface_data.h"
+#include "engine/graphics/surface_draw_3d.h"
+#include "engine/graphics/texture_entry_3d.h"
 #include "engine/softrender/rotate_blit.h"
 #include "engine/softrender/stretch_blit.h"
 
@@ -188,6 +190,9 @@ IntRect RotatedBounds(int width, int height, double cx, double cy, double scale,
 int BlitStretchGraph(int x1, int y1, int x2, int y2, int graph, int transparent) {
   const IntRect bounds{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
   return ImageEntry(graph, bounds, [&](const GraphRecord& record) {
+    if (record.TextureFlag == 1) {
+      return RunDraw3D(bounds, [&] { return DrawStretchSurface3D(x1, y1, x2, y2, record, transparent, 1); });
+    }
     return DrawStretchGraph2D(x1, y1, x2, y2, &record, transparent, 1, -1);
   });
 }
@@ -205,6 +210,10 @@ int BlitRotateGraph(float cx, float cy, double scale, double angle, int graph, i
                              ? RotatedBounds(record->Width, record->Height, cx, cy, scale, angle)
                              : IntRect{};
   return ImageEntry(graph, bounds, [&](const GraphRecord& r) {
+    if (r.TextureFlag == 1) {
+      return RunDraw3D(bounds,
+                       [&] { return DrawRotateSurface3D(cx, cy, scale, angle, r, transparent, turn); });
+    }
     return DrawRotateGraph2D(cx, cy, scale, angle, r, transparent, turn);
   });
 }

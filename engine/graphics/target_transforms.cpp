@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "engine/graphics/d3d_startup.h"
 #include "engine/graphics/display_state.h"
+#include "engine/graphics/graph_manager.h"
 #include "engine/graphics/screens.h"
 
 namespace {
@@ -34,19 +36,33 @@ float Dot(const float (&a)[3], const float (&b)[3]) {
 
 const TargetTransforms& GetTargetTransforms() { return g_transforms; }
 
-// No 3D device is built, so the matrices stay in the module state.
+namespace {
+
+platform::d3d::Matrix DeviceMatrix(const TransformMatrix& matrix) {
+  platform::d3d::Matrix out;
+  for (int r = 0; r < 4; ++r) {
+    for (int c = 0; c < 4; ++c) out.m[r][c] = matrix.m[r][c];
+  }
+  return out;
+}
+
+}  // namespace
+
 int SetTransformToWorld(const TransformMatrix& matrix) {
   g_transforms.World = matrix;
+  if (IsDirect3DUsable() != 0) SetWorldTransform3D(DeviceMatrix(matrix));
   return NullGraphicsOperation();
 }
 
 int SetTransformToView(const TransformMatrix& matrix) {
   g_transforms.View = matrix;
+  if (IsDirect3DUsable() != 0) SetViewTransform3D(DeviceMatrix(matrix));
   return NullGraphicsOperation();
 }
 
 int SetTransformToProjection(const TransformMatrix& matrix) {
   g_transforms.Projection = matrix;
+  if (IsDirect3DUsable() != 0) SetProjectionTransform3D(DeviceMatrix(matrix));
   return NullGraphicsOperation();
 }
 

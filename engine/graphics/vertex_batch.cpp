@@ -83,6 +83,11 @@ int EndCurrentScene3D() {
   return r == nullptr ? -1 : EndScene3D(*r);
 }
 
+void EndScene3DBeforeSurfaceAccess() {
+  FlushCurrentVertexBatch();
+  EndCurrentScene3D();
+}
+
 uint32_t ReserveBatchVertices3D(DeviceRecord3D& record, uint32_t primitive, uint32_t n) {
   VertexBatch3D& b = record.Batch;
   if (b.Count > 0 &&
@@ -98,7 +103,10 @@ uint32_t ReserveBatchVertices3D(DeviceRecord3D& record, uint32_t primitive, uint
 
 int UpdateVertexColor3D() {
   const DrawState& s = CurrentDrawState;
-  const uint32_t alpha = s.BlendMode != 0 ? static_cast<uint32_t>(s.BlendValue) & 0xFFu : 0xFFu;
+  // Multiply takes no strength: its alpha stays whole, so a value of 0 does
+  // not let the transparency test drop the whole graphic.
+  const bool strength = s.BlendMode != 0 && s.BlendMode != 4;
+  const uint32_t alpha = strength ? static_cast<uint32_t>(s.BlendValue) & 0xFFu : 0xFFu;
   GetDirect3DState().VertexColor = alpha << 24 | (s.DrawBright & 0xFFFFFFu);
   return 0;
 }

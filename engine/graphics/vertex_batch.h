@@ -28,12 +28,18 @@ int FlushCurrentVertexBatch();
 int BeginScene3D();
 int EndScene3D(DeviceRecord3D& record);
 int EndCurrentScene3D();
+// Before anything outside the 3D back end reads or writes a display surface
+// the device may be drawing into (2D draws, clears, read-backs, image
+// transfers): what waits in the batch is drawn and the scene ended, so the
+// surface holds every 3D draw made before. Nothing while Direct3D is not
+// running.
+void EndScene3DBeforeSurfaceAccess();
 
 // Makes room for n vertices of primitive type in the current format,
 // flushing first when the type differs or the buffer would overflow; the
 // index of the first vertex to write. The count already includes them.
 uint32_t ReserveBatchVertices3D(DeviceRecord3D& record, uint32_t primitive, uint32_t n);
 
-// VertexColor: alpha = blend value when a blend mode is set (else 255),
-// colour = DrawBright.
+// VertexColor: alpha = blend value when a blend mode with a strength is set
+// (not 0 and not 4, multiply), else 255; colour = DrawBright.
 int UpdateVertexColor3D();

@@ -3,6 +3,7 @@
 #include "engine/api/file_entry_points.h"
 #include "engine/api/graphics_entry_points.h"
 #include "engine/api/library_entry_points.h"
+#include "engine/api/presentation_entry_points.h"
 #include "engine/api/window_entry_points.h"
 #include "game/data/basic_data.h"
 #include "game/data/data_error_report.h"
@@ -28,10 +29,14 @@ void DebugLog(const char* text) {
   if (DebugMode) WriteLog(text);
 }
 
-// Pumps the library's messages once per frame time until the window closes.
+// Pumps the library's messages and shows the back screen once per frame
+// time until the window closes.
 void RunMainLoop() {
   const int frame_ms = FrameStep * 1000 / 60;
-  while (PumpMessages() == 0) WaitMilliseconds(frame_ms > 0 ? frame_ms : 16);
+  while (PumpMessages() == 0) {
+    PresentFrame();
+    WaitMilliseconds(frame_ms > 0 ? frame_ms : 16);
+  }
 }
 
 }  // namespace

@@ -112,6 +112,8 @@ struct Controls {
   int32_t fail_locks = 0;
   Result lock_result = Result::kGeneric;
   int32_t fail_get_dc = 0;
+  int32_t fail_blt_fasts = 0;
+  Result blt_fast_result = Result::kGeneric;
   bool sixteen_bit_555 = false;
   bool desktop_set = false;
   ModeState desktop;

@@ -40,8 +40,9 @@ void StretchPixels(const PixelPlane& dst, const Rect& dst_rect, const Rect& visi
 bool ReadableSource(const PixelPlane& src, const Rect& rect, const PixelPlane& dst,
                     const Rect& written, std::shared_ptr<PixelStore>* temp, PixelPlane* out);
 
-// StretchPixels through 0x00RRGGBB whatever the formats: for device-context
-// transfers between indexed planes whose palettes differ.
+// StretchPixels converting whatever the formats (indexed planes through
+// 0x00RRGGBB, so also between indexed planes whose palettes differ; 16- and
+// 32-bit RGB layouts a row at a time): for device-context transfers.
 void StretchConvertPixels(const PixelPlane& dst, const Rect& dst_rect, const Rect& visible,
                           const PixelPlane& src, const Rect& src_rect);
 

@@ -282,6 +282,7 @@ Result Surface::BltFast(int32_t x, int32_t y, Surface* source, const Rect* src_r
   DisplayLock lock(DisplayMutex());
   ++MutableCounters().blt_fasts;
   if (source == nullptr) return Result::kInvalidParams;
+  if (TakeFailure(&MutableControls().fail_blt_fasts)) return MutableControls().blt_fast_result;
   if (Result r = CheckUsableLocked(); r != Result::kOk) return r;
   if (source != this) {
     if (Result r = source->CheckUsableLocked(); r != Result::kOk) return r;

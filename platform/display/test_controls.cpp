@@ -45,6 +45,12 @@ void FailGetDC(int32_t calls) {
   MutableControls().fail_get_dc = calls;
 }
 
+void FailBltFast(int32_t calls, Result result) {
+  DisplayLock lock(DisplayMutex());
+  MutableControls().fail_blt_fasts = calls;
+  MutableControls().blt_fast_result = result;
+}
+
 void SetSixteenBitDisplay555(bool use_555) {
   DisplayLock lock(DisplayMutex());
   MutableControls().sixteen_bit_555 = use_555;

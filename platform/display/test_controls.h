@@ -26,6 +26,8 @@ void SetVideoMemoryExhausted(bool exhausted);
 void FailDisplayMode(int32_t width, int32_t height, int32_t bits);
 void FailLocks(int32_t calls, Result result = Result::kGeneric);
 void FailGetDC(int32_t calls);
+// BltFast (and the 3D device's Load, which copies through it).
+void FailBltFast(int32_t calls, Result result = Result::kGeneric);
 
 // 16-bit display formats are 5-5-5 instead of 5-6-5.
 void SetSixteenBitDisplay555(bool use_555);

@@ -70,14 +70,25 @@ int DecodeAllFramesReference(const std::vector<uint8_t>& bytes, FrameLayout layo
         const int width = codec->width, height = codec->height;
         const int pitch = FramePitchFor(layout, width);
         frame->resize(static_cast<size_t>(pitch) * static_cast<size_t>(height) + 64);
+        int scaler_width = 0, scaler_height = 0, scaler_format = -1;
         auto take = [&] {
           while (avcodec_receive_frame(codec, decoded) >= 0) {
-            scaler = sws_getCachedContext(scaler, decoded->width, decoded->height,
-                                          static_cast<AVPixelFormat>(decoded->format), width, height,
-                                          Format(layout), SWS_BILINEAR, nullptr, nullptr, nullptr);
+            // One converter while the pictures keep their form (the cached-
+            // context call would set it up again for every picture).
+            if (scaler == nullptr || decoded->width != scaler_width || decoded->height != scaler_height ||
+                decoded->format != scaler_format) {
+              sws_freeContext(scaler);
+              scaler = sws_getContext(decoded->width, decoded->height, static_cast<AVPixelFormat>(decoded->format),
+                                      width, height, Format(layout), SWS_BILINEAR, nullptr, nullptr, nullptr);
+              scaler_width = decoded->width;
+              scaler_height = decoded->height;
+              scaler_format = decoded->format;
+            }
             uint8_t* planes[4] = {frame->data(), nullptr, nullptr, nullptr};
             int pitches[4] = {pitch, 0, 0, 0};
-            sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height, planes, pitches);
+            if (scaler != nullptr) {
+              sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height, planes, pitches);
+            }
             ++count;
             av_frame_unref(decoded);
           }

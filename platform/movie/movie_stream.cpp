@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <pthread.h>
 #include <string>
 #include <thread>
 
@@ -38,8 +39,27 @@ constexpr size_t kQueueBudgetBytes = size_t{24} << 20;
 #else
 constexpr size_t kQueueBudgetBytes = size_t{64} << 20;
 #endif
+// Pictures of small movies are decoded further ahead than kFramesAhead, up
+// to kMostFramesAhead or this many bytes of them: the caller then finds its
+// frames ready even when the decode thread gets a processor late.
+constexpr size_t kLookaheadBytes = size_t{8} << 20;
+constexpr int kMostFramesAhead = 8;
 // How far the sound may drift from the movie's time before it is put back.
 constexpr int64_t kAudioSlackFrames = kOutRate / 10;
+// A blocking update that finds the decode thread in the middle of a step
+// spins this many rounds for it to end before it sleeps on the decoder's
+// lock: a step is a packet's worth of decoding, and waking a sleeping
+// thread costs more than that on a busy machine.
+constexpr int kStepSpins = 20000;
+
+// One round of a spin: lets the other hardware thread of the core run.
+inline void SpinPause() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#elif defined(__aarch64__)
+  asm volatile("yield");
+#endif
+}
 
 // What the converter writes. 5-6-5 frames are packed from 32-bit ones
 // here: the converter's own 16-bit paths interpolate or dither some
@@ -94,11 +114,27 @@ struct MemorySource {
   }
 };
 
+struct FreePicture {
+  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+// A decoded picture (its planes shared with the decoder's buffer pool).
+using Picture = std::unique_ptr<AVFrame, FreePicture>;
+
 struct QueuedFrame {
   int64_t pts = 0;     // microseconds on the movie's time line
   int64_t number = 0;  // decode order
-  std::vector<uint8_t> pixels;
+  size_t bytes = 0;    // the picture's buffers
+  Picture picture;
 };
+
+size_t PictureBytes(const AVFrame& picture) {
+  size_t bytes = 0;
+  for (const AVBufferRef* buffer : picture.buf) {
+    if (buffer != nullptr) bytes += buffer->size;
+  }
+  for (int i = 0; i < picture.nb_extended_buf; ++i) bytes += picture.extended_buf[i]->size;
+  return bytes;
+}
 
 int64_t ToMicro(int64_t value, AVRational base) {
   return av_rescale_q(value, base, AVRational{1, static_cast<int>(kMicro)});
@@ -129,15 +165,16 @@ struct MovieStream::State {
   AVCodecContext* video = nullptr;
   AVCodecContext* audio = nullptr;
   int video_index = -1, audio_index = -1;
-  size_t max_queue = kFramesAhead;
+  size_t frames_ahead = kFramesAhead;  // pictures the decode thread keeps ahead
+  size_t max_queue = kFramesAhead;     // pictures queued while the sound runs short
 
-  // ---- decode thread's own ----
-  SwsContext* scaler = nullptr;
+  // ---- the decoder's, used only under decode_mutex (by the decode thread,
+  // or by a blocking update that decodes for itself) ----
+  std::mutex decode_mutex;
   SwrContext* resampler = nullptr;
   AVPacket* packet = nullptr;
   AVFrame* decoded = nullptr;
   std::vector<int16_t> resampled;
-  std::vector<uint8_t> wide;  // 32-bit frame that 5-6-5 frames are packed from
   int64_t next_number = 0;
   int64_t last_video_pts = -1;
   int64_t seek_floor = 0;  // frames wholly before this are dropped after a seek
@@ -147,9 +184,11 @@ struct MovieStream::State {
   std::condition_variable wake_decoder;
   std::condition_variable frames_arrived;
   std::deque<QueuedFrame> queue;
-  std::vector<std::vector<uint8_t>> spare;  // recycled pixel buffers
-  std::vector<uint8_t> current;
+  size_t queued_bytes = 0;     // the queued pictures' buffers
+  std::vector<Picture> spare;  // emptied pictures to decode into again
+  Picture current_picture;     // null before the first update
   int64_t current_number = -1;
+  int64_t taken_number = -1;   // the frame TakeCurrentFrame handed over last
   bool finished = false;
   bool stop = false;
   bool seek_requested = false;
@@ -163,6 +202,16 @@ struct MovieStream::State {
   int64_t sound_front = 0;    // 44,100 Hz frame of the movie time line at sound.front()
   bool sound_front_known = false;
 
+  // ---- the caller's side: converting the current picture into pixels,
+  // under convert_mutex (never under `mutex`, so the decoder goes on) ----
+  mutable std::mutex convert_mutex;
+  mutable SwsContext* scaler = nullptr;
+  mutable int scaler_width = 0, scaler_height = 0, scaler_format = -1;  // what it converts from
+  mutable Picture converting;          // a reference to the picture being converted
+  mutable std::vector<uint8_t> wide;   // 32-bit frame that 5-6-5 frames are packed from
+  mutable std::vector<uint8_t> current;  // CopyCurrentFrame's pixels (zeroed at open)
+  mutable int64_t converted_number = -1;  // the frame in `current`
+
   std::thread thread;
 
   ~State() {
@@ -172,6 +221,11 @@ struct MovieStream::State {
     }
     wake_decoder.notify_all();
     if (thread.joinable()) thread.join();
+    // The pictures go before the decoders whose buffers they hold.
+    queue.clear();
+    spare.clear();
+    current_picture.reset();
+    converting.reset();
     sws_freeContext(scaler);
     swr_free(&resampler);
     av_packet_free(&packet);
@@ -202,7 +256,16 @@ struct MovieStream::State {
     return ready_until < av_rescale(now, kOutRate, kMicro) + kOutRate / 2;
   }
 
-  void Recycle(QueuedFrame& frame) { spare.push_back(std::move(frame.pixels)); }
+  void Recycle(Picture picture) {
+    if (!picture) return;
+    av_frame_unref(picture.get());
+    spare.push_back(std::move(picture));
+  }
+  void Recycle(QueuedFrame& frame) {
+    queued_bytes -= frame.bytes;
+    frame.bytes = 0;
+    Recycle(std::move(frame.picture));
+  }
 
   // Drops queued frames that a later due frame supersedes.
   void DropSupersededLocked(int64_t now) {
@@ -217,76 +280,112 @@ struct MovieStream::State {
     if (queue.empty() || queue.front().pts > now) return false;
     DropSupersededLocked(now);
     QueuedFrame& front = queue.front();
-    current.swap(front.pixels);
+    current_picture.swap(front.picture);
     current_number = front.number;
     Recycle(front);
     queue.pop_front();
-    wake_decoder.notify_all();
+    // Room for the decode thread: it is woken when half the queue is free,
+    // not for every frame.
+    if (queue.size() <= frames_ahead / 2) wake_decoder.notify_all();
     return true;
   }
 
-  // ---- decode thread ----
-  void Run() {
-    packet = av_packet_alloc();
-    decoded = av_frame_alloc();
-    if (packet == nullptr || decoded == nullptr) return Finish();
-    for (;;) {
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        for (;;) {
-          if (stop) return;
-          if (seek_requested) break;
-          if (finished) {
-            wake_decoder.wait(lock);
-            continue;
-          }
-          if (queue.size() < static_cast<size_t>(kFramesAhead)) break;
-          // Full: a frame that a later due one supersedes goes, else wait
-          // for room (looking at the time again now and then).
-          const int64_t now = NowLocked();
-          if (queue[1].pts <= now) {
-            Recycle(queue.front());
-            queue.pop_front();
-            break;
-          }
-          // Containers may store the sound well after the pictures it goes
-          // with: while the sound runs short, pictures queue beyond the
-          // usual few, up to the memory bound.
-          if (SoundShortLocked(now) && queue.size() < max_queue) break;
-          wake_decoder.wait_for(lock, std::chrono::milliseconds(5));
+  // What decoding should do next, decided under `mutex`. A full queue
+  // whose second frame is due already loses its first one here (a later
+  // due frame supersedes it), which makes room.
+  enum class Work { kNone, kSeek, kDecode, kStop };
+  Work NextWorkLocked() {
+    if (stop) return Work::kStop;
+    if (seek_requested) return Work::kSeek;
+    if (finished) return Work::kNone;
+    if (queue.size() < 2 || (queue.size() < frames_ahead && queued_bytes < kQueueBudgetBytes)) return Work::kDecode;
+    const int64_t now = NowLocked();
+    if (queue[1].pts <= now) {
+      Recycle(queue.front());
+      queue.pop_front();
+      return Work::kDecode;
+    }
+    // Containers may store the sound well after the pictures it goes with:
+    // while the sound runs short, pictures queue beyond the usual few, up
+    // to the memory bound.
+    if (SoundShortLocked(now) && queue.size() < max_queue && queued_bytes < kQueueBudgetBytes) return Work::kDecode;
+    return Work::kNone;
+  }
+
+  // ---- decoding: run by whichever thread holds decode_mutex ----
+  // One step: the seek asked for, or one packet read and decoded (its
+  // frames and sound queued), or the end of the stream. Never called with
+  // `mutex` held.
+  void DecodeStep() {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      if (stop || finished) return;
+      if (seek_requested) {
+        const uint64_t serial = generation;
+        const int64_t target = seek_target;
+        lock.unlock();
+        DoSeek(target);
+        lock.lock();
+        // A later seek asked meanwhile is served on the next step.
+        if (generation == serial) {
+          seek_requested = false;
+          finished = false;
         }
-        if (seek_requested) {
-          const uint64_t serial = generation;
-          const int64_t target = seek_target;
-          lock.unlock();
-          DoSeek(target);
-          lock.lock();
-          // A later seek asked meanwhile is served on the next round.
-          if (generation == serial) {
-            seek_requested = false;
-            finished = false;
-          }
-          continue;
-        }
+        lock.unlock();
+        frames_arrived.notify_all();
+        return;
       }
-      const int got = av_read_frame(format, packet);
-      if (got < 0) {
-        // End of file (or a read error): drain what the decoders hold.
-        DecodeVideo(nullptr);
-        DecodeAudio(nullptr);
+    }
+    const int got = av_read_frame(format, packet);
+    if (got < 0) {
+      // End of file (or a read error): drain what the decoders hold.
+      DecodeVideo(nullptr);
+      DecodeAudio(nullptr);
+      Finish();
+      return;
+    }
+    if (packet->stream_index == video_index) {
+      if (!DecodeVideo(packet)) {
+        av_packet_unref(packet);
         Finish();
-        continue;
+        return;
       }
-      if (packet->stream_index == video_index) {
-        if (!DecodeVideo(packet)) {
-          av_packet_unref(packet);
-          Finish();
-          continue;
-        }
-      } else if (packet->stream_index == audio_index && audio != nullptr) {
-        DecodeAudio(packet);
+    } else if (packet->stream_index == audio_index && audio != nullptr) {
+      DecodeAudio(packet);
+    }
+    av_packet_unref(packet);
+  }
+
+  // ---- the decode thread ----
+  void Run() {
+    for (;;) {
+      if (!AwaitWork()) return;
+      std::lock_guard<std::mutex> decoding(decode_mutex);
+      // A blocking update may have decoded meanwhile: look again.
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        const Work work = NextWorkLocked();
+        if (work == Work::kStop) return;
+        if (work == Work::kNone) continue;
       }
-      av_packet_unref(packet);
+      DecodeStep();
+    }
+  }
+
+  // Sleeps until there is something to decode; false when the stream
+  // stops.
+  bool AwaitWork() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      const Work work = NextWorkLocked();
+      if (work == Work::kStop) return false;
+      if (work != Work::kNone) return true;
+      if (finished) {
+        wake_decoder.wait(lock);
+      } else {
+        // Waiting for room (looking at the time again now and then).
+        wake_decoder.wait_for(lock, std::chrono::milliseconds(5));
+      }
     }
   }
 
@@ -325,16 +424,18 @@ struct MovieStream::State {
       const int r = avcodec_receive_frame(video, decoded);
       if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
       if (r < 0) return r != AVERROR(ENOMEM);
-      const bool kept = ConvertFrame(gen);
+      QueuePicture(gen);
       av_frame_unref(decoded);
-      if (!kept) return false;
     }
   }
 
-  bool ConvertFrame(uint64_t gen) {
+  // Queues the decoded picture as it is: it is converted to the frame's
+  // layout when it is taken, on the caller's side, so that the decode
+  // thread only decodes.
+  void QueuePicture(uint64_t gen) {
     if (decoded->width <= 0 || decoded->height <= 0 || decoded->width > kMaxFrameWidth ||
         decoded->height > kMaxFrameHeight) {
-      return true;  // skipped
+      return;  // skipped
     }
     int64_t pts = decoded->best_effort_timestamp;
     AVRational base = format->streams[video_index]->time_base;
@@ -349,46 +450,63 @@ struct MovieStream::State {
     if (pts < last_video_pts) pts = last_video_pts;
     last_video_pts = pts;
     const int64_t number = next_number++;
-    if (time_per_frame > 0 && pts + time_per_frame <= seek_floor) return true;
-
-    scaler = sws_getCachedContext(scaler, decoded->width, decoded->height,
-                                  static_cast<AVPixelFormat>(decoded->format), width, height,
-                                  OutputFormat(layout), SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (scaler == nullptr) return false;
-    std::vector<uint8_t> pixels;
+    if (time_per_frame > 0 && pts + time_per_frame <= seek_floor) return;
     {
       std::lock_guard<std::mutex> lock(mutex);
-      if (!spare.empty()) {
-        pixels = std::move(spare.back());
-        spare.pop_back();
-      }
-    }
-    // Some converters write whole 16-byte groups past the row's end: the
-    // buffer has room for that.
-    pixels.resize(static_cast<size_t>(pitch) * static_cast<size_t>(height) + 64);
-    const bool packed16 = layout == FrameLayout::kRgb565;
-    const int wide_pitch = width * 4;
-    if (packed16) wide.resize(static_cast<size_t>(wide_pitch) * static_cast<size_t>(height) + 64);
-    uint8_t* planes[4] = {packed16 ? wide.data() : pixels.data(), nullptr, nullptr, nullptr};
-    int pitches[4] = {packed16 ? wide_pitch : pitch, 0, 0, 0};
-    if (sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height, planes, pitches) <= 0) {
-      return true;
-    }
-    if (packed16) PackRgb565(wide.data(), wide_pitch, pixels.data(), pitch, width, height);
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      if (gen != generation || stop) {
-        spare.push_back(std::move(pixels));
-        return true;
-      }
+      if (gen != generation || stop) return;
       QueuedFrame frame;
       frame.pts = pts;
       frame.number = number;
-      frame.pixels = std::move(pixels);
+      if (!spare.empty()) {
+        frame.picture = std::move(spare.back());
+        spare.pop_back();
+      } else {
+        frame.picture.reset(av_frame_alloc());
+        if (!frame.picture) return;
+      }
+      av_frame_move_ref(frame.picture.get(), decoded);
+      frame.bytes = PictureBytes(*frame.picture);
+      queued_bytes += frame.bytes;
       queue.push_back(std::move(frame));
     }
     frames_arrived.notify_all();
-    return true;
+  }
+
+  // Converts the current picture into dst (rows of `pitch` bytes, with room
+  // for the converter's overrun), under convert_mutex; the frame's number,
+  // or -1 when there is no picture yet or it cannot be converted.
+  int64_t ConvertCurrent(uint8_t* dst, int dst_pitch) const {
+    int64_t number = -1;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!current_picture) return -1;
+      if (!converting) converting.reset(av_frame_alloc());
+      if (!converting || av_frame_ref(converting.get(), current_picture.get()) < 0) return -1;
+      number = current_number;
+    }
+    const AVFrame& picture = *converting;
+    // A new converter only when the picture's form changes: the library's
+    // cached-context call sets one up again on every call.
+    if (scaler == nullptr || picture.width != scaler_width || picture.height != scaler_height ||
+        picture.format != scaler_format) {
+      sws_freeContext(scaler);
+      scaler = sws_getContext(picture.width, picture.height, static_cast<AVPixelFormat>(picture.format), width,
+                              height, OutputFormat(layout), SWS_BILINEAR, nullptr, nullptr, nullptr);
+      scaler_width = picture.width;
+      scaler_height = picture.height;
+      scaler_format = picture.format;
+    }
+    const bool packed16 = layout == FrameLayout::kRgb565;
+    const int wide_pitch = width * 4;
+    if (packed16) wide.resize(static_cast<size_t>(wide_pitch) * static_cast<size_t>(height) + 64);
+    uint8_t* planes[4] = {packed16 ? wide.data() : dst, nullptr, nullptr, nullptr};
+    int pitches[4] = {packed16 ? wide_pitch : dst_pitch, 0, 0, 0};
+    const bool converted =
+        scaler != nullptr && sws_scale(scaler, picture.data, picture.linesize, 0, picture.height, planes, pitches) > 0;
+    av_frame_unref(converting.get());
+    if (!converted) return -1;
+    if (packed16) PackRgb565(wide.data(), wide_pitch, dst, dst_pitch, width, height);
+    return number;
   }
 
   void DecodeAudio(const AVPacket* input) {
@@ -560,12 +678,24 @@ std::unique_ptr<MovieStream::State> OpenWith(std::unique_ptr<MovieStream::State>
   } else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
     s->stop_position = ToMicro(stream->duration, stream->time_base);
   }
-  const size_t frame_bytes = static_cast<size_t>(s->pitch) * static_cast<size_t>(height);
-  s->max_queue = std::clamp<size_t>(kQueueBudgetBytes / frame_bytes, kFramesAhead, 64);
-  // Frames change places with the queue's buffers: all of one size.
-  s->current.assign(frame_bytes + 64, 0);
+  // Queued pictures are decoded, not converted: their size is the decoder's
+  // (the queue's bytes are counted as well, for pictures that turn out
+  // larger).
+  const int sized = av_image_get_buffer_size(source, width, height, 1);
+  const size_t picture_bytes =
+      sized > 0 ? static_cast<size_t>(sized) : static_cast<size_t>(width) * static_cast<size_t>(height) * 8;
+  s->frames_ahead = std::clamp<size_t>(kLookaheadBytes / picture_bytes, kFramesAhead, kMostFramesAhead);
+  s->max_queue = std::clamp<size_t>(kQueueBudgetBytes / picture_bytes, s->frames_ahead, 64);
+  // Some converters write whole 16-byte groups past the row's end: frame
+  // buffers have room for that.
+  s->current.assign(static_cast<size_t>(s->pitch) * static_cast<size_t>(height) + 64, 0);
+  s->packet = av_packet_alloc();
+  s->decoded = av_frame_alloc();
+  if (s->packet == nullptr || s->decoded == nullptr) return fail(OpenFailure::kDecoder);
   MovieStream::State* raw = s.get();
   s->thread = std::thread([raw] { raw->Run(); });
+  // Named, so that profiles and debuggers tell it from the caller.
+  pthread_setname_np(s->thread.native_handle(), "movie decode");
   if (failure != nullptr) *failure = OpenFailure::kNone;
   return s;
 }
@@ -698,17 +828,28 @@ UpdateStatus MovieStream::WaitUpdate() {
   State& s = *state_;
   std::unique_lock<std::mutex> lock(s.mutex);
   const int64_t now = s.NowLocked();
-  // The decoder works without waiting for anyone here; the bound only keeps
-  // a stuck decoder from hanging the caller.
-  int rounds = 1000;  // of at most 5 ms each
+  // No hand-off that needs a wake-up: what is missing is decoded here, on
+  // the caller's thread, unless the decode thread is in the middle of a
+  // step. Every step reads the file further, so this ends.
   for (;;) {
     s.DropSupersededLocked(now);
     const bool pictures = (!s.queue.empty() && s.queue.back().pts > now) || s.finished;
-    const bool sound = !s.SoundShortLocked(now) || s.finished || s.queue.size() >= s.max_queue;
+    const bool sound = !s.SoundShortLocked(now) || s.finished || s.queue.size() >= s.max_queue ||
+                       s.queued_bytes >= kQueueBudgetBytes;
     if (!s.seek_requested && pictures && sound) break;
-    s.wake_decoder.notify_all();
-    if (--rounds == 0) break;
-    s.frames_arrived.wait_for(lock, std::chrono::milliseconds(5));
+    lock.unlock();
+    if (!s.decode_mutex.try_lock()) {
+      // The decode thread is in a step (a packet's worth of decoding).
+      bool got = false;
+      for (int i = 0; i < kStepSpins && !got; ++i) {
+        SpinPause();
+        got = s.decode_mutex.try_lock();
+      }
+      if (!got) s.decode_mutex.lock();
+    }
+    s.DecodeStep();
+    s.decode_mutex.unlock();
+    lock.lock();
   }
   s.outstanding = false;
   if (s.TakeDueLocked(now)) return UpdateStatus::kDone;
@@ -727,13 +868,38 @@ bool MovieStream::WaitDecoded(int frames, int timeout_ms) {
 
 void MovieStream::CopyCurrentFrame(uint8_t* dst, int dst_pitch, int rows) const {
   const State& s = *state_;
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::mutex> converting_lock(s.convert_mutex);
+  bool stale = false;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    stale = s.current_number != s.converted_number;
+  }
+  if (stale) {
+    const int64_t number = s.ConvertCurrent(s.current.data(), s.pitch);
+    if (number >= 0) s.converted_number = number;
+  }
   const int n = std::min(rows, s.height);
   const size_t row_bytes = static_cast<size_t>(std::min(dst_pitch, s.pitch));
   for (int y = 0; y < n; ++y) {
     std::memcpy(dst + static_cast<ptrdiff_t>(y) * dst_pitch,
                 s.current.data() + static_cast<size_t>(y) * static_cast<size_t>(s.pitch), row_bytes);
   }
+}
+
+bool MovieStream::TakeCurrentFrame(std::vector<uint8_t>* frame) {
+  State& s = *state_;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (s.current_number == s.taken_number) return false;
+  }
+  const size_t bytes = static_cast<size_t>(s.pitch) * static_cast<size_t>(s.height) + 64;
+  if (frame->size() < bytes) frame->resize(bytes);
+  std::lock_guard<std::mutex> converting_lock(s.convert_mutex);
+  const int64_t number = s.ConvertCurrent(frame->data(), s.pitch);
+  if (number < 0) return false;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.taken_number = number;
+  return true;
 }
 
 int64_t MovieStream::CurrentFrameNumber() const {

@@ -3,10 +3,15 @@
 //
 // Opening finds the first video stream (and the best audio stream, if any),
 // sets up its decoder and the converters, and starts one decode thread that
-// keeps up to kFramesAhead frames converted ahead of the picture and the
-// sound resampled to the mixer's 44,100 Hz stereo 16-bit form. The decode
-// thread never reads the time and never takes any lock but the stream's own;
-// frames and samples pass under that lock.
+// keeps a few pictures decoded ahead of the picture shown (kFramesAhead, up
+// to twice that for small pictures, fewer when they would take more than
+// the queue's byte budget) and the sound resampled to the mixer's 44,100 Hz
+// stereo 16-bit form. A picture is converted to the frame layout when the
+// caller reads the frame, straight into the caller's buffer. A blocking
+// update that finds the next picture missing decodes it on its own thread
+// rather than wait for the decode thread to be woken. The decode thread
+// never takes any lock but the stream's own; pictures and samples pass under
+// that lock.
 //
 // Time: microseconds on the movie's own time line (0 = its first frame),
 // read from the clock interface while running and standing still while
@@ -113,6 +118,13 @@ class MovieStream {
   // The current frame (zeroed before the first update): copies `rows` rows
   // of min(pitch, FramePitch()) bytes into dst.
   void CopyCurrentFrame(uint8_t* dst, int dst_pitch, int rows) const;
+  // The current frame converted straight into *frame (grown to at least
+  // FramePitch() × Height() bytes and a little slack for the converter),
+  // when it has not been taken yet: true. False, and *frame left alone,
+  // when it has (or there is no frame yet, or it cannot be converted). A
+  // caller that always passes the same buffer holds the current frame in
+  // it after every call.
+  bool TakeCurrentFrame(std::vector<uint8_t>* frame);
   // Index of the current frame in decode order, -1 before the first.
   int64_t CurrentFrameNumber() const;
 

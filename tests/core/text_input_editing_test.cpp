@@ -348,7 +348,9 @@ TEST_F(TextInputRenderTest, RenderRestoresThe3DFlagAndRefusesAnEndedInput) {
   ActivateKeyInput(h);
   EXPECT_EQ(RenderKeyInput(10, 20, h), 0);
   EXPECT_EQ(drawing_.use_3d, 1);
-  EXPECT_EQ(drawing_.switches, 2);  // off, then back on
+  // Off, then back on; the caret box and the text are wrapped draws,
+  // which switch it off and back (to off) once more each.
+  EXPECT_EQ(drawing_.switches, 6);
   Type(std::string("ab") + kEnter);
   drawing_.switches = 0;
   EXPECT_EQ(RenderKeyInput(10, 20, h), -1);

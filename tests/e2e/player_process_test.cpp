@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/graphics/golden_png.h"
+#include "tests/support/direct3d_startup_log.h"
 #include "tools/writers/archive_writer.h"
 #include "tools/writers/fixture_game.h"
 
@@ -82,11 +84,13 @@ class PlayerProcessTest : public ::testing::Test {
       setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
       // System libraries under SDL keep allocations until the process ends.
       setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-      if (command_line.empty()) {
-        execl(player.c_str(), player.c_str(), game_option.c_str(), static_cast<char*>(nullptr));
-      } else {
-        execl(player.c_str(), player.c_str(), game_option.c_str(), command_line.c_str(), static_cast<char*>(nullptr));
-      }
+      std::vector<std::string> words = {player, game_option};
+      words.insert(words.end(), launcher_options_.begin(), launcher_options_.end());
+      if (!command_line.empty()) words.push_back(command_line);
+      std::vector<char*> argv;
+      for (std::string& word : words) argv.push_back(word.data());
+      argv.push_back(nullptr);
+      execv(player.c_str(), argv.data());
       _exit(127);
     }
     return pid;
@@ -116,6 +120,7 @@ class PlayerProcessTest : public ::testing::Test {
 
   fs::path folder_;
   fs::path runtime_;
+  std::vector<std::string> launcher_options_;  // before the command line
 };
 
 // The title step is logged only after the databases and common events
@@ -306,6 +311,89 @@ TEST_F(PlayerProcessTest, MissingDatabaseEndsWithCodeOne) {
   const pid_t pid = Launch("");
   ASSERT_GT(pid, 0);
   EXPECT_EQ(WaitForExit(pid, 60), 1);
+}
+
+// The lines the log holds from the first that equals `from` to the first
+// that equals `to` after it (time stamps and indents taken off).
+std::vector<std::string> LogBlock(const std::string& log, const std::string& from, const std::string& to) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  bool in = false;
+  while (pos < log.size()) {
+    size_t end = log.find("\r\n", pos);
+    if (end == std::string::npos) end = log.size();
+    std::string line = log.substr(pos, end - pos);
+    pos = end + 2;
+    const size_t colon = line.find(':');
+    if (colon != std::string::npos) line = line.substr(colon + 1);
+    while (!line.empty() && line[0] == '\t') line.erase(0, 1);
+    if (line == from) in = true;
+    if (in) lines.push_back(line);
+    if (in && line == to) break;
+  }
+  return lines;
+}
+
+// The player with hardware drawing allowed (SoftModeFlag 0): with no display
+// (OpenGL through EGL alone) and on a virtual X display, it starts Direct3D
+// on the OpenGL stand-in and logs its start, presents frames, saves the
+// fifth as the launcher option asks and ends cleanly when its window
+// closes. The frame matches the software run's: every channel within 2.
+TEST_F(PlayerProcessTest, HardwarePathPresentsAndSavesAFrameLikeTheSoftwarePath) {
+  launcher_options_ = {"--save-frame=5:frame.png"};
+  auto run = [&](const char* soft_mode, const std::string& display, golden::Frame* frame) {
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    WriteGame(false, soft_mode);
+    const pid_t pid = Launch("Test_Of_Main", display);
+    ASSERT_GT(pid, 0);
+    const bool saved = WaitForLog("frame 5 saved", 60);
+    kill(pid, SIGINT);
+    EXPECT_EQ(WaitForExit(pid, 60), 0);
+    const std::string log = ReadWholeFile(folder_ / "Log.txt");
+    ASSERT_TRUE(saved) << log;
+    EXPECT_NE(log.find("frame 5 saved: G:\\frame.png (0)"), std::string::npos) << log;
+    EXPECT_NE(log.find("Alloc memory dump"), std::string::npos) << "a clean end";
+    ASSERT_TRUE(golden::ReadPng((folder_ / "frame.png").string(), frame));
+    if (std::string(soft_mode) == "0") {
+      const std::vector<std::string>& expected = test_support::Direct3DStartupLogLines();
+      EXPECT_EQ(LogBlock(log, expected.front(), expected.back()), expected) << log;
+    }
+  };
+  golden::Frame software;
+  run("1", "", &software);
+  if (HasFatalFailure()) return;
+  ASSERT_EQ(software.width, 640);
+  ASSERT_EQ(software.height, 480);
+
+  pid_t server = -1;
+  const std::string x_display = StartXvfb(server);
+  std::vector<std::string> displays = {""};
+  if (!x_display.empty()) displays.push_back(x_display);
+  for (const std::string& display : displays) {
+    SCOPED_TRACE(display.empty() ? "no display" : "Xvfb " + display);
+    golden::Frame hardware;
+    run("0", display, &hardware);
+    if (HasFatalFailure()) break;
+    ASSERT_EQ(hardware.width, software.width);
+    ASSERT_EQ(hardware.height, software.height);
+    size_t outside = 0;
+    for (size_t i = 0; i < software.rgb.size(); ++i) {
+      for (int shift : {0, 8, 16}) {
+        const int a = static_cast<int>((software.rgb[i] >> shift) & 0xFF);
+        const int b = static_cast<int>((hardware.rgb[i] >> shift) & 0xFF);
+        if (a - b > 2 || b - a > 2) {
+          ++outside;
+          break;
+        }
+      }
+    }
+    EXPECT_EQ(outside, 0u) << "pixels beyond the tolerance";
+  }
+  if (server > 0) {
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+  }
 }
 
 }  // namespace

@@ -17,12 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto movie = pm::MovieStream::OpenMemory(std::vector<uint8_t>(data, data + size), layout, &why);
     if (!movie) return 0;
     std::vector<uint8_t> frame(static_cast<size_t>(movie->FramePitch()) * static_cast<size_t>(movie->Height()));
+    std::vector<uint8_t> taken;
     std::vector<int16_t> sound(1764 * 2);
     movie->Run();
     for (int i = 0; i < 6; ++i) {
       clock.Advance(40);
       if (movie->WaitUpdate() == pm::UpdateStatus::kEnd) break;
       movie->CopyCurrentFrame(frame.data(), movie->FramePitch(), movie->Height());
+      movie->TakeCurrentFrame(&taken);
       movie->RenderAudio(sound.data(), 1764);
     }
     movie->Seek(0);

@@ -100,6 +100,13 @@ class GraphCreationTest : public ScreenTest {
   // The back screen's pixel as 0x00RRGGBB after drawing graph at (0, 0).
   static uint32_t DrawnPixel(int graph, int x, int y, uint32_t background = 0x0000FF,
                              int transparent = 1) {
+    // The DirectDraw path: the recording 3D device draws no pixels.
+    const int32_t use3D = CurrentDrawState.Use3D;
+    CurrentDrawState.Use3D = 0;
+    struct PutBack {
+      int32_t value;
+      ~PutBack() { CurrentDrawState.Use3D = value; }
+    } putBack{use3D};
     SetDrawTarget(-2);
     PaintBox(0, 0, 640, 480,
              PackScreenColor(static_cast<int>(background >> 16), static_cast<int>((background >> 8) & 0xFF),
@@ -278,6 +285,7 @@ TEST_F(GraphCreationTest, TheLostDisplayIsRebuiltInOrderAndTheHandlerCalledOnce)
   for (const bool fullScreen : {true, false}) {
     SCOPED_TRACE(fullScreen ? "full-screen reactivation" : "display change in a window");
     StartHardware(fullScreen, 16);
+    CurrentDrawState.Use3D = 0;  // the DirectDraw path: the recording 3D device draws no pixels
     SetInitializedFlag(1);
     ASSERT_EQ(SetDrawTarget(-2), 0);
     ASSERT_EQ(RegisterRestoreHandler(&CountingHandler), 0);

@@ -157,6 +157,29 @@ TEST_F(MovieGraphTest, TheFrameShownIsTheOneDueAtTheMoviesTime) {
   }
 }
 
+// Blocking updates one frame time apart, back to back, at both screen
+// depths: the graphic shows every frame of the clip in order, exactly, and
+// keeps the last one when the stream ends.
+TEST_F(MovieGraphTest, BackToBackUpdatesShowEveryFrameInOrder) {
+  for (const int bits : {16, 32}) {
+    UseSoftwareRendering(bits);
+    const pm::ClipOptions o = LosslessClip();
+    const int graph = OpenMovieGraph(WriteClip("run.mkv", o).c_str(), 0, 0);
+    ASSERT_NE(graph, -1);
+    PlayGraphMovie(graph);
+    for (int i = 0; i < o.frames; ++i) {
+      ASSERT_EQ(UpdateMovieFrame(graph, 1), 0);
+      ASSERT_EQ(ShownIndex(graph, o), i) << bits << " bits";
+      EXPECT_EQ(Mismatches(graph, o, i), 0) << bits << " bits, frame " << i;
+      clock_.Advance(40);
+    }
+    UpdateMovieFrame(graph, 1);
+    EXPECT_EQ(Movie(graph)->Playing, 0);
+    EXPECT_EQ(Mismatches(graph, o, o.frames - 1), 0) << bits << " bits";
+    ReleaseGraph(graph, 0);
+  }
+}
+
 TEST_F(MovieGraphTest, UpdateGateAndAsynchronousRequest) {
   UseSoftwareRendering(32);
   const pm::ClipOptions o = LosslessClip();

@@ -417,6 +417,44 @@ TEST_F(FileSystemTest, FolderListingsFollowChangesMadeOutsideTheProgram) {
   EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "replaced");
 }
 
+// The answers kept for a path asked before are given again only while they
+// hold: the current folder, the drives and the folders on the path decide
+// them, and opening a file that exists changes no folder.
+TEST_F(FileSystemTest, KeptAnswersFollowTheCurrentFolderAndTheDisk) {
+  MakeFolder("Other");
+  MakeFile("Other/ReadMe.txt", "other readme");
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(ReadAll("readme.txt"), "readme") << round;
+    EXPECT_EQ(ReadAll("missing.txt"), "<missing>") << round;
+  }
+  ASSERT_TRUE(SetCurrentFolder("other"));
+  EXPECT_EQ(ReadAll("readme.txt"), "other readme") << "the same text in another folder";
+  EXPECT_EQ(ReadAll("..\\readme.txt"), "readme");
+  ASSERT_TRUE(SetCurrentFolder(".."));
+  EXPECT_EQ(ReadAll("readme.txt"), "readme");
+
+  // Created by another process after a miss: found by the next look-up,
+  // in every form the path was asked in.
+  MakeFile("Missing.TXT", "late");
+  EXPECT_EQ(ReadAll("missing.txt"), "late");
+  EXPECT_EQ(ResolveForCreate("MISSING.txt"), root_ + "/Missing.TXT");
+  EXPECT_TRUE(FileExists("missing.TXT"));
+
+  // A file opened to append that is already there leaves every listing.
+  EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "basic");
+  const uint64_t reads = DirectoryReadCount();
+  ASSERT_TRUE(OpenFile("README.txt", OpenMode::kOpenAlways));
+  ASSERT_TRUE(OpenFile("data\\basicdata\\GAME.DAT", OpenMode::kOpenAlways));
+  EXPECT_EQ(ReadAll("data\\basicdata\\game.dat"), "basic");
+  EXPECT_EQ(DirectoryReadCount(), reads);
+  // One it creates is seen at once, even inside a batch.
+  FileLookupBatch batch;
+  EXPECT_EQ(ResolveForCreate("data\\Log.txt"), root_ + "/Data/Log.txt");
+  ASSERT_TRUE(OpenFile("data\\LOG.TXT", OpenMode::kOpenAlways));
+  EXPECT_EQ(ResolveExisting("DATA\\log.txt"), root_ + "/Data/LOG.TXT");
+  EXPECT_EQ(ResolveForCreate("data\\Log.txt"), root_ + "/Data/LOG.TXT");
+}
+
 // Inside a look-up batch change notifications are read once, yet the
 // program's own changes are seen at once.
 TEST_F(FileSystemTest, LookupBatchSeesTheProgramsOwnChanges) {

@@ -36,6 +36,15 @@ class MovieStreamTest : public ::testing::Test {
     return 0;
   }
 
+  // The frame index painted into a frame that TakeCurrentFrame handed over.
+  static int TakenIndex(const pm::MovieStream& movie, const pm::ClipOptions& o, const std::vector<uint8_t>& frame) {
+    const int bytes = pm::BytesPerPixel(movie.Layout());
+    return pm::ReadClipFrameIndex(o, [&](int x, int y) {
+      const uint8_t* p = frame.data() + y * movie.FramePitch() + x * bytes;
+      return static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
+    });
+  }
+
   platform::VirtualClock clock_{5'000'000};
   platform::ScopedClock scoped_{clock_};
 };
@@ -97,6 +106,70 @@ TEST_F(MovieStreamTest, EveryLayoutHoldsThePatternExactly) {
       for (int x = 0; x < o.width; ++x) bad += Pixel(*movie, x, y) != (pm::ClipPixel(o, 3, x, y) & mask);
     }
     EXPECT_EQ(bad, 0) << static_cast<int>(layout);
+  }
+}
+
+// Blocking updates one frame time apart, back to back: every frame arrives
+// once, in order, and is handed over exactly once (the decoding is shared
+// between the decode thread and the updates themselves).
+TEST_F(MovieStreamTest, BackToBackUpdatesHandEveryFrameOnceInOrder) {
+  for (const bool sound : {false, true}) {
+    pm::ClipOptions o;
+    o.sound = sound;
+    auto movie = Open(o, pm::FrameLayout::kXrgb8888);
+    ASSERT_NE(movie, nullptr);
+    std::vector<uint8_t> frame;
+    EXPECT_FALSE(movie->TakeCurrentFrame(&frame));  // nothing shown yet
+    movie->Run();
+    for (int i = 0; i < o.frames; ++i) {
+      ASSERT_EQ(movie->WaitUpdate(), pm::UpdateStatus::kDone) << sound << " frame " << i;
+      ASSERT_EQ(movie->CurrentFrameNumber(), i) << sound;
+      ASSERT_TRUE(movie->TakeCurrentFrame(&frame)) << sound << " frame " << i;
+      EXPECT_EQ(TakenIndex(*movie, o, frame), i) << sound;
+      EXPECT_FALSE(movie->TakeCurrentFrame(&frame)) << sound << " frame " << i;  // no second hand-over
+      clock_.Advance(40);
+    }
+    // The end: nothing new, and the buffer keeps the last frame.
+    EXPECT_EQ(movie->WaitUpdate(), pm::UpdateStatus::kEnd) << sound;
+    EXPECT_FALSE(movie->TakeCurrentFrame(&frame)) << sound;
+    EXPECT_EQ(TakenIndex(*movie, o, frame), o.frames - 1) << sound;
+  }
+}
+
+// Blocking and non-blocking updates take turns on one stream: each gets the
+// frame due at its time, none is handed over twice, and the two ways of
+// reading a frame agree.
+TEST_F(MovieStreamTest, BlockingAndNonBlockingUpdatesTakeTurns) {
+  const pm::ClipOptions o;
+  auto movie = Open(o, pm::FrameLayout::kXrgb8888);
+  ASSERT_NE(movie, nullptr);
+  movie->Run();
+  struct Step {
+    int advance_ms;
+    bool blocking;
+    int frame;
+  } const steps[] = {
+      {0, true, 0}, {40, false, 1}, {40, true, 2}, {120, false, 5}, {40, true, 6},
+      {39, true, 6}, {1, false, 7}, {160, false, 11}, {400, true, 21}, {40, false, 22},
+  };
+  std::vector<uint8_t> frame;
+  int64_t last = -1;
+  for (const Step& step : steps) {
+    clock_.Advance(static_cast<uint64_t>(step.advance_ms));
+    // No newer frame due: the update stays pending.
+    const pm::UpdateStatus expected = step.frame == last ? pm::UpdateStatus::kPending : pm::UpdateStatus::kDone;
+    if (step.blocking) {
+      ASSERT_EQ(movie->WaitUpdate(), expected) << step.frame;
+    } else {
+      // The decoder holds the next few frames: the request is done at once.
+      ASSERT_TRUE(movie->WaitDecoded(pm::kFramesAhead, 5000));
+      ASSERT_EQ(movie->RequestUpdate(), expected) << step.frame;
+    }
+    EXPECT_EQ(movie->CurrentFrameNumber(), step.frame);
+    EXPECT_EQ(movie->TakeCurrentFrame(&frame), step.frame != last) << step.frame;
+    EXPECT_EQ(TakenIndex(*movie, o, frame), step.frame);
+    EXPECT_EQ(pm::ReadClipFrameIndex(o, [&](int x, int y) { return Pixel(*movie, x, y); }), step.frame);
+    last = step.frame;
   }
 }
 

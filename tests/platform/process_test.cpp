@@ -75,6 +75,39 @@ TEST_F(LaunchArgumentsTest, OptionsAreRemovedFromTheCommandLine) {
   }
 }
 
+TEST_F(LaunchArgumentsTest, SaveFrameOptionNamesAFrameAndAFileOfTheGame) {
+  struct Case {
+    std::string option;
+    bool ok;
+    int frame;
+    std::string file;
+  };
+  const std::vector<Case> cases = {
+      {"--save-frame=3:frame.png", true, 3, "G:\\frame.png"},
+      {"--save-frame=120:shots/last.png", true, 120, "G:\\shots\\last.png"},
+      {"--save-frame=0:frame.png", false, 0, ""},
+      {"--save-frame=:frame.png", false, 0, ""},
+      {"--save-frame=3:", false, 0, ""},
+      {"--save-frame=3", false, 0, ""},
+      {"--save-frame=x3:frame.png", false, 0, ""},
+      {"--save-frame=1234567890:frame.png", false, 0, ""},
+      {"--save-frame=3:../outside.png", false, 0, ""},
+      {"--save-frame=3:/tmp/outside.png", false, 0, ""},
+      {"--save-frame=3:C:frame.png", false, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.option);
+    ASSERT_EQ(chdir(saved_cwd_.c_str()), 0);
+    ASSERT_EQ(Launch({"player", c.option, "Test_Of_Main"}), c.ok);
+    if (!c.ok) continue;
+    EXPECT_EQ(CommandLine(), "Test_Of_Main");
+    EXPECT_EQ(GetFrameSaveRequest().frame, c.frame);
+    EXPECT_EQ(GetFrameSaveRequest().file, c.file);
+  }
+  ASSERT_TRUE(Launch({"player"}));
+  EXPECT_EQ(GetFrameSaveRequest().frame, 0) << "no request without the option";
+}
+
 void WriteHookMark(int code) { std::fprintf(stderr, "exit hook saw %d\n", code); }
 
 TEST(ExitProcessDeathTest, RunsTheHookThenExitsWithTheCode) {

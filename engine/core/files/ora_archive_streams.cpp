@@ -2,11 +2,14 @@
 // open-file tables, and file search inside archives.
 #include "engine/core/files/ora_archive_streams.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 
 #include "engine/core/base/log.h"
 #include "engine/core/base/tracked_memory.h"
@@ -18,10 +21,37 @@ namespace {
 
 bool IsLead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsAscii(std::string_view text) {
+  unsigned char any = 0;
+  for (char c : text) any |= static_cast<unsigned char>(c);
+  return any < 0x80;
+}
+
 size_t CharLength(const char* p) { return IsLead(static_cast<uint8_t>(p[0])) && p[1] != '\0' ? 2 : 1; }
 
-void UpperCaseInPlace(std::string& text) {
-  for (size_t i = 0; i < text.size();) {
+// Where the last element of a path begins: after its last separator (or
+// its drive); the path's length when it ends in a separator.
+size_t LastElementStart(std::string_view path) {
+  size_t start = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+  if (IsAscii(path)) {
+    const size_t separator = path.find_last_of("\\/");
+    if (separator != std::string_view::npos && separator + 1 > start) start = separator + 1;
+    return start;
+  }
+  for (size_t i = 0; i < path.size();) {
+    if (IsSeparator(path[i])) {
+      start = i + 1;
+      ++i;
+    } else {
+      i += IsLead(static_cast<uint8_t>(path[i])) && i + 1 < path.size() ? 2 : 1;
+    }
+  }
+  return start;
+}
+
+// Upper-cases ASCII letters from byte from (a character's start) on.
+void UpperCaseFrom(std::string& text, size_t from) {
+  for (size_t i = from; i < text.size();) {
     const uint8_t c = static_cast<uint8_t>(text[i]);
     if (IsLead(c) && i + 1 < text.size()) {
       i += 2;
@@ -57,6 +87,24 @@ struct LastArchiveHit {
   int slot = -1;
 };
 LastArchiveHit g_last_hit;
+
+struct FolderHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+// Folders, as the caller wrote them (the part of a path before its last
+// element), on none of whose levels an archive file exists, as the file
+// look-ups stood at stamp: the search of every other file opened in them is
+// answered at once, and dropped with any change to the folders, the drives
+// or the current folder. Such a folder holds no archive the last hit could
+// stand for either: that archive's file was there when it was found.
+struct FoldersWithoutArchive {
+  uint64_t stamp = 0;
+  std::unordered_set<std::string, FolderHash, std::equal_to<>> folders;
+};
+FoldersWithoutArchive g_no_archive;
+constexpr size_t kMaxFoldersWithoutArchive = 1024;
 
 // ---- open-file table ----
 
@@ -135,12 +183,25 @@ int OpenArchiveCached(int last_slot, const std::string& archive_path) {
 // The extension as it appears in normalised (upper-cased) archive paths.
 std::string ArchiveExtension() {
   std::string extension = g_extension.empty() ? kDefaultArchiveExtension : g_extension;
-  UpperCaseInPlace(extension);
+  UpperCaseFrom(extension, 0);
   return extension;
 }
 
 // The archive that stands for a folder on path, and the path inside it.
 int FindArchiveForPath(const char* path, std::string* inside) {
+  // Paths of one folder, written alike, find the same archives while the
+  // folders (and the current folder) stay as they are.
+  const std::string_view asked(path);
+  const size_t last_element = LastElementStart(asked);
+  const bool keep_answer = last_element < asked.size();  // not a bare folder
+  const std::string_view asked_folder = asked.substr(0, last_element);
+  const uint64_t stamp = platform::FileLookupStamp();
+  if (g_no_archive.stamp != stamp) {
+    g_no_archive.folders.clear();
+    g_no_archive.stamp = stamp;
+  }
+  if (keep_answer && g_no_archive.folders.find(asked_folder) != g_no_archive.folders.end()) return -1;
+
   const std::string full = NormalizeFullPath(path);
   if (full.empty()) return -1;
   if (g_last_hit.valid && full.size() > g_last_hit.folder.size() + 1 &&
@@ -155,30 +216,45 @@ int FindArchiveForPath(const char* path, std::string* inside) {
   size_t i = 0;
   if (full.size() >= 2 && full[0] == '\\' && full[1] == '\\') i = 2;  // network path
   const std::string extension = ArchiveExtension();
+  std::string archive_path;  // one buffer for every level's archive name
+  archive_path.reserve(full.size() + 1 + extension.size());
+  const bool ascii = IsAscii(full);
+  bool every_level_missing = true;
   size_t element_start = i;
   while (i < full.size()) {
     if (full[i] != '\\') {
-      i += CharLength(full.c_str() + i);
+      if (ascii) {
+        i = std::min(full.find('\\', i), full.size());
+      } else {
+        i += CharLength(full.c_str() + i);
+      }
       continue;
     }
     // full[0, i) is a folder with at least one element after it.
     if (i == element_start) return -1;  // empty element
     const bool bare_drive = i == 2 && full[1] == ':';
     if (!bare_drive) {
-      const std::string folder = full.substr(0, i);
-      const std::string archive_path = folder + "." + extension;
+      archive_path.assign(full, 0, i);
+      archive_path.push_back('.');
+      archive_path.append(extension);
       const int slot = OpenArchiveCached(-1, archive_path);
       if (slot >= 0) {
         g_last_hit.valid = true;
-        g_last_hit.folder = folder;
+        g_last_hit.folder.assign(full, 0, i);
         g_last_hit.archive_path = archive_path;
         g_last_hit.slot = slot;
         *inside = full.substr(i + 1);
         return slot;
       }
+      // An archive that is there but would not open is tried again next time.
+      if (every_level_missing && platform::FileExists(archive_path)) every_level_missing = false;
     }
     ++i;
     element_start = i;
+  }
+  if (keep_answer && every_level_missing && platform::FileLookupStamp() == stamp) {
+    if (g_no_archive.folders.size() >= kMaxFoldersWithoutArchive) g_no_archive.folders.clear();
+    g_no_archive.folders.emplace(asked_folder);
   }
   return -1;
 }
@@ -194,17 +270,16 @@ ArchiveFileSlot* SlotOf(StreamHandle handle) {
 }  // namespace
 
 std::string NormalizeFullPath(const char* path) {
-  std::string base = platform::GetCurrentFolder();
-  UpperCaseInPlace(base);
-  if (path == nullptr) return base;
-  std::string out;
+  std::string out = platform::GetCurrentFolder();
+  UpperCaseFrom(out, 0);
+  if (path == nullptr) return out;
   size_t i = 0;
   const size_t length = std::strlen(path);
   if (length >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    out = "\\";
+    out.assign(1, '\\');
     i = 2;
   } else if (length >= 1 && IsSeparator(path[0])) {
-    out = base.substr(0, std::min<size_t>(2, base.size()));
+    out.resize(std::min<size_t>(2, out.size()));
     i = 1;
   } else if (length >= 2 && path[1] == ':' &&
              ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'))) {
@@ -212,33 +287,43 @@ std::string NormalizeFullPath(const char* path) {
     i = 2;
     if (length >= 3 && IsSeparator(path[2])) i = 3;
   } else {
-    out = base;
     while (!out.empty() && IsSeparator(out.back())) out.pop_back();
   }
   const size_t keep = (out.size() >= 2 && out[1] == ':') ? 2 : (out == "\\" ? 1 : 0);
-  std::string element;
-  auto append = [&](bool last) {
-    UpperCaseInPlace(element);
-    if (!last && element == ".") {
-    } else if (!last && element == "..") {
-      const size_t cut = out.rfind('\\');
-      if (cut != std::string::npos && cut >= keep && out.size() > keep) out.erase(cut);
-    } else {
-      out += "\\" + element;
-    }
-    element.clear();
-  };
+  out.reserve(out.size() + length + 1);
+  // Without double-byte characters every byte stands alone.
+  const bool ascii = IsAscii(std::string_view(path, length));
   while (i < length) {
     if (IsSeparator(path[i])) {
-      if (!element.empty()) append(false);
       ++i;
       continue;
     }
-    const size_t n = CharLength(path + i);
-    element.append(path + i, n);
-    i += n;
+    const size_t start = i;
+    if (ascii) {
+      while (i < length && !IsSeparator(path[i])) ++i;
+    } else {
+      while (i < length && !IsSeparator(path[i])) i += CharLength(path + i);
+    }
+    const std::string_view element(path + start, i - start);
+    // "." and ".." apply only before a separator; a last one stays a name.
+    const bool last = i >= length;
+    if (!last && element == ".") continue;
+    if (!last && element == "..") {
+      const size_t cut = out.rfind('\\');
+      if (cut != std::string::npos && cut >= keep && out.size() > keep) out.erase(cut);
+      continue;
+    }
+    const size_t at = out.size() + 1;
+    out.push_back('\\');
+    out.append(element);
+    if (ascii) {
+      for (size_t k = at; k < out.size(); ++k) {
+        if (out[k] >= 'a' && out[k] <= 'z') out[k] = static_cast<char>(out[k] - 'a' + 'A');
+      }
+    } else {
+      UpperCaseFrom(out, at);
+    }
   }
-  if (!element.empty()) append(true);
   return out;
 }
 
@@ -516,6 +601,7 @@ int UseArchiveExtension(const char* extension) {
   if (length >= 1 && length <= kArchiveExtensionMax) g_extension.assign(extension, length);
   else g_extension.clear();
   g_last_hit = LastArchiveHit{};
+  g_no_archive.folders.clear();
   return 0;
 }
 
@@ -548,6 +634,7 @@ void ClearArchiveTables() {
   g_file_count = 0;
   g_archive_count = 0;
   g_last_hit = LastArchiveHit{};
+  g_no_archive.folders.clear();
 }
 
 int OpenArchiveCount() { return g_archive_count; }

@@ -2,7 +2,9 @@
 // pixels plug in.
 #include "engine/core/textinput/key_input_drawing.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 
 #include "engine/core/textinput/key_input.h"
@@ -44,31 +46,142 @@ struct KeyInputFieldLayout {
 };
 
 // ---- where the drawing plugs in ----
-//
-// DrawKeyInputField: the caret, when shown, as a filled 2-pixel box from
-// (caret x, y) to (caret x + 2, y + f) in colour 2 through DrawWrappedBox;
-// then the text through DrawWrappedString in colour 1 with edge colour 8.
-void DrawKeyInputField(TextInputDrawing& /*drawing*/, const KeyInputFieldLayout& /*layout*/) {}
 
-// DrawImeCompositionParts: the composition (background in colour 3, the
-// selected clause in colour 6, the text in black with edge colour 3, the
-// composition caret in colour 4 while no candidate list exists, clause
-// underlines in colour 5) and the candidate box (colours 11 and 12, entries
-// in colours 1/8 and 6/9, the page counter right-aligned below them).
-void DrawImeCompositionParts(TextInputDrawing& /*drawing*/, int32_t /*x*/, int32_t /*y*/,
-                             int32_t /*font_size*/, int /*font*/,
-                             const CandidatePage* /*page*/) {}
+uint32_t Colour(const TextInputState& s, int n) { return s.colors[static_cast<size_t>(n - 1)]; }
 
-// DrawWrappedStringParts / DrawWrappedBoxParts: draw once at the start
-// found, then again one line lower for every part cut off by the draw
-// area's right edge, placed so the cut-off part begins at the left edge and
-// clipped to show only the continuation.
-void DrawWrappedStringParts(TextInputDrawing& /*drawing*/, int32_t /*x*/, int32_t /*y*/,
-                            int32_t /*line_step*/, const char* /*text*/, uint32_t /*color*/,
-                            uint32_t /*edge_color*/, int /*font*/) {}
-void DrawWrappedBoxParts(TextInputDrawing& /*drawing*/, int32_t /*x1*/, int32_t /*y1*/,
-                         int32_t /*x2*/, int32_t /*y2*/, int32_t /*line_step*/,
-                         uint32_t /*color*/, int /*fill*/) {}
+// The caret, when shown, as a filled 2-pixel box from (caret x, y) to
+// (caret x + 2, y + f) in colour 2; then the text in colour 1 with edge
+// colour 8.
+void DrawKeyInputField(TextInputDrawing& /*drawing*/, const KeyInputFieldLayout& layout) {
+  const TextInputState& s = GetTextInputState();
+  if (layout.caret_shown) {
+    DrawWrappedBox(layout.caret_x, layout.y, layout.caret_x + 2, layout.y + layout.font_size,
+                   layout.line_step, Colour(s, 2), 1);
+  }
+  DrawWrappedString(layout.x, layout.y, layout.line_step, layout.text, Colour(s, 1), Colour(s, 8),
+                    layout.font);
+}
+
+// Width of the first `bytes` bytes of text, never past its end.
+int32_t WidthOf(TextInputDrawing& drawing, const char* text, int32_t bytes, int font) {
+  const int32_t length = static_cast<int32_t>(std::strlen(text));
+  return drawing.MeasureString(text, std::clamp(bytes, 0, length), font);
+}
+
+// The composition (background in colour 3, the clause under the caret in
+// colour 6, the text in black with edge colour 3, the composition caret in
+// colour 4 while no candidate list exists, clause underlines in colour 5)
+// and the candidate box (colours 11 and 12, entries in colours 1/8 and
+// 6/9, the page counter right-aligned below them).
+void DrawImeCompositionParts(TextInputDrawing& drawing, int32_t x, int32_t y, int32_t font_size,
+                             int font, const CandidatePage* page) {
+  const TextInputState& s = GetTextInputState();
+  const int32_t f = font_size;
+  const int32_t c = f / 10;
+  const int32_t step = f + 3 * c;
+  const DrawAreaRect area = drawing.GetDrawArea();
+  x = std::max(x, area.left);
+  y = std::max(y, area.top);
+  const char* text = s.composition.data();
+  int32_t caret_x = x;
+  if (text[0] != '\0') {
+    const int32_t length = static_cast<int32_t>(strnlen(text, s.composition.size()));
+    DrawWrappedBox(x, y, x + WidthOf(drawing, text, length, font), y + f, step, Colour(s, 3), 1);
+    const int32_t caret_bytes = CountCharBytes(text, s.composition_caret);
+    const int32_t clauses = std::clamp(s.clause_count, 0, static_cast<int32_t>(s.clause_offsets.size()));
+    if (clauses != 2) {
+      for (int32_t i = 0; i + 1 < clauses; ++i) {
+        if (static_cast<int32_t>(s.clause_offsets[static_cast<size_t>(i)]) != caret_bytes) continue;
+        const int32_t from = WidthOf(drawing, text, caret_bytes, font);
+        const int32_t to =
+            WidthOf(drawing, text, static_cast<int32_t>(s.clause_offsets[static_cast<size_t>(i) + 1]), font);
+        DrawWrappedBox(x + from, y, x + to, y + f, step, Colour(s, 6), 1);
+        break;
+      }
+    }
+    DrawWrappedString(x, y, step, text, drawing.PackColor(0, 0, 0), Colour(s, 3), font);
+    caret_x = x + WidthOf(drawing, text, caret_bytes, font);
+    if (!s.candidates && s.caret_visible != 0) {
+      DrawWrappedBox(caret_x, y, caret_x + 2, y + f, step, Colour(s, 4), 1);
+    }
+    for (int32_t i = 0; i + 1 < clauses; ++i) {
+      const int32_t from =
+          WidthOf(drawing, text, static_cast<int32_t>(s.clause_offsets[static_cast<size_t>(i)]), font);
+      const int32_t to =
+          WidthOf(drawing, text, static_cast<int32_t>(s.clause_offsets[static_cast<size_t>(i) + 1]), font);
+      DrawWrappedBox(x + from + 2 * c, y + f + c, x + to - 2 * c, y + f + 2 * c, step, Colour(s, 5), 1);
+    }
+  }
+  if (page == nullptr) return;
+
+  const int32_t u = f;
+  const int32_t v = u / 3;
+  const int32_t entries = static_cast<int32_t>(page->entries.size());
+  int32_t widest = 0;
+  for (const std::string& entry : page->entries) {
+    widest = std::max(widest, WidthOf(drawing, entry.c_str(), static_cast<int32_t>(entry.size()), font));
+  }
+  int32_t left = caret_x;
+  int32_t top = y + u + u / 2;
+  int32_t right = left + widest + 2 * v;
+  int32_t bottom = y + (entries + 2) * u + u / 2 + 2 * v;
+  if (bottom > area.bottom) {
+    // Above the composition when the box fits there, else just enough.
+    const int32_t above = (entries + 1) * u + u / 2 + 2 * v + top - y;
+    const int32_t shift = top - above >= area.top ? above : bottom - area.bottom;
+    top -= shift;
+    bottom -= shift;
+  }
+  if (right > area.right) {
+    left -= right - area.right;
+    right = area.right;
+  }
+  drawing.FillBox(left, top, right, bottom, Colour(s, 12), 1);
+  drawing.FillBox(left, top, right, bottom, Colour(s, 11), 0);
+  for (int32_t k = 0; k < entries; ++k) {
+    const bool selected = k == page->selected;
+    drawing.DrawString(left + v, top + v + k * u, page->entries[static_cast<size_t>(k)].c_str(),
+                       Colour(s, selected ? 6 : 1), Colour(s, selected ? 9 : 8), font);
+  }
+  const int32_t counter_width =
+      WidthOf(drawing, page->counter.c_str(), static_cast<int32_t>(page->counter.size()), font);
+  drawing.DrawString(left + v + widest - counter_width, top + v + entries * u, page->counter.c_str(),
+                     Colour(s, 1), Colour(s, 8), font);
+}
+
+// Draw once at the start found, then again one line lower for every part
+// cut off by the draw area's right edge, placed so the cut-off part begins
+// at the left edge (the draw area clips the rest). Nothing below the
+// area's bottom is drawn again.
+void DrawWrappedStringParts(TextInputDrawing& drawing, int32_t x, int32_t y, int32_t line_step,
+                            const char* text, uint32_t color, uint32_t edge_color, int font) {
+  const DrawAreaRect area = drawing.GetDrawArea();
+  const int64_t width = int64_t{area.right} - area.left;
+  const int64_t length = drawing.MeasureString(text, static_cast<int32_t>(std::strlen(text)), font);
+  int64_t px = x, py = y;
+  drawing.DrawString(x, y, text, color, edge_color, font);
+  while (width > 0 && line_step > 0 && px + length > area.right && py + line_step < area.bottom) {
+    px -= width;
+    py += line_step;
+    drawing.DrawString(static_cast<int32_t>(px), static_cast<int32_t>(py), text, color, edge_color, font);
+  }
+}
+
+void DrawWrappedBoxParts(TextInputDrawing& drawing, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                         int32_t line_step, uint32_t color, int fill) {
+  const DrawAreaRect area = drawing.GetDrawArea();
+  const int64_t width = int64_t{area.right} - area.left;
+  int64_t ax = x1, ay = y1, bx = x2, by = y2;
+  drawing.FillBox(x1, y1, x2, y2, color, fill);
+  while (width > 0 && line_step > 0 && bx > area.right && ay + line_step < area.bottom) {
+    ax -= width;
+    bx -= width;
+    ay += line_step;
+    by += line_step;
+    drawing.FillBox(static_cast<int32_t>(ax), static_cast<int32_t>(ay), static_cast<int32_t>(bx),
+                    static_cast<int32_t>(by), color, fill);
+  }
+}
 
 // ---- decisions ----
 
@@ -175,6 +288,10 @@ int DrawImeComposition(int32_t x, int32_t y, int32_t page_size) {
   if (s.candidates) {
     page = BuildCandidatePage(s.candidates->entries, s.candidates->selection, page_size);
     shown = &page;
+    // The input method's paging follows the page shown (SDL keeps none of
+    // its own, so the list's copy is what there is to keep in step).
+    s.candidates->page_size = std::max(page_size, 1);
+    s.candidates->page_start = page.first;
   }
   DrawImeCompositionParts(drawing, x, y, font_size, font, shown);
   return 0;

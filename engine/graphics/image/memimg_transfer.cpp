@@ -53,6 +53,30 @@ bool HasPixels(const GraphImage* g) {
   return g != nullptr && g->Pixels != nullptr && g->Width > 0 && g->Height > 0;
 }
 
+// Sets the bits of the format that belong to no channel in the rectangle of
+// w x h pixels at (x, y): a copy between equal layouts keeps the source's,
+// while the image's transparent colour has them set.
+void SetSpareBits(MEMIMG* image, int x, int y, int w, int h) {
+  const ColorFormat* f = image->Format;
+  if (f == nullptr || f->SpareMask == 0 || (f->BitDepth != 16 && f->BitDepth != 32)) return;
+  for (int row = 0; row < h; ++row) {
+    uint8_t* p = RowOf(image->Pixels, image->Pitch, y + row) + static_cast<ptrdiff_t>(x) * f->PixelByte;
+    for (int i = 0; i < w; ++i, p += f->PixelByte) {
+      if (f->BitDepth == 16) {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        v = static_cast<uint16_t>(v | f->SpareMask);
+        std::memcpy(p, &v, 2);
+      } else {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        v |= f->SpareMask;
+        std::memcpy(p, &v, 4);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void CopyMemImgToGraphImage(GraphImage* dest, const MEMIMG* image, int x, int y, int width,
@@ -98,6 +122,9 @@ int TransGraphImageToMemImg(const GraphImage* source, const GraphImage* alpha, M
         alpha ? alpha->Pixels : nullptr, alpha ? alpha->Pitch : 0, alpha ? &alpha->Format : nullptr,
         destX, destY, &r, 0, useKey, image->TransColor, kDitherNone, 0, 0, 0);
     if (result < 0) return result;
+    if (!image->UsePalette && !image->UseAlpha) {
+      SetSpareBits(image, destX, destY, r.right - r.left, r.bottom - r.top);
+    }
     // Every index of a palette image stays below its count: a transfer of
     // the whole image sets the count from the largest index it copied (with
     // or without an alpha image), a partial one only raises it, since the
