@@ -9,6 +9,7 @@
 #include "engine/core/base/log.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/graph_creation_flags.h"
+#include "engine/graphics/graph_handles.h"
 #include "engine/graphics/surface_2d.h"
 #include "platform/font_faces.h"
 
@@ -85,6 +86,9 @@ void ReleaseCaches(FontRecord& record) {
     DeleteSurface2D(screen);
   }
   if (record.CacheGraph != -1 || record.EdgeCacheGraph != -1) {
+    // The cache graph's lost flag lies in this record: whatever the hooks
+    // do with the graph, it must not write there later.
+    if (record.CacheGraph != -1) SetGraphLostFlag(record.CacheGraph, nullptr);
     FontCacheHooks& hooks = Fonts().hooks;
     if (hooks.release_cache_graphs) hooks.release_cache_graphs(record);
     record.CacheGraph = record.EdgeCacheGraph = -1;

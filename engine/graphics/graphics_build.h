@@ -1,11 +1,10 @@
 // Which parts of the 3D back end this build of the graphics engine has.
 //
-// The Direct3D device runs (Direct3DUsable follows it) and texture storage
-// exists, but the device does not hand its size limits and copies to the
-// texture storage yet and there are no 3D draws: while kTextureGraphsBuilt
-// is false no graphic is made a texture graphic (TextureFlag stays 0) and
-// the 3D surface table stays empty in normal running. Tests reach the
-// texture storage through its own fixture.
+// Texture graphics are built: while Direct3D runs (Direct3DUsable follows
+// it) a graphic asked for in 3D is a texture graphic (TextureFlag 1) cut
+// into pieces of the 3D surface table, glyph caches and movie frames go
+// into texture graphics, and the textures follow the device through its
+// loss and re-creation.
 #pragma once
 
-inline constexpr bool kTextureGraphsBuilt = false;
+inline constexpr bool kTextureGraphsBuilt = true;

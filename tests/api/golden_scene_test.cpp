@@ -17,6 +17,7 @@
 
 #include "engine/api/graph_file_entry_points.h"
 #include "engine/api/graphics_entry_points.h"
+#include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/graph_manager.h"
 #include "engine/graphics/image/screen_color.h"
 #include "tests/api/test_scene.h"
@@ -44,7 +45,11 @@ class GoldenScene : public StartedLibraryTest, public ::testing::WithParamInterf
   // with Direct3D on OpenGL. False when the hardware path has no OpenGL.
   bool Start(const SceneMode& mode, bool hardware, bool textures = false) {
     EnableTextureGraphsForTest(textures ? 1 : 0);
-    return StartInMode(test_scene::kWidth, test_scene::kHeight, mode.bits, mode.window, hardware);
+    if (!StartInMode(test_scene::kWidth, test_scene::kHeight, mode.bits, mode.window, hardware)) return false;
+    // Without texture graphics the scene takes the DirectDraw path: 3D
+    // drawing off, so graphics, boxes and fonts made from here on are 2D.
+    if (hardware && !textures) SetUse3DDrawing(0);
+    return true;
   }
 
   // The scene, saved and read back.

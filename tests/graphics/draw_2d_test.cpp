@@ -289,6 +289,7 @@ TEST_F(Draw2DTest, BoxesInBothWays) {
       StartSoftware();
     } else {
       StartHardware();
+      CurrentDrawState.Use3D = 0;  // the DirectDraw path: the recording 3D device draws no pixels
     }
     ASSERT_EQ(SetTargetScreen(-2), 0);
     WithBackScreen([](const Pixels& p) {

@@ -4,7 +4,6 @@
 #include "engine/core/base/library_state.h"
 #include "engine/graphics/draw_state_control.h"
 #include "engine/graphics/graph_handles.h"
-#include "engine/graphics/graphics_build.h"
 #include "tests/graphics/graphics_fixture.h"
 
 namespace graphics_test {
@@ -153,8 +152,6 @@ TEST_F(DrawStateControlTest, CreationRuleColourDepths) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    // Texture graphics are not built yet: their rows wait for them.
-    if (c.texture == 1 && !kTextureGraphsBuilt) continue;
     ForceDirect3DUsableForTest(c.direct3d);
     GetScreenColorState().RequestedScreenBits = c.screenBits;
     GetScreenColorState().HardwareBanned = c.banned;

@@ -15,6 +15,7 @@
 #include "engine/graphics/graph_restore.h"
 #include "engine/graphics/image/image_reader.h"
 #include "engine/graphics/back_end_calls.h"
+#include "engine/graphics/surface_3d.h"
 #include "tests/graphics/screen_fixture.h"
 #include "tools/writers/coded_image_writer.h"
 
@@ -99,6 +100,13 @@ class GraphCreationTest : public ScreenTest {
   // The back screen's pixel as 0x00RRGGBB after drawing graph at (0, 0).
   static uint32_t DrawnPixel(int graph, int x, int y, uint32_t background = 0x0000FF,
                              int transparent = 1) {
+    // The DirectDraw path: the recording 3D device draws no pixels.
+    const int32_t use3D = CurrentDrawState.Use3D;
+    CurrentDrawState.Use3D = 0;
+    struct PutBack {
+      int32_t value;
+      ~PutBack() { CurrentDrawState.Use3D = value; }
+    } putBack{use3D};
     SetDrawTarget(-2);
     PaintBox(0, 0, 640, 480,
              PackScreenColor(static_cast<int>(background >> 16), static_cast<int>((background >> 8) & 0xFF),
@@ -164,12 +172,32 @@ TEST_F(GraphCreationTest, FilesBecomeGraphsWithTheirAlphaPaletteAndMirror) {
   EXPECT_EQ(GetGraphRecord(noAlpha)->AlphaChFlag, 0);
   EXPECT_EQ(ImportGraphFromMemory(junk, sizeof junk, nullptr, 0, 0, 0), -1);
 
-  // The blend-graphic format: one 8-bit channel.
+  // The blend-graphic format with Direct3D running: a 32-bit texture whose
+  // alpha holds the red it was given.
   const int blend = ImportGraphFileWithAlpha("plain.png");
   ASSERT_NE(blend, -1);
-  EXPECT_EQ(GetGraphRecord(blend)->BlendGraphFlag, 1);
-  EXPECT_EQ(StoreOf(blend)->Image.Kind, 2);
+  const GraphRecord* blendRecord = GetGraphRecord(blend);
+  EXPECT_EQ(blendRecord->BlendGraphFormat, 1);
+  ASSERT_EQ(blendRecord->TextureFlag, 1);
+  const int blendStore = GetSurface3DData(blendRecord->Pieces[0])->SurfaceData;
+  int pitch = 0;
+  uint8_t* bits = nullptr;
+  const ColorFormat* format = nullptr;
+  ASSERT_EQ(LockSurfaceData(blendStore, &pitch, &bits, 0, nullptr, &format), 0);
+  EXPECT_EQ(format->AlphaMask, 0xFF000000u);
+  uint32_t texel = 0;
+  std::memcpy(&texel, bits + pitch + 6 * 4, 4);
+  UnlockSurfaceData(blendStore);
+  EXPECT_EQ(texel >> 24, Colour(6, 1) >> 16);
   EXPECT_EQ(CurrentDrawState.CreateBlendGraph, 0) << "the setting is put back";
+
+  // Without Direct3D it is one 8-bit channel in memory.
+  TerminateGraphics();
+  StartSoftware();
+  const int memoryBlend = ImportGraphFileWithAlpha("plain.png");
+  ASSERT_NE(memoryBlend, -1);
+  EXPECT_EQ(GetGraphRecord(memoryBlend)->BlendGraphFlag, 1);
+  EXPECT_EQ(StoreOf(memoryBlend)->Image.Kind, 2);
 }
 
 TEST_F(GraphCreationTest, APaletteImageKeepsItsIndicesAndKey) {
@@ -257,6 +285,7 @@ TEST_F(GraphCreationTest, TheLostDisplayIsRebuiltInOrderAndTheHandlerCalledOnce)
   for (const bool fullScreen : {true, false}) {
     SCOPED_TRACE(fullScreen ? "full-screen reactivation" : "display change in a window");
     StartHardware(fullScreen, 16);
+    CurrentDrawState.Use3D = 0;  // the DirectDraw path: the recording 3D device draws no pixels
     SetInitializedFlag(1);
     ASSERT_EQ(SetDrawTarget(-2), 0);
     ASSERT_EQ(RegisterRestoreHandler(&CountingHandler), 0);

@@ -49,6 +49,8 @@ class PresentationTest : public ScreenTest {
       case Way::kHardware32:
         pd::test::SetDesktop(2048, 1200, bits);
         StartHardware();
+        // The DirectDraw path: the recording 3D device draws no pixels.
+        CurrentDrawState.Use3D = 0;
         break;
       case Way::kSoftwareBanned16:
       case Way::kSoftwareBanned32:
@@ -123,6 +125,7 @@ TEST_F(PresentationTest, EveryWayShowsTheBackScreenDoubledAtScaleTwo) {
 TEST_F(PresentationTest, FullScreenPresentKeepsTheFrameAndTheFlipTheOneBefore) {
   SetOsVersionCode(kOsWindowsVista);
   StartHardware(true, 16);
+  CurrentDrawState.Use3D = 0;  // the DirectDraw path: the recording 3D device draws no pixels
   SetVBlankWaitFlag(0);
   ASSERT_EQ(SetDrawTarget(-2), 0);
   pd::Surface* back = GetMainSurfaces().BackSurface.get();

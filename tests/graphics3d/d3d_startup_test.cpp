@@ -2,6 +2,7 @@
 // depth rules, the failures that send the library to software rendering,
 // and the end, loss and re-creation of the device.
 #include "tests/graphics3d/d3d_fixture.h"
+#include "engine/graphics/surface_3d.h"
 #include "tests/support/direct3d_startup_log.h"
 
 namespace d3d_engine_test {
@@ -42,7 +43,8 @@ TEST_F(StartupTest, HardwareStartLogsEveryStepAndUsesTheDevice) {
   CurrentDrawState.CreateDrawable = 0;
   const int graph = MakeBlankGraph(16, 16, 0);
   ASSERT_NE(graph, -1);
-  EXPECT_EQ(GetGraphRecord(graph)->TextureFlag, 0) << "graphics stay 2D until textures exist";
+  EXPECT_EQ(GetGraphRecord(graph)->TextureFlag, 1) << "a graphic asked for in 3D is a texture graphic";
+  EXPECT_GT(GetSurface3DCount(), 0);
 
   TerminateGraphics();
   EXPECT_FALSE(IsDirect3DRunning());
@@ -50,6 +52,7 @@ TEST_F(StartupTest, HardwareStartLogsEveryStepAndUsesTheDevice) {
   EXPECT_EQ(Record().InUse, 0);
   EXPECT_TRUE(LogHas("３Ｄデバイスの削除は正常に終了しました"));
   EXPECT_TRUE(LogHas("Direct3D 関連の終了処理は正常に終了しました"));
+  EXPECT_EQ(GetSurface3DCount(), 0) << "the end deletes every piece";
 }
 
 TEST_F(StartupTest, DeviceRule) {

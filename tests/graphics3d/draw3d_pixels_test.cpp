@@ -78,12 +78,10 @@ class Draw3DPixelTest : public Draw3DTest, public ::testing::WithParamInterface<
       for (int x = 0; x < width; ++x) row[x] = pixel(x, y, rng);
     }
     for (int want3D = 0; want3D < 2; ++want3D) {
-      EnableTextureGraphsForTest(want3D);
-      out[want3D] = MakeGraphFromImage(&image, nullptr, 1, 0, 0);
+      out[want3D] = MakeGraphFromImage(&image, nullptr, want3D, 0, 0);
       ASSERT_NE(out[want3D], -1);
       ASSERT_EQ(Graph(out[want3D]).TextureFlag, want3D);
     }
-    EnableTextureGraphsForTest(1);
     ReleaseGraphImage(&image);
   }
 
@@ -267,9 +265,9 @@ TEST_P(Draw3DPixelTest, EveryEntryMatchesTheSoftwarePath) {
       PaintBackground();
       ResetState();
       c.setup();
-      EnableTextureGraphsForTest(hard);  // boxes follow the texture graphics
+      CurrentDrawState.Use3D = hard;  // boxes follow the texture graphics
       EXPECT_EQ(c.draw(graphs[hard], 1), 0);
-      EnableTextureGraphsForTest(1);
+      CurrentDrawState.Use3D = 1;
       frames[hard] = ReadBack();
       ResetState();
     }

@@ -47,8 +47,9 @@ class StringDraw3DTest : public Direct3DTest {
   }
   void TearDown() override {
     SetStringGraphDraws({});
-    SetFontCacheHooks({});
+    // The fonts first: their cache graphs go through the hooks.
     ResetFontTable();
+    SetFontCacheHooks({});
     Direct3DTest::TearDown();
   }
   void Note(const std::string& what) {
@@ -123,6 +124,7 @@ TEST_F(StringDraw3DTest, SubtractIsEmulatedAroundTheText) {
 }
 
 TEST_F(StringDraw3DTest, MemoryCacheFontsTakeThe2DPath) {
+  SetFontCacheHooks({});  // no texture caches
   const int font = Font(0);
   ASSERT_EQ(GetFontRecord(font)->TextureCache, 0);
   SetBlendMode(3, 150);

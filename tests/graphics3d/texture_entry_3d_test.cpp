@@ -21,9 +21,7 @@ class TextureEntryTest : public Draw3DTest {
     Draw3DTest::SetUp();
     if (HasFailure()) return;
     texture_ = TextureGraph(32, 32);
-    EnableTextureGraphsForTest(0);
-    plain_ = MakeBlankGraph(32, 32, 0);
-    EnableTextureGraphsForTest(1);
+    plain_ = MakeBlankGraph(32, 32, 1);  // asked for in 2D
     ASSERT_EQ(Graph(plain_).TextureFlag, 0);
     TakeDraws();
     ClearTrace();
@@ -91,10 +89,11 @@ TEST_F(TextureEntryTest, BoxesGoThrough3D) {
   ASSERT_EQ(draws.size(), 2u);
   EXPECT_EQ(draws[0].type, static_cast<uint32_t>(d3d::kPrimTriangleList));
   EXPECT_EQ(draws[1].type, static_cast<uint32_t>(d3d::kPrimLineList));
-  // Without texture graphics (normal running for now) boxes stay 2D.
-  EnableTextureGraphsForTest(0);
+  // With 3D drawing off boxes stay 2D.
+  CurrentDrawState.Use3D = 0;
   EXPECT_EQ(PaintBox(0, 0, 10, 10, PackScreenColor(255, 0, 0), 1), 0);
   EXPECT_TRUE(TakeDraws().empty());
+  CurrentDrawState.Use3D = 1;
 }
 
 TEST_F(TextureEntryTest, SubtractDrawsBetweenTwoWhiteFills) {
