@@ -61,12 +61,12 @@ inline void SpinPause() {
 #endif
 }
 
-// What the converter writes. 5-6-5 frames are packed from 32-bit ones
-// here: the converter's own 16-bit paths interpolate or dither some
-// sources, and a frame must keep the top bits of each channel exactly.
 // Pixels the converter's fast paths handle at a time.
 constexpr int kConvertBlock = 16;
 
+// What the converter writes. 5-6-5 frames are packed from 32-bit ones
+// here: the converter's own 16-bit paths interpolate or dither some
+// sources, and a frame must keep the top bits of each channel exactly.
 AVPixelFormat OutputFormat(FrameLayout layout) {
   return layout == FrameLayout::kRgb24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGR0;
 }
