@@ -202,38 +202,72 @@ int TransImageRectToGraphSurface2D(const ImageRect& rect, int x, int y, const Gr
   return 0;
 }
 
-int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph) {
-  const Surface2D* surface = GetSurface2D(graph.Pieces[0]);
-  if (surface == nullptr) return -1;
-  SurfaceData* data = GetSurfaceData(surface->SurfaceDataHandle);
-  if (data == nullptr || frame.FrameBuffer == nullptr || frame.SampleFormat == nullptr) return -1;
+namespace {
+
+// The store of a graph's first piece, open for writing: its pixels, pitch
+// and colour format, locked when it is a display surface.
+struct MovieStore {
+  SurfaceData* data = nullptr;
   uint8_t* bits = nullptr;
   int pitch = 0;
   ColorFormat format{};
   bool locked = false;
-  if (ScreensInMemory() || data->MemImgFlag == 1) {
-    bits = data->Image.Pixels;
-    pitch = data->Image.Pitch;
-    format = *GetColorFormat(data->Image.Kind, 0, 0);
-  } else {
-    EndScene3DBeforeSurfaceAccess();
-    pd::LockedRect lock;
-    if (data->Surface == nullptr ||
-        data->Surface->Lock(nullptr, pd::kLockWait | pd::kLockWriteOnly, &lock) != pd::Result::kOk ||
-        !ColorFormatOfSurface(*data->Surface, &format)) {
-      if (lock.bits != nullptr) data->Surface->Unlock();
-      WriteLog("ムービーグラフィック転送先サーフェスのロックに失敗しました\n");
-      return -1;
-    }
-    bits = lock.bits;
-    pitch = lock.pitch;
-    locked = true;
+
+  ~MovieStore() {
+    if (locked) data->Surface->Unlock();
   }
+};
+
+// 0, or -1 for a bad piece or a failed lock (logged).
+int OpenMovieStore(const GraphRecord& graph, MovieStore* store) {
+  if (graph.Pieces.empty()) return -1;
+  const Surface2D* surface = GetSurface2D(graph.Pieces[0]);
+  if (surface == nullptr) return -1;
+  SurfaceData* data = GetSurfaceData(surface->SurfaceDataHandle);
+  if (data == nullptr) return -1;
+  store->data = data;
+  if (ScreensInMemory() || data->MemImgFlag == 1) {
+    store->bits = data->Image.Pixels;
+    store->pitch = data->Image.Pitch;
+    store->format = *GetColorFormat(data->Image.Kind, 0, 0);
+    return 0;
+  }
+  EndScene3DBeforeSurfaceAccess();
+  pd::LockedRect lock;
+  if (data->Surface == nullptr ||
+      data->Surface->Lock(nullptr, pd::kLockWait | pd::kLockWriteOnly, &lock) != pd::Result::kOk ||
+      !ColorFormatOfSurface(*data->Surface, &store->format)) {
+    if (lock.bits != nullptr) data->Surface->Unlock();
+    WriteLog("ムービーグラフィック転送先サーフェスのロックに失敗しました\n");
+    return -1;
+  }
+  store->bits = lock.bits;
+  store->pitch = lock.pitch;
+  store->locked = true;
+  return 0;
+}
+
+// The frame's pixels go into the store as they are (no conversion).
+bool SameDepth(const MovieFrame& frame, const ColorFormat& store) {
+  return frame.MovieKind != 2 && frame.SampleFormat->PixelByte * 8 == store.BitDepth;
+}
+
+}  // namespace
+
+int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph) {
+  if (graph.Pieces.empty() || GetSurface2D(graph.Pieces[0]) == nullptr) return -1;
+  if (frame.FrameBuffer == nullptr || frame.SampleFormat == nullptr) return -1;
+  MovieStore store;
+  if (OpenMovieStore(graph, &store) != 0) return -1;
+  const SurfaceData* data = store.data;
+  uint8_t* bits = store.bits;
+  const int pitch = store.pitch;
+  const ColorFormat& format = store.format;
   // The graph's size bounds the write, the frame's size the read.
   const int width = std::min<int>({graph.Width, frame.FrameWidth, data->Width});
   const int height = std::min<int>({graph.Height, frame.FrameHeight, data->Height});
   if (width > 0 && height > 0 && bits != nullptr) {
-    if (frame.MovieKind == 2 || frame.SampleFormat->PixelByte * 8 != format.BitDepth) {
+    if (!SameDepth(frame, format)) {
       const ImageRect rect{0, 0, width, height};
       ConvertColorBlt(bits, pitch, &format, frame.FrameBuffer, frame.FramePitch, frame.SampleFormat,
                       nullptr, 0, nullptr, 0, 0, &rect, 0, 0, 0, 0, 0, 0, 0);
@@ -250,6 +284,20 @@ int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph
       FillSpareBits(IntRect{0, 0, width, height}, bits, pitch, &format, 255);
     }
   }
-  if (locked) data->Surface->Unlock();
   return 0;
+}
+
+int WriteMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph, const MovieFrameWriter& write) {
+  if (frame.SampleFormat == nullptr || frame.FrameWidth <= 0 || frame.FrameHeight <= 0) return 0;
+  MovieStore store;
+  if (OpenMovieStore(graph, &store) != 0) return -1;
+  const SurfaceData* data = store.data;
+  if (store.bits == nullptr || !SameDepth(frame, store.format) || graph.Width < frame.FrameWidth ||
+      graph.Height < frame.FrameHeight || data->Width < frame.FrameWidth || data->Height < frame.FrameHeight ||
+      store.pitch < frame.FrameWidth * store.format.PixelByte) {
+    return 0;
+  }
+  if (!write(store.bits, store.pitch, frame.FrameHeight)) return 0;
+  FillSpareBits(IntRect{0, 0, frame.FrameWidth, frame.FrameHeight}, store.bits, store.pitch, &store.format, 255);
+  return 1;
 }

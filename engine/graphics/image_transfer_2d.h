@@ -7,6 +7,9 @@
 // context). Positions are store pixels; rectangles left, top, right, bottom.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include "engine/graphics/image/graph_image.h"
 #include "engine/graphics/image/image_rect.h"
 #include "engine/graphics/image/memimg.h"
@@ -42,6 +45,19 @@ struct MovieFrame {
 // Only the part both the frame and the graph cover is written. 0, or -1 for
 // a bad piece, a frame without pixels, or a failed lock.
 int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph);
+
+// Writes a movie's current frame into a store: `rows` rows `pitch` bytes
+// apart from `bits`, in the frame's own format. False when it wrote nothing.
+using MovieFrameWriter = std::function<bool(uint8_t* bits, int pitch, int rows)>;
+
+// The frame written straight into the graph's first piece by `write`
+// (FrameBuffer is not read), when it would be copied as it is and the store
+// takes all of it: not a 24-bit movie, the store's depth the frame's, graph
+// and store at least the frame's size. The spare bits are then set as after
+// TransMovieFrameToSurface2D's copy. 1 when written; 0 when the frame does
+// not fit that way or `write` declines (use TransMovieFrameToSurface2D);
+// -1 for a bad piece or a failed lock.
+int WriteMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph, const MovieFrameWriter& write);
 
 // The palette index whose drawing-palette entry equals key (compared on 24
 // bits for 32-bit images, on 16 bits otherwise), 0 when none does.

@@ -142,16 +142,29 @@ MovieRecord* MovieOf(int graph, int* result) {
 }
 
 void TakeFrame(const GraphRecord& graph, MovieRecord& movie) {
-  // A new frame is converted straight into FrameBuffer; without one
-  // FrameBuffer still holds the last frame taken.
-  movie.Stream->TakeCurrentFrame(&movie.FrameBuffer);
-  if (movie.MovieKind != 1) {
-    const MovieFrame frame{movie.MovieKind, &movie.SampleFormat, movie.FrameWidth, movie.FrameHeight,
-                           movie.FramePitch, movie.FrameBuffer.data()};
-    if (graph.TextureFlag != 0) {
-      if (g_uploader != nullptr) g_uploader(frame, graph);
-    } else {
-      TransMovieFrameToSurface2D(frame, graph);
+  const auto frame = [&movie] {
+    return MovieFrame{movie.MovieKind, &movie.SampleFormat, movie.FrameWidth, movie.FrameHeight,
+                      movie.FramePitch, movie.FrameBuffer.data()};
+  };
+  // A 2D graph whose store takes the frame as it is gets it converted
+  // straight into its store, without passing through FrameBuffer.
+  int written = 0;
+  if (movie.MovieKind != 1 && graph.TextureFlag == 0) {
+    pm::MovieStream* stream = movie.Stream.get();
+    written = WriteMovieFrameToSurface2D(frame(), graph, [stream](uint8_t* bits, int pitch, int rows) {
+      return stream->ConvertCurrentFrame(bits, pitch, rows);
+    });
+  }
+  if (written == 0) {
+    // A new frame is converted straight into FrameBuffer; without one
+    // FrameBuffer still holds the last frame taken.
+    movie.Stream->TakeCurrentFrame(&movie.FrameBuffer);
+    if (movie.MovieKind != 1) {
+      if (graph.TextureFlag != 0) {
+        if (g_uploader != nullptr) g_uploader(frame(), graph);
+      } else {
+        TransMovieFrameToSurface2D(frame(), graph);
+      }
     }
   }
   movie.LastPresentCount = GetPresentCount();

@@ -61,6 +61,9 @@ inline void SpinPause() {
 #endif
 }
 
+// Pixels the converter's fast paths handle at a time.
+constexpr int kConvertBlock = 16;
+
 // What the converter writes. 5-6-5 frames are packed from 32-bit ones
 // here: the converter's own 16-bit paths interpolate or dither some
 // sources, and a frame must keep the top bits of each channel exactly.
@@ -208,7 +211,7 @@ struct MovieStream::State {
   mutable SwsContext* scaler = nullptr;
   mutable int scaler_width = 0, scaler_height = 0, scaler_format = -1;  // what it converts from
   mutable Picture converting;          // a reference to the picture being converted
-  mutable std::vector<uint8_t> wide;   // 32-bit frame that 5-6-5 frames are packed from
+  mutable std::vector<uint8_t> wide;   // staging: 5-6-5 frames are packed from it, rows of other widths copied
   mutable std::vector<uint8_t> current;  // CopyCurrentFrame's pixels (zeroed at open)
   mutable int64_t converted_number = -1;  // the frame in `current`
 
@@ -496,16 +499,31 @@ struct MovieStream::State {
       scaler_height = picture.height;
       scaler_format = picture.format;
     }
+    // The converter's fast paths work on blocks of pixels: on a row that is
+    // not a whole number of blocks they write past its end and leave its
+    // last pixels unset. Such frames, and 5-6-5 ones (packed from 32 bits),
+    // are converted into a staging buffer with whole blocks per row and
+    // room after the last, and their rows copied out.
     const bool packed16 = layout == FrameLayout::kRgb565;
-    const int wide_pitch = width * 4;
-    if (packed16) wide.resize(static_cast<size_t>(wide_pitch) * static_cast<size_t>(height) + 64);
-    uint8_t* planes[4] = {packed16 ? wide.data() : dst, nullptr, nullptr, nullptr};
-    int pitches[4] = {packed16 ? wide_pitch : dst_pitch, 0, 0, 0};
+    const bool staged = packed16 || width % kConvertBlock != 0;
+    const int out_bytes = layout == FrameLayout::kRgb24 ? 3 : 4;
+    const int staged_pitch = (width + kConvertBlock - 1) / kConvertBlock * kConvertBlock * out_bytes;
+    if (staged) wide.resize(static_cast<size_t>(staged_pitch) * (static_cast<size_t>(height) + 1) + 64);
+    uint8_t* planes[4] = {staged ? wide.data() : dst, nullptr, nullptr, nullptr};
+    int pitches[4] = {staged ? staged_pitch : dst_pitch, 0, 0, 0};
     const bool converted =
         scaler != nullptr && sws_scale(scaler, picture.data, picture.linesize, 0, picture.height, planes, pitches) > 0;
     av_frame_unref(converting.get());
     if (!converted) return -1;
-    if (packed16) PackRgb565(wide.data(), wide_pitch, dst, dst_pitch, width, height);
+    if (packed16) {
+      PackRgb565(wide.data(), staged_pitch, dst, dst_pitch, width, height);
+    } else if (staged) {
+      const size_t row_bytes = static_cast<size_t>(width) * static_cast<size_t>(out_bytes);
+      for (int y = 0; y < height; ++y) {
+        std::memcpy(dst + static_cast<ptrdiff_t>(y) * dst_pitch, wide.data() + static_cast<ptrdiff_t>(y) * staged_pitch,
+                    row_bytes);
+      }
+    }
     return number;
   }
 
@@ -900,6 +918,13 @@ bool MovieStream::TakeCurrentFrame(std::vector<uint8_t>* frame) {
   std::lock_guard<std::mutex> lock(s.mutex);
   s.taken_number = number;
   return true;
+}
+
+bool MovieStream::ConvertCurrentFrame(uint8_t* dst, int dst_pitch, int rows) const {
+  const State& s = *state_;
+  if (dst == nullptr || rows < s.height || dst_pitch < s.width * BytesPerPixel(s.layout)) return false;
+  std::lock_guard<std::mutex> converting_lock(s.convert_mutex);
+  return s.ConvertCurrent(dst, dst_pitch) >= 0;
 }
 
 int64_t MovieStream::CurrentFrameNumber() const {

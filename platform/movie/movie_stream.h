@@ -125,6 +125,14 @@ class MovieStream {
   // caller that always passes the same buffer holds the current frame in
   // it after every call.
   bool TakeCurrentFrame(std::vector<uint8_t>* frame);
+  // The current frame converted straight into dst: `rows` rows `dst_pitch`
+  // bytes apart (a row may be longer than the frame's). Nothing is written
+  // past the frame's own pixels in each row, nor past the last row, so dst
+  // needs no slack. False, with dst left alone, when the buffer is too
+  // small (rows < Height(), or dst_pitch shorter than a row of pixels),
+  // there is no frame yet, or it cannot be converted. Leaves what
+  // TakeCurrentFrame hands over as it was.
+  bool ConvertCurrentFrame(uint8_t* dst, int dst_pitch, int rows) const;
   // Index of the current frame in decode order, -1 before the first.
   int64_t CurrentFrameNumber() const;
 

@@ -441,4 +441,62 @@ TEST_F(MovieGraphTest, ArchiveMembersPlayFromATemporaryCopy) {
 }
 
 }  // namespace
+
+// A 2D graph gets its frames converted straight into its store; the pixels
+// (spare bits included) are those that the copy through the movie's frame
+// buffer gives, for odd sizes whose store rows are longer than the frame's.
+TEST_F(MovieGraphTest, FramesWrittenStraightIntoTheStoreMatchTheCopiedOnes) {
+  struct Case {
+    pm::ClipCodec codec;
+    int width, height;
+  } const cases[] = {{pm::ClipCodec::kLossless, 37, 23}, {pm::ClipCodec::kLossy, 42, 30}};
+  for (const Case& c : cases) {
+    for (const int bits : {16, 32}) {
+      SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " at " << bits << " bits");
+      UseSoftwareRendering(bits);
+      pm::ClipOptions o;
+      o.codec = c.codec;
+      o.width = c.width;
+      o.height = c.height;
+      o.frames = 6;
+      o.sound = false;
+      const std::string clip = WriteClip(c.codec == pm::ClipCodec::kLossless ? "odd.mkv" : "odd.mpg", o);
+      const int direct = OpenMovieGraph(clip.c_str(), 0, 0);
+      const int copied = OpenMovieGraph(clip.c_str(), 0, 0);
+      ASSERT_NE(direct, -1);
+      ASSERT_NE(copied, -1);
+      PlayGraphMovie(direct);
+      clock_.Advance(120);
+      ASSERT_EQ(UpdateMovieFrame(direct, 1), 0);
+      MovieRecord* movie = Movie(direct);
+      ASSERT_EQ(movie->Stream->CurrentFrameNumber(), 3);
+      // The frame went into the store without being handed over.
+      std::vector<uint8_t> frame;
+      ASSERT_TRUE(movie->Stream->TakeCurrentFrame(&frame));
+      // The old road: the handed-over frame copied into the other graph.
+      const MovieFrame copy{movie->MovieKind, &movie->SampleFormat, movie->FrameWidth,
+                            movie->FrameHeight, movie->FramePitch, frame.data()};
+      ASSERT_EQ(TransMovieFrameToSurface2D(copy, *GetGraphRecord(copied)), 0);
+      const auto store = [](int graph) -> const MEMIMG& {
+        return GetSurfaceData(GetSurface2D(GetGraphRecord(graph)->Pieces[0])->SurfaceDataHandle)->Image;
+      };
+      const MEMIMG& a = store(direct);
+      const MEMIMG& b = store(copied);
+      const int rowBytes = c.width * bits / 8;
+      EXPECT_GT(a.Pitch, rowBytes);
+      int badRows = 0;
+      for (int y = 0; y < c.height; ++y) {
+        badRows += std::memcmp(a.Pixels + static_cast<ptrdiff_t>(y) * a.Pitch,
+                               b.Pixels + static_cast<ptrdiff_t>(y) * b.Pitch, static_cast<size_t>(rowBytes)) != 0;
+      }
+      EXPECT_EQ(badRows, 0);
+      if (c.codec == pm::ClipCodec::kLossless) {
+        EXPECT_EQ(Mismatches(direct, o, 3), 0);
+      }
+      ReleaseGraph(direct, 0);
+      ReleaseGraph(copied, 0);
+    }
+  }
+}
+
 }  // namespace graphics_test

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/movie/movie_clip_writer.h"
@@ -191,6 +192,64 @@ TEST_F(MovieStreamTest, WhatIsRefused) {
   clock_.Advance(40);
   movie->RenderAudio(sound.data(), 100);
   EXPECT_EQ(sound, std::vector<int16_t>(200, 7));  // left as it was
+}
+
+// Converting straight into a caller's buffer gives the bytes that the
+// hand-over gives, for odd sizes, both codecs and every layout, with rows
+// exactly as long as the pixels or longer: nothing is written between the
+// rows or past the last one, and the hand-over is not used up.
+TEST_F(MovieStreamTest, ConvertingIntoABufferMatchesTheHandOver) {
+  struct Case {
+    pm::ClipCodec codec;
+    int width, height;
+  } const cases[] = {{pm::ClipCodec::kLossless, 37, 23}, {pm::ClipCodec::kLossless, 64, 48},
+                     {pm::ClipCodec::kLossy, 42, 30}, {pm::ClipCodec::kLossy, 50, 36},
+                     {pm::ClipCodec::kLossy, 48, 32}, {pm::ClipCodec::kLossy, 64, 30}};
+  constexpr uint8_t kUntouched = 0xA5;
+  constexpr size_t kGuard = 256;
+  for (const Case& c : cases) {
+    pm::ClipOptions o;
+    o.codec = c.codec;
+    o.width = c.width;
+    o.height = c.height;
+    o.frames = 6;
+    o.sound = false;
+    for (const pm::FrameLayout layout : {pm::FrameLayout::kRgb565, pm::FrameLayout::kXrgb8888, pm::FrameLayout::kRgb24}) {
+      for (const int extra : {0, 1, 12}) {
+        SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " layout " << static_cast<int>(layout)
+                                          << " extra " << extra);
+        auto movie = Open(o, layout);
+        ASSERT_NE(movie, nullptr);
+        const int row_bytes = c.width * pm::BytesPerPixel(layout);
+        const int pitch = row_bytes + extra;
+        std::vector<uint8_t> direct(static_cast<size_t>(pitch) * static_cast<size_t>(c.height) + kGuard, kUntouched);
+        const std::vector<uint8_t> blank = direct;
+        EXPECT_FALSE(movie->ConvertCurrentFrame(direct.data(), pitch, c.height));  // no frame yet
+        movie->Run();
+        clock_.Advance(120);
+        ASSERT_EQ(movie->WaitUpdate(), pm::UpdateStatus::kDone);
+        // Too small a buffer: refused, nothing written.
+        EXPECT_FALSE(movie->ConvertCurrentFrame(direct.data(), pitch, c.height - 1));
+        EXPECT_FALSE(movie->ConvertCurrentFrame(direct.data(), row_bytes - 1, c.height + 1));
+        ASSERT_EQ(direct, blank);
+        ASSERT_TRUE(movie->ConvertCurrentFrame(direct.data(), pitch, c.height));
+        std::vector<uint8_t> taken;
+        ASSERT_TRUE(movie->TakeCurrentFrame(&taken));  // still to be handed over
+        int bad_rows = 0, touched = 0;
+        for (int y = 0; y < c.height; ++y) {
+          const uint8_t* got = direct.data() + static_cast<size_t>(y) * static_cast<size_t>(pitch);
+          bad_rows += std::memcmp(got, taken.data() + static_cast<size_t>(y) * static_cast<size_t>(movie->FramePitch()),
+                                  static_cast<size_t>(row_bytes)) != 0;
+          for (int x = row_bytes; x < pitch; ++x) touched += got[x] != kUntouched;
+        }
+        for (size_t i = static_cast<size_t>(pitch) * static_cast<size_t>(c.height); i < direct.size(); ++i) {
+          touched += direct[i] != kUntouched;
+        }
+        EXPECT_EQ(bad_rows, 0);
+        EXPECT_EQ(touched, 0);
+      }
+    }
+  }
 }
 
 }  // namespace
