@@ -169,6 +169,29 @@ void GlSurface::AfterMemoryWrite(display::Surface& /*surface*/, const display::R
   residency_ = Residency::kMemoryNewer;
 }
 
+bool GlSurface::CopyNewerOut(display::Surface& /*surface*/, const display::Rect& area, uint8_t* out,
+                             int32_t pitch) {
+  if (residency_ != Residency::kGlNewer || framebuffer_ == 0 || out == nullptr || area.Empty()) return false;
+  if (pitch <= 0 || pitch % format_.bytes != 0 || area.left < 0 || area.top < 0 || area.right > width_ ||
+      area.bottom > height_) {
+    return false;
+  }
+  RequireGlThread("surface access after a 3D draw");
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glPixelStorei(GL_PACK_ROW_LENGTH, pitch / format_.bytes);
+  glReadPixels(area.left, area.top, area.Width(), area.Height(), format_.format, format_.type, out);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  if (!spare_filled_) {
+    display::Surface::CompanionMemory m;
+    m.bits = out;
+    m.pitch = pitch;
+    m.backed = display::Rect{0, 0, area.Width(), area.Height()};
+    OrSpareBits(m, format_);
+  }
+  return true;
+}
+
 void GlSurface::Sync(display::Surface& surface) {
   if (residency_ == Residency::kGlNewer) ReadBack(surface);
 }

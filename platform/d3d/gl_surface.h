@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/display/companion_copy.h"
 #include "platform/display/surface.h"
 
 namespace platform::d3d {
@@ -39,6 +40,7 @@ struct GlFormat {
 bool GlFormatFor(const display::PixelFormat& format, GlFormat* out);
 
 class GlSurface final : public display::SurfaceCompanion,
+                        public display::CompanionCopyOut,
                         public std::enable_shared_from_this<GlSurface> {
  public:
   enum class Residency { kMemoryNewer, kInSync, kGlNewer };
@@ -52,6 +54,9 @@ class GlSurface final : public display::SurfaceCompanion,
   void BeforeMemoryAccess(display::Surface& surface) override;
   void AfterMemoryWrite(display::Surface& surface) override;
   void AfterMemoryWrite(display::Surface& surface, const display::Rect& written) override;
+  // After a draw: reads `area` from GL straight into `out`.
+  bool CopyNewerOut(display::Surface& surface, const display::Rect& area, uint8_t* out,
+                    int32_t pitch) override;
 
   // Brings the copy up to date and binds it to the active texture unit.
   void BindTexture(display::Surface& surface);

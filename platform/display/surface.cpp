@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/display/clipper.h"
+#include "platform/display/companion_copy.h"
 #include "platform/display/device_context.h"
 #include "platform/display/display_state.h"
 #include "platform/display/palette.h"
@@ -307,6 +308,18 @@ Result Surface::BltFast(int32_t x, int32_t y, Surface* source, const Rect* src_r
   if (visible.Empty()) return Result::kOk;
   const Rect part{s.left + (visible.left - d.left), s.top + (visible.top - d.top),
                   s.left + (visible.right - d.left), s.top + (visible.bottom - d.top)};
+  // A plain copy out of a surface whose newer pixels are held by its
+  // companion (a 3D target after a draw) takes only the rectangle from
+  // there, straight into this surface, instead of the whole surface into
+  // the source's memory and then the rectangle from there.
+  auto* copy_out = dynamic_cast<CompanionCopyOut*>(source->companion_.get());
+  if (copy_out != nullptr && key_ptr == nullptr && source != this && Contains(src.backed, part)) {
+    NoteReadLocked();
+    if (copy_out->CopyNewerOut(*source, part, dst.At(visible.left, visible.top), dst.pitch)) {
+      NoteWriteLocked(visible);
+      return Result::kOk;
+    }
+  }
   std::shared_ptr<PixelStore> temp;
   PixelPlane readable;
   if (!ReadableSource(src, part, dst, visible, &temp, &readable)) return Result::kOutOfMemory;

@@ -131,6 +131,46 @@ TEST_F(GlDeviceObjectTest, MemoryAndGlStayInStep) {
   EXPECT_EQ(PixelAt(*copy, 1, 4), 0xFFFF0000u);
 }
 
+// A copy of part of a target after a draw, into another surface at an
+// offset and another pitch: only that rectangle arrives, with the spare
+// bits set, and the target itself still reads what was drawn.
+TEST_F(GlDeviceObjectTest, APartialBlitOutOfADrawnTargetTakesOnlyItsRectangle) {
+  struct Case {
+    const char* what;
+    PixelFormat format;
+    uint32_t background, texel, untouched;
+  };
+  const Case cases[] = {
+      {"x8r8g8b8", TextureFormatX8R8G8B8(), 0xFF000000u, 0xFF0000FFu, 0x00123456u},
+      {"r5g6b5", display::Rgb565Format(), 0u, 0xF800u, 0x1234u},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SurfacePtr target = MakeTarget(8, 8, c.format, c.background);
+    SurfacePtr texture = MakeSurface(8, 8, c.format, display::kCapsTexture);
+    Fill(*texture, c.texel);
+    SelectTexture();
+    ASSERT_EQ(device_->SetTexture(0, texture), Result::kOk);
+    std::vector<VertexTextured> left;
+    AppendQuad(&left, -0.5f, -0.5f, 3.5f, 7.5f, 0xFFFFFFFF);
+    ASSERT_EQ(DrawQuads(left), Result::kOk);
+    SurfacePtr copy = MakeSurface(13, 9, c.format, display::kCapsOffscreenPlain);
+    Fill(*copy, c.untouched);
+    const display::Rect part{2, 1, 6, 7};
+    ASSERT_EQ(copy->BltFast(3, 2, target.get(), &part, display::kBltFastWait), Result::kOk);
+    for (int32_t y = 0; y < 9; ++y) {
+      for (int32_t x = 0; x < 13; ++x) {
+        const bool inside = x >= 3 && x < 7 && y >= 2 && y < 8;
+        const uint32_t want = !inside ? c.untouched : (x - 3 + part.left < 4 ? c.texel : c.background);
+        ASSERT_EQ(PixelAt(*copy, x, y), want) << x << "," << y;
+      }
+    }
+    EXPECT_EQ(PixelAt(*target, 1, 6), c.texel);
+    EXPECT_EQ(PixelAt(*target, 7, 0), c.background);
+    ASSERT_EQ(device_->SetTexture(0, nullptr), Result::kOk);
+  }
+}
+
 TEST_F(GlDeviceObjectTest, LoadCopiesIntoATextureTheNextDrawUses) {
   SurfacePtr target = MakeTarget(8, 8, display::Rgb565Format(), 0);
   SurfacePtr texture = MakeSurface(8, 8, display::Rgb565Format(), display::kCapsTexture);
