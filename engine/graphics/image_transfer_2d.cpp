@@ -297,7 +297,14 @@ int WriteMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph
       store.pitch < frame.FrameWidth * store.format.PixelByte) {
     return 0;
   }
-  if (!write(store.bits, store.pitch, frame.FrameHeight)) return 0;
-  FillSpareBits(IntRect{0, 0, frame.FrameWidth, frame.FrameHeight}, store.bits, store.pitch, &store.format, 255);
+  const MovieFrameWrite wrote = write(store.bits, store.pitch, frame.FrameHeight);
+  if (wrote == MovieFrameWrite::kNothing) return 0;
+  // A writer that set each pixel's top byte has already set spare bits
+  // that are that byte; any other spare bits are set here.
+  const bool spareSet = wrote == MovieFrameWrite::kWrittenTopByteSet && store.format.BitDepth == 32 &&
+                        store.format.SpareMask == 0xFF000000u;
+  if (!spareSet) {
+    FillSpareBits(IntRect{0, 0, frame.FrameWidth, frame.FrameHeight}, store.bits, store.pitch, &store.format, 255);
+  }
   return 1;
 }

@@ -46,15 +46,20 @@ struct MovieFrame {
 // a bad piece, a frame without pixels, or a failed lock.
 int TransMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph);
 
+// What a MovieFrameWriter did: nothing, the frame, or the frame with the
+// top byte of every 32-bit pixel written as 0xFF.
+enum class MovieFrameWrite { kNothing, kWritten, kWrittenTopByteSet };
+
 // Writes a movie's current frame into a store: `rows` rows `pitch` bytes
-// apart from `bits`, in the frame's own format. False when it wrote nothing.
-using MovieFrameWriter = std::function<bool(uint8_t* bits, int pitch, int rows)>;
+// apart from `bits`, in the frame's own format.
+using MovieFrameWriter = std::function<MovieFrameWrite(uint8_t* bits, int pitch, int rows)>;
 
 // The frame written straight into the graph's first piece by `write`
 // (FrameBuffer is not read), when it would be copied as it is and the store
 // takes all of it: not a 24-bit movie, the store's depth the frame's, graph
 // and store at least the frame's size. The spare bits are then set as after
-// TransMovieFrameToSurface2D's copy. 1 when written; 0 when the frame does
+// TransMovieFrameToSurface2D's copy, unless the writer set the top byte and
+// the spare bits are exactly that byte. 1 when written; 0 when the frame does
 // not fit that way or `write` declines (use TransMovieFrameToSurface2D);
 // -1 for a bad piece or a failed lock.
 int WriteMovieFrameToSurface2D(const MovieFrame& frame, const GraphRecord& graph, const MovieFrameWriter& write);

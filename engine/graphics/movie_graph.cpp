@@ -152,7 +152,10 @@ void TakeFrame(const GraphRecord& graph, MovieRecord& movie) {
   if (movie.MovieKind != 1 && graph.TextureFlag == 0) {
     pm::MovieStream* stream = movie.Stream.get();
     written = WriteMovieFrameToSurface2D(frame(), graph, [stream](uint8_t* bits, int pitch, int rows) {
-      return stream->ConvertCurrentFrame(bits, pitch, rows);
+      if (!stream->ConvertCurrentFrame(bits, pitch, rows)) return MovieFrameWrite::kNothing;
+      // The stream's 32-bit pixels come with their top byte 0xFF.
+      return stream->Layout() == pm::FrameLayout::kXrgb8888 ? MovieFrameWrite::kWrittenTopByteSet
+                                                             : MovieFrameWrite::kWritten;
     });
   }
   if (written == 0) {

@@ -17,6 +17,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -67,8 +68,24 @@ constexpr int kConvertBlock = 16;
 // What the converter writes. 5-6-5 frames are packed from 32-bit ones
 // here: the converter's own 16-bit paths interpolate or dither some
 // sources, and a frame must keep the top bits of each channel exactly.
+// 32-bit frames are asked for with an alpha byte, which the converter
+// fills opaque (0xFF) for a source without alpha; a source with alpha has
+// it set afterwards (SetFourthBytes).
 AVPixelFormat OutputFormat(FrameLayout layout) {
-  return layout == FrameLayout::kRgb24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGR0;
+  return layout == FrameLayout::kRgb24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA;
+}
+
+bool HasAlpha(int format) {
+  const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(format));
+  return d == nullptr || (d->flags & AV_PIX_FMT_FLAG_ALPHA) != 0;
+}
+
+// The fourth byte of each of `width` 32-bit pixels in `height` rows set to 0xFF.
+void SetFourthBytes(uint8_t* out, int pitch, int width, int height) {
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = out + static_cast<ptrdiff_t>(y) * pitch;
+    for (int x = 0; x < width; ++x) row[x * 4 + 3] = 0xFF;
+  }
 }
 
 void PackRgb565(const uint8_t* wide, int wide_pitch, uint8_t* out, int pitch, int width, int height) {
@@ -513,8 +530,12 @@ struct MovieStream::State {
     int pitches[4] = {staged ? staged_pitch : dst_pitch, 0, 0, 0};
     const bool converted =
         scaler != nullptr && sws_scale(scaler, picture.data, picture.linesize, 0, picture.height, planes, pitches) > 0;
+    const bool source_alpha = HasAlpha(picture.format);
     av_frame_unref(converting.get());
     if (!converted) return -1;
+    if (layout == FrameLayout::kXrgb8888 && source_alpha) {
+      SetFourthBytes(staged ? wide.data() : dst, staged ? staged_pitch : dst_pitch, width, height);
+    }
     if (packed16) {
       PackRgb565(wide.data(), staged_pitch, dst, dst_pitch, width, height);
     } else if (staged) {

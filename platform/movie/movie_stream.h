@@ -32,6 +32,9 @@
 
 namespace platform::movie {
 
+// Pixel layouts of the frames handed out. kXrgb8888 pixels are B, G, R in
+// their first three bytes and 0xFF in the fourth in every converted frame,
+// whatever the source has.
 enum class FrameLayout { kRgb565, kXrgb8888, kRgb24 };
 int BytesPerPixel(FrameLayout layout);
 // Row size in bytes of a frame `width` pixels wide: rounded up to 4.

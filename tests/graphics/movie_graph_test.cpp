@@ -465,6 +465,12 @@ TEST_F(MovieGraphTest, FramesWrittenStraightIntoTheStoreMatchTheCopiedOnes) {
       const int copied = OpenMovieGraph(clip.c_str(), 0, 0);
       ASSERT_NE(direct, -1);
       ASSERT_NE(copied, -1);
+      const auto store = [](int graph) -> const MEMIMG& {
+        return GetSurfaceData(GetSurface2D(GetGraphRecord(graph)->Pieces[0])->SurfaceDataHandle)->Image;
+      };
+      // Spare bits cleared beforehand: the direct road must set them.
+      const MEMIMG& a = store(direct);
+      std::memset(a.Pixels, 0, static_cast<size_t>(a.Pitch) * static_cast<size_t>(c.height));
       PlayGraphMovie(direct);
       clock_.Advance(120);
       ASSERT_EQ(UpdateMovieFrame(direct, 1), 0);
@@ -477,10 +483,6 @@ TEST_F(MovieGraphTest, FramesWrittenStraightIntoTheStoreMatchTheCopiedOnes) {
       const MovieFrame copy{movie->MovieKind, &movie->SampleFormat, movie->FrameWidth,
                             movie->FrameHeight, movie->FramePitch, frame.data()};
       ASSERT_EQ(TransMovieFrameToSurface2D(copy, *GetGraphRecord(copied)), 0);
-      const auto store = [](int graph) -> const MEMIMG& {
-        return GetSurfaceData(GetSurface2D(GetGraphRecord(graph)->Pieces[0])->SurfaceDataHandle)->Image;
-      };
-      const MEMIMG& a = store(direct);
       const MEMIMG& b = store(copied);
       const int rowBytes = c.width * bits / 8;
       EXPECT_GT(a.Pitch, rowBytes);
@@ -490,6 +492,14 @@ TEST_F(MovieGraphTest, FramesWrittenStraightIntoTheStoreMatchTheCopiedOnes) {
                                b.Pixels + static_cast<ptrdiff_t>(y) * b.Pitch, static_cast<size_t>(rowBytes)) != 0;
       }
       EXPECT_EQ(badRows, 0);
+      if (bits == 32) {
+        ASSERT_EQ(a.Format->SpareMask, 0xFF000000u);
+        int notSet = 0;
+        for (int y = 0; y < c.height; ++y) {
+          for (int x = 0; x < c.width; ++x) notSet += a.Pixels[static_cast<ptrdiff_t>(y) * a.Pitch + x * 4 + 3] != 0xFF;
+        }
+        EXPECT_EQ(notSet, 0);
+      }
       if (c.codec == pm::ClipCodec::kLossless) {
         EXPECT_EQ(Mismatches(direct, o, 3), 0);
       }

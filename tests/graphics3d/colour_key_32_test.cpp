@@ -3,8 +3,9 @@
 // colour with the format's spare bits set, so every way pixels reach a 2D
 // graphic must leave them set, or keyed pixels would be drawn. Sources
 // whose pixels lack them: a 32-bit image of the screen's layout (copied
-// as it is), a part of one, a movie frame of the screen's depth and a
-// read-back of target pixels; a 24-bit image (converted) beside them.
+// as it is), a part of one, a movie frame of the screen's depth (copied, or
+// written straight into the store) and a read-back of target pixels; a
+// 24-bit image (converted) beside them.
 #include <cstring>
 #include <functional>
 #include <string>
@@ -164,6 +165,30 @@ std::vector<KeyCase> KeyCases() {
                        return -1;
                      return graph;
                    }});
+  // A frame written straight into the store: by a writer that sets each
+  // pixel's top byte itself (the store's spare bits are that byte), and by
+  // one that leaves the top byte clear, whose frame needs the spare-bit pass.
+  for (const bool topByteSet : {true, false}) {
+    cases.push_back({std::string("movie frame written into the store, top byte ") + (topByteSet ? "set" : "clear"),
+                     [topByteSet] {
+                       ColorFormat format{};
+                       CreateColorFormat(&format, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+                       const MovieFrame frame{0, &format, kSide, kSide, kSide * 4, nullptr};
+                       const int graph = MakeBlankGraph(kSide, kSide, 1);
+                       if (graph == -1) return -1;
+                       const auto write = [topByteSet](uint8_t* bits, int pitch, int rows) {
+                         for (int y = 0; y < rows; ++y) {
+                           for (int x = 0; x < kSide; ++x) {
+                             const uint32_t v = ColourAt(x, y) | (topByteSet ? 0xFF000000u : 0u);
+                             std::memcpy(bits + y * pitch + x * 4, &v, 4);
+                           }
+                         }
+                         return topByteSet ? MovieFrameWrite::kWrittenTopByteSet : MovieFrameWrite::kWritten;
+                       };
+                       if (WriteMovieFrameToSurface2D(frame, *GetGraphRecord(graph), write) != 1) return -1;
+                       return graph;
+                     }});
+  }
   cases.push_back(
       {"read back from the target",
        [] {

@@ -235,18 +235,24 @@ TEST_F(MovieStreamTest, ConvertingIntoABufferMatchesTheHandOver) {
         ASSERT_TRUE(movie->ConvertCurrentFrame(direct.data(), pitch, c.height));
         std::vector<uint8_t> taken;
         ASSERT_TRUE(movie->TakeCurrentFrame(&taken));  // still to be handed over
-        int bad_rows = 0, touched = 0;
+        // 32-bit pixels come with their fourth byte 0xFF on both roads (the
+        // buffer held 0xA5 there before).
+        int bad_rows = 0, touched = 0, not_opaque = 0;
         for (int y = 0; y < c.height; ++y) {
           const uint8_t* got = direct.data() + static_cast<size_t>(y) * static_cast<size_t>(pitch);
-          bad_rows += std::memcmp(got, taken.data() + static_cast<size_t>(y) * static_cast<size_t>(movie->FramePitch()),
-                                  static_cast<size_t>(row_bytes)) != 0;
+          const uint8_t* handed = taken.data() + static_cast<size_t>(y) * static_cast<size_t>(movie->FramePitch());
+          bad_rows += std::memcmp(got, handed, static_cast<size_t>(row_bytes)) != 0;
           for (int x = row_bytes; x < pitch; ++x) touched += got[x] != kUntouched;
+          if (layout == pm::FrameLayout::kXrgb8888) {
+            for (int x = 3; x < row_bytes; x += 4) not_opaque += (got[x] != 0xFF) + (handed[x] != 0xFF);
+          }
         }
         for (size_t i = static_cast<size_t>(pitch) * static_cast<size_t>(c.height); i < direct.size(); ++i) {
           touched += direct[i] != kUntouched;
         }
         EXPECT_EQ(bad_rows, 0);
         EXPECT_EQ(touched, 0);
+        EXPECT_EQ(not_opaque, 0);
       }
     }
   }
