@@ -27,7 +27,10 @@ std::string MixedText() {
 void BM_StrFindChar(benchmark::State& state) {
   const std::string text = MixedText();
   for (auto _ : state) {
-    const char* p = text.c_str();
+    // Passed as a constant: GCC 12 builds the read-write form of
+    // DoNotOptimize on a pointer so that, with the sanitizers on, the
+    // pointer reads back as null.
+    const char* const p = text.c_str();
     benchmark::DoNotOptimize(p);
     benchmark::DoNotOptimize(StrFindChar(p, '\n'));
   }
@@ -38,7 +41,10 @@ BENCHMARK(BM_StrFindChar);
 void BM_StrFindChar_Reference_strchr(benchmark::State& state) {
   const std::string text = MixedText();
   for (auto _ : state) {
-    const char* p = text.c_str();
+    // Passed as a constant: GCC 12 builds the read-write form of
+    // DoNotOptimize on a pointer so that, with the sanitizers on, the
+    // pointer reads back as null.
+    const char* const p = text.c_str();
     benchmark::DoNotOptimize(p);
     benchmark::DoNotOptimize(std::strchr(p, '\n'));
   }

@@ -46,64 +46,86 @@ softrender_bench::RatioSummary& Registry() {
   return summary;
 }
 
-struct Bench {
+// The display, the OpenGL Direct3D object, the 16 and 32-bit targets, the
+// texture and a device on them with the quads; made for each benchmark
+// from the library's reset state and taken down at its end.
+class Bench {
+  engine_bench::FreshLibrary fresh_;
+
+ public:
+  Bench() { ok = Start(); }
+  Bench(const Bench&) = delete;
+  Bench& operator=(const Bench&) = delete;
+
   display::DevicePtr display;
   std::shared_ptr<Direct3D> d3d;
   Device3DPtr device;
   display::SurfacePtr target16, target32, texture;
   std::vector<VertexTextured> quads;  // kQuads x 6 vertices
   bool ok = false;
+
+ private:
+  bool Start();
 };
 
 display::SurfacePtr MakeSurface(Bench& b, int32_t w, int32_t h, const PixelFormat& f) {
   return engine_bench::MakeSurface(*b.display, display::kCapsTexture | display::kCaps3DDevice, w, h, f);
 }
 
-Bench& TheBench() {
-  static Bench* bench = [] {
-    auto* b = new Bench;
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    display::test::SetDesktop(1024, 768, 32);
-    if (display::CreateDevice(&b->display) != Result::kOk) return b;
-    InstallOpenGlDirect3D();
-    if (QueryDirect3D(*b->display, &b->d3d) != Result::kOk) return b;
-    b->target16 = MakeSurface(*b, kW, kH, TextureFormatR5G6B5());
-    b->target32 = MakeSurface(*b, kW, kH, TextureFormatX8R8G8B8());
-    b->texture = MakeSurface(*b, 32, 32, TextureFormatA8R8G8B8());
-    display::LockedRect lock;
-    b->texture->Lock(nullptr, 0, &lock);
-    std::mt19937 rng(7);
-    for (int32_t y = 0; y < 32; ++y) {
-      auto* row = reinterpret_cast<uint32_t*>(lock.bits + y * lock.pitch);
-      for (int32_t x = 0; x < 32; ++x) row[x] = static_cast<uint32_t>(rng()) | 0xFF000000u;
-    }
-    b->texture->Unlock();
-    if (b->d3d->CreateDevice(DeviceKind::kTnLHal, b->target16, &b->device) != Result::kOk) return b;
-    Device3D& d = *b->device;
-    d.SetRenderState(kRsShadeMode, kShadeFlat);
-    d.SetTextureStageState(0, kTssColorOp, kTopSelectArg1);
-    d.SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
-    d.SetTextureStageState(0, kTssAddress, kAddressClamp);
-    d.SetTexture(0, b->texture);
-    for (int i = 0; i < kQuads; ++i) {
-      const float x = static_cast<float>(rng() % (kW - 32)) - 0.5f;
-      const float y = static_cast<float>(rng() % (kH - 32)) - 0.5f;
-      const uint32_t c = 0xFFFFFFFF;
-      b->quads.push_back({x, y, 0.2f, 1, c, 0, 0});
-      b->quads.push_back({x + 32, y, 0.2f, 1, c, 1, 0});
-      b->quads.push_back({x, y + 32, 0.2f, 1, c, 0, 1});
-      b->quads.push_back({x + 32, y + 32, 0.2f, 1, c, 1, 1});
-      b->quads.push_back({x, y + 32, 0.2f, 1, c, 0, 1});
-      b->quads.push_back({x + 32, y, 0.2f, 1, c, 1, 0});
-    }
-    b->ok = true;
-    return b;
-  }();
-  return *bench;
+bool Bench::Start() {
+  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+  display::test::SetDesktop(1024, 768, 32);
+  if (display::CreateDevice(&display) != Result::kOk) return false;
+  InstallOpenGlDirect3D();
+  if (QueryDirect3D(*display, &d3d) != Result::kOk) return false;
+  target16 = MakeSurface(*this, kW, kH, TextureFormatR5G6B5());
+  target32 = MakeSurface(*this, kW, kH, TextureFormatX8R8G8B8());
+  texture = MakeSurface(*this, 32, 32, TextureFormatA8R8G8B8());
+  display::LockedRect lock;
+  texture->Lock(nullptr, 0, &lock);
+  std::mt19937 rng(7);
+  for (int32_t y = 0; y < 32; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(lock.bits + y * lock.pitch);
+    for (int32_t x = 0; x < 32; ++x) row[x] = static_cast<uint32_t>(rng()) | 0xFF000000u;
+  }
+  texture->Unlock();
+  if (d3d->CreateDevice(DeviceKind::kTnLHal, target16, &device) != Result::kOk) return false;
+  Device3D& d = *device;
+  d.SetRenderState(kRsShadeMode, kShadeFlat);
+  d.SetTextureStageState(0, kTssColorOp, kTopSelectArg1);
+  d.SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
+  d.SetTextureStageState(0, kTssAddress, kAddressClamp);
+  d.SetTexture(0, texture);
+  for (int i = 0; i < kQuads; ++i) {
+    const float x = static_cast<float>(rng() % (kW - 32)) - 0.5f;
+    const float y = static_cast<float>(rng() % (kH - 32)) - 0.5f;
+    const uint32_t c = 0xFFFFFFFF;
+    quads.push_back({x, y, 0.2f, 1, c, 0, 0});
+    quads.push_back({x + 32, y, 0.2f, 1, c, 1, 0});
+    quads.push_back({x, y + 32, 0.2f, 1, c, 0, 1});
+    quads.push_back({x + 32, y + 32, 0.2f, 1, c, 1, 1});
+    quads.push_back({x, y + 32, 0.2f, 1, c, 0, 1});
+    quads.push_back({x + 32, y, 0.2f, 1, c, 1, 0});
+  }
+  return true;
 }
 
-// The raw reference: its own program, buffers, texture and target.
-struct Raw {
+// The raw reference: its own program, buffers, texture and target, made
+// in the OpenGL context of a Bench and deleted before it goes.
+class Raw {
+ public:
+  Raw();
+  ~Raw() {
+    glDeleteFramebuffers(2, fbo);
+    glDeleteTextures(2, target);
+    glDeleteTextures(1, &texture);
+    glDeleteBuffers(1, &vbo);
+    glDeleteVertexArrays(1, &vao);
+    glDeleteProgram(program);
+  }
+  Raw(const Raw&) = delete;
+  Raw& operator=(const Raw&) = delete;
+
   GLuint program = 0, vao = 0, vbo = 0, texture = 0;
   GLuint target[2] = {}, fbo[2] = {};  // 16 and 32 bits
   GLint size_location = -1;
@@ -116,10 +138,8 @@ GLuint CompileRaw(GLenum type, const char* text) {
   return s;
 }
 
-Raw& TheRaw() {
-  static Raw* raw = [] {
-    auto* r = new Raw;
-    const char* vs = R"(#version 330 core
+Raw::Raw() {
+  const char* vs = R"(#version 330 core
 layout(location = 0) in vec4 position;
 layout(location = 2) in vec2 coord;
 uniform vec2 target_size;
@@ -128,50 +148,50 @@ void main() {
   gl_Position = vec4((position.xy + vec2(0.5 - 1.0 / 64.0)) * 2.0 / target_size - 1.0, 0.0, 1.0);
   tc = coord;
 })";
-    const char* fs = R"(#version 330 core
+  const char* fs = R"(#version 330 core
 in vec2 tc; uniform sampler2D s; out vec4 frag;
 void main() { frag = texture(s, tc); })";
-    r->program = glCreateProgram();
-    glAttachShader(r->program, CompileRaw(GL_VERTEX_SHADER, vs));
-    glAttachShader(r->program, CompileRaw(GL_FRAGMENT_SHADER, fs));
-    glLinkProgram(r->program);
-    r->size_location = glGetUniformLocation(r->program, "target_size");
-    glGenVertexArrays(1, &r->vao);
-    glGenBuffers(1, &r->vbo);
-    glBindVertexArray(r->vao);
-    glBindBuffer(GL_ARRAY_BUFFER, r->vbo);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 28, nullptr);
-    glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, 28, reinterpret_cast<void*>(20));
-    glBindVertexArray(0);
-    std::vector<uint32_t> texels(32 * 32, 0xFF808080u);
-    glGenTextures(1, &r->texture);
-    glBindTexture(GL_TEXTURE_2D, r->texture);
+  program = glCreateProgram();
+  const GLuint vertex = CompileRaw(GL_VERTEX_SHADER, vs), fragment = CompileRaw(GL_FRAGMENT_SHADER, fs);
+  glAttachShader(program, vertex);
+  glAttachShader(program, fragment);
+  glLinkProgram(program);
+  glDeleteShader(vertex);
+  glDeleteShader(fragment);
+  size_location = glGetUniformLocation(program, "target_size");
+  glGenVertexArrays(1, &vao);
+  glGenBuffers(1, &vbo);
+  glBindVertexArray(vao);
+  glBindBuffer(GL_ARRAY_BUFFER, vbo);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 28, nullptr);
+  glEnableVertexAttribArray(2);
+  glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, 28, reinterpret_cast<void*>(20));
+  glBindVertexArray(0);
+  std::vector<uint32_t> texels(32 * 32, 0xFF808080u);
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 32, 32, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+               texels.data());
+  const GLenum internal[2] = {GL_RGB565, GL_RGBA8};
+  glGenTextures(2, target);
+  glGenFramebuffers(2, fbo);
+  for (int i = 0; i < 2; ++i) {
+    glBindTexture(GL_TEXTURE_2D, target[i]);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 32, 32, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                 texels.data());
-    const GLenum internal[2] = {GL_RGB565, GL_RGBA8};
-    glGenTextures(2, r->target);
-    glGenFramebuffers(2, r->fbo);
-    for (int i = 0; i < 2; ++i) {
-      glBindTexture(GL_TEXTURE_2D, r->target[i]);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-      glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internal[i]), kW, kH, 0, GL_RGBA,
-                   GL_UNSIGNED_BYTE, nullptr);
-      glBindFramebuffer(GL_FRAMEBUFFER, r->fbo[i]);
-      glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, r->target[i], 0);
-    }
-    GLint linked = 0;
-    glGetProgramiv(r->program, GL_LINK_STATUS, &linked);
-    if (!linked || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-      std::fprintf(stderr, "raw OpenGL reference cannot be set up\n");
-    }
-    return r;
-  }();
-  return *raw;
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internal[i]), kW, kH, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo[i]);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target[i], 0);
+  }
+  GLint linked = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (!linked || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    std::fprintf(stderr, "raw OpenGL reference cannot be set up\n");
+  }
 }
 
 void Report(benchmark::State& state, const std::string& name) {
@@ -183,7 +203,7 @@ void Report(benchmark::State& state, const std::string& name) {
 }
 
 void BM_QuadsOurs(benchmark::State& state) {
-  Bench& b = TheBench();
+  Bench b;
   if (!b.ok) return state.SkipWithError("no OpenGL 3D device");
   b.device->SetRenderTarget(b.target16);
   const double ns = TimedNs(state, [&] {
@@ -202,9 +222,9 @@ void BM_QuadsOurs(benchmark::State& state) {
 }
 
 void BM_QuadsRaw(benchmark::State& state) {
-  Bench& b = TheBench();
+  Bench b;
   if (!b.ok) return state.SkipWithError("no OpenGL 3D device");
-  Raw& r = TheRaw();
+  Raw r;
   const double ns = TimedNs(state, [&] {
     glBindFramebuffer(GL_FRAMEBUFFER, r.fbo[0]);
     glViewport(0, 0, kW, kH);
@@ -231,7 +251,7 @@ void BM_QuadsRaw(benchmark::State& state) {
 }
 
 void BM_SyncOurs(benchmark::State& state, int bits) {
-  Bench& b = TheBench();
+  Bench b;
   if (!b.ok) return state.SkipWithError("no OpenGL 3D device");
   display::SurfacePtr target = bits == 16 ? b.target16 : b.target32;
   b.device->SetRenderTarget(target);
@@ -249,9 +269,9 @@ void BM_SyncOurs(benchmark::State& state, int bits) {
 }
 
 void BM_SyncRaw(benchmark::State& state, int bits) {
-  Bench& b = TheBench();
+  Bench b;
   if (!b.ok) return state.SkipWithError("no OpenGL 3D device");
-  Raw& r = TheRaw();
+  Raw r;
   const int i = bits == 16 ? 0 : 1;
   const int bytes = bits / 8;
   const int pitch = display::PitchForWidth(kW, bytes);

@@ -17,6 +17,7 @@
 
 #include "platform/display/display_device.h"
 #include "platform/display/test_controls.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -33,20 +34,26 @@ softrender_bench::RatioSummary& Registry() {
 constexpr int32_t kW = 640, kH = 480;
 constexpr uint32_t kKey = 0x1234;
 
-DevicePtr& TheDevice() {
-  static DevicePtr device = [] {
+// The display device on a 32-bit desktop, made for each benchmark from the
+// library's reset state and taken down at its end.
+class DisplaySetUp {
+  engine_bench::FreshLibrary fresh_;
+
+ public:
+  DisplaySetUp() {
     test::SetDesktop(1024, 768, 32);
-    DevicePtr d;
-    CreateDevice(&d);
-    return d;
-  }();
-  return device;
-}
+    CreateDevice(&device);
+  }
+  DisplaySetUp(const DisplaySetUp&) = delete;
+  DisplaySetUp& operator=(const DisplaySetUp&) = delete;
+
+  DevicePtr device;
+};
 
 PixelFormat FormatOf(int bits) { return bits == 16 ? Rgb565Format() : Xrgb8888Format(); }
 
 // A surface of random pixels; about one in three is the key.
-SurfacePtr MakeFrame(int bits, int32_t w, int32_t h, uint32_t seed) {
+SurfacePtr MakeFrame(Device& device, int bits, int32_t w, int32_t h, uint32_t seed) {
   SurfaceDesc desc;
   desc.caps = kCapsOffscreenPlain | kCapsSystemMemory;
   desc.width = w;
@@ -54,7 +61,7 @@ SurfacePtr MakeFrame(int bits, int32_t w, int32_t h, uint32_t seed) {
   desc.has_pixel_format = true;
   desc.pixel_format = FormatOf(bits);
   SurfacePtr s;
-  TheDevice()->CreateSurface(desc, &s);
+  device.CreateSurface(desc, &s);
   LockedRect lock;
   s->Lock(nullptr, 0, &lock);
   std::mt19937 rng(seed);
@@ -82,7 +89,8 @@ void Report(benchmark::State& state, const std::string& name, const char* counte
 // memcpy of the rows a 640 x 480 copy moves, between buffers of the
 // surfaces' pitches.
 void BM_MemcpyRows(benchmark::State& state, int bits) {
-  SurfacePtr src = MakeFrame(bits, kW, kH, 1), dst = MakeFrame(bits, kW, kH, 2);
+  DisplaySetUp display;
+  SurfacePtr src = MakeFrame(*display.device, bits, kW, kH, 1), dst = MakeFrame(*display.device, bits, kW, kH, 2);
   LockedRect s, d;
   src->Lock(nullptr, kLockReadOnly, &s);
   dst->Lock(nullptr, 0, &d);
@@ -100,7 +108,8 @@ void BM_MemcpyRows(benchmark::State& state, int bits) {
 enum class Copy { kBlt, kBltFast, kBltFastKeyed };
 
 void BM_Copy(benchmark::State& state, Copy how, int bits, std::string name) {
-  SurfacePtr src = MakeFrame(bits, kW, kH, 1), dst = MakeFrame(bits, kW, kH, 2);
+  DisplaySetUp display;
+  SurfacePtr src = MakeFrame(*display.device, bits, kW, kH, 1), dst = MakeFrame(*display.device, bits, kW, kH, 2);
   const double ns = TimedNs(state, [&] {
     switch (how) {
       case Copy::kBlt:
@@ -121,7 +130,8 @@ void BM_Copy(benchmark::State& state, Copy how, int bits, std::string name) {
 }
 
 void BM_StretchOurs(benchmark::State& state, int bits, std::string name) {
-  SurfacePtr src = MakeFrame(bits, kW, kH, 1), dst = MakeFrame(bits, 2 * kW, 2 * kH, 2);
+  DisplaySetUp display;
+  SurfacePtr src = MakeFrame(*display.device, bits, kW, kH, 1), dst = MakeFrame(*display.device, bits, 2 * kW, 2 * kH, 2);
   const double ns = TimedNs(state, [&] {
     dst->Blt(nullptr, src.get(), nullptr, kBltWait, nullptr);
     benchmark::ClobberMemory();
@@ -132,7 +142,8 @@ void BM_StretchOurs(benchmark::State& state, int bits, std::string name) {
 }
 
 void BM_StretchPixman(benchmark::State& state, int bits, std::string name) {
-  SurfacePtr src = MakeFrame(bits, kW, kH, 1), dst = MakeFrame(bits, 2 * kW, 2 * kH, 2);
+  DisplaySetUp display;
+  SurfacePtr src = MakeFrame(*display.device, bits, kW, kH, 1), dst = MakeFrame(*display.device, bits, 2 * kW, 2 * kH, 2);
   LockedRect s, d;
   src->Lock(nullptr, kLockReadOnly, &s);
   dst->Lock(nullptr, 0, &d);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "engine/api/graphics_entry_points.h"
+#include "engine/api/module_resets.h"
 #include "engine/core/base/library_state.h"
 #include "engine/core/window/main_window.h"
 #include "engine/graphics/d3d_device.h"
@@ -26,6 +27,26 @@
 #include "platform/window.h"
 
 namespace engine_bench {
+
+// The library in its reset state for the length of one benchmark run: the
+// modules and the texture device are reset when it is made, whatever ran
+// before, and again (with the display's Direct3D factory taken out) when
+// it goes. Declared first among a set-up's members, it goes last, after
+// the surfaces, devices and handles the set-up made.
+class FreshLibrary {
+ public:
+  FreshLibrary() {
+    ResetLibraryModules();
+    ResetTextureDevice();
+  }
+  ~FreshLibrary() {
+    ResetTextureDevice();
+    ResetLibraryModules();
+    platform::display::SetDirect3DFactory(nullptr);
+  }
+  FreshLibrary(const FreshLibrary&) = delete;
+  FreshLibrary& operator=(const FreshLibrary&) = delete;
+};
 
 // The main window with a client of width x height at (0, 0), shown at
 // scale, on a 2048 x 1200 desktop at 32 bits, the window data as the

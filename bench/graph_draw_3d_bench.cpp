@@ -51,63 +51,72 @@ softrender_bench::RatioSummary& Registry() {
   return summary;
 }
 
-struct Bench {
+// The display, a 16-bit OpenGL 3D device on a 640 x 480 target, texture
+// graphs on it and one 32 x 32 texture graph with its quads; made for each
+// benchmark from the library's reset state and taken down at its end.
+class Bench {
+  engine_bench::FreshLibrary fresh_;
+
+ public:
+  Bench() { ok = Start(); }
+  Bench(const Bench&) = delete;
+  Bench& operator=(const Bench&) = delete;
+
   pd::SurfacePtr target;
   int graph = -1;
   std::vector<int> xs, ys;
   std::vector<p3::VertexTextured> quads;  // kDraws x 6 vertices
   bool ok = false;
+
+ private:
+  bool Start();
 };
 
-Bench& TheBench() {
-  static Bench* bench = [] {
-    auto* b = new Bench;
-    if (!engine_bench::OpenDisplay16OnOpenGl()) return b;
-    Direct3DState& d = GetDirect3DState();
-    if (p3::QueryDirect3D(*GetDisplayState().DirectDrawObject, &d.Direct3D) != pd::Result::kOk) return b;
-    d.DeviceDesc.kind = p3::DeviceKind::kTnLHal;
-    b->target = engine_bench::MakeSurface(*GetDisplayState().DirectDrawObject, pd::kCapsTexture | pd::kCaps3DDevice,
-                                          kW, kH, p3::TextureFormatR5G6B5());
-    if (b->target == nullptr || CreateDevice3D(b->target) != 0) return b;
+bool Bench::Start() {
+  if (!engine_bench::OpenDisplay16OnOpenGl()) return false;
+  Direct3DState& d = GetDirect3DState();
+  if (p3::QueryDirect3D(*GetDisplayState().DirectDrawObject, &d.Direct3D) != pd::Result::kOk) return false;
+  d.DeviceDesc.kind = p3::DeviceKind::kTnLHal;
+  target = engine_bench::MakeSurface(*GetDisplayState().DirectDrawObject, pd::kCapsTexture | pd::kCaps3DDevice, kW,
+                                     kH, p3::TextureFormatR5G6B5());
+  if (target == nullptr || CreateDevice3D(target) != 0) return false;
 
-    engine_bench::UseTextureDevice(
-        [](const pd::SurfacePtr& dst, int x, int y, const pd::SurfacePtr& src, const pd::Rect& r) {
-          return GetCurrentDevice3D()->Load(dst, x, y, src, &r, 0);
-        });
-    ResetDrawState();
-    CurrentDrawState.CreateAlphaTest = 0;  // plain 16-bit textures
-    UpdateVertexColor3D();
-    b->graph = MakeBlankGraph(32, 32, 0);
-    const GraphRecord* g = GetGraphRecord(b->graph);
-    if (g == nullptr || g->TextureFlag != 1 || g->PieceCount != 1) return b;
+  engine_bench::UseTextureDevice(
+      [](const pd::SurfacePtr& dst, int x, int y, const pd::SurfacePtr& src, const pd::Rect& r) {
+        return GetCurrentDevice3D()->Load(dst, x, y, src, &r, 0);
+      });
+  ResetDrawState();
+  CurrentDrawState.CreateAlphaTest = 0;  // plain 16-bit textures
+  UpdateVertexColor3D();
+  graph = MakeBlankGraph(32, 32, 0);
+  const GraphRecord* g = GetGraphRecord(graph);
+  if (g == nullptr || g->TextureFlag != 1 || g->PieceCount != 1) return false;
 
-    GraphImage image{};
-    CreateArgb32GraphImage(32, 32, &image);
-    CreateColorFormat(&image.Format, 32, 0xFF0000, 0xFF00, 0xFF, 0);
-    std::mt19937 rng(7);
-    for (int y = 0; y < 32; ++y) {
-      auto* row = reinterpret_cast<uint32_t*>(image.Pixels + y * image.Pitch);
-      for (int x = 0; x < 32; ++x) row[x] = static_cast<uint32_t>(rng());
-    }
-    UploadImageToGraphTextures(0, 0, *g, &image, nullptr);
+  GraphImage image{};
+  CreateArgb32GraphImage(32, 32, &image);
+  CreateColorFormat(&image.Format, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+  std::mt19937 rng(7);
+  for (int y = 0; y < 32; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(image.Pixels + y * image.Pitch);
+    for (int x = 0; x < 32; ++x) row[x] = static_cast<uint32_t>(rng());
+  }
+  UploadImageToGraphTextures(0, 0, *g, &image, nullptr);
+  ReleaseGraphImage(&image);
 
-    const Surface3D& piece = *GetSurface3DData(g->Pieces[0]);
-    for (int i = 0; i < kDraws; ++i) {
-      const int x = static_cast<int>(rng() % (kW - 32)), y = static_cast<int>(rng() % (kH - 32));
-      b->xs.push_back(x);
-      b->ys.push_back(y);
-      const float fx = static_cast<float>(x) - 0.5f, fy = static_cast<float>(y) - 0.5f;
-      const p3::VertexTextured c[4] = {
-          {fx, fy, 0.2f, 1, 0xFFFFFFFF, piece.Corners[0].U, piece.Corners[0].V},
-          {fx + 32, fy, 0.2f, 1, 0xFFFFFFFF, piece.Corners[1].U, piece.Corners[1].V},
-          {fx, fy + 32, 0.2f, 1, 0xFFFFFFFF, piece.Corners[2].U, piece.Corners[2].V},
-          {fx + 32, fy + 32, 0.2f, 1, 0xFFFFFFFF, piece.Corners[3].U, piece.Corners[3].V}};
-      for (int k : {0, 1, 2, 3, 2, 1}) b->quads.push_back(c[k]);
-    }
-    b->ok = true;
-    return b;
-  }();
-  return *bench;
+  const Surface3D& piece = *GetSurface3DData(g->Pieces[0]);
+  for (int i = 0; i < kDraws; ++i) {
+    const int x = static_cast<int>(rng() % (kW - 32)), y = static_cast<int>(rng() % (kH - 32));
+    xs.push_back(x);
+    ys.push_back(y);
+    const float fx = static_cast<float>(x) - 0.5f, fy = static_cast<float>(y) - 0.5f;
+    const p3::VertexTextured c[4] = {
+        {fx, fy, 0.2f, 1, 0xFFFFFFFF, piece.Corners[0].U, piece.Corners[0].V},
+        {fx + 32, fy, 0.2f, 1, 0xFFFFFFFF, piece.Corners[1].U, piece.Corners[1].V},
+        {fx, fy + 32, 0.2f, 1, 0xFFFFFFFF, piece.Corners[2].U, piece.Corners[2].V},
+        {fx + 32, fy + 32, 0.2f, 1, 0xFFFFFFFF, piece.Corners[3].U, piece.Corners[3].V}};
+    for (int k : {0, 1, 2, 3, 2, 1}) quads.push_back(c[k]);
+  }
+  return true;
 }
 
 void Report(benchmark::State& state) {
@@ -119,7 +128,7 @@ void Report(benchmark::State& state) {
 }
 
 void BM_BlitGraphEngine(benchmark::State& state) {
-  Bench& b = TheBench();
+  Bench b;
   if (!b.ok) return state.SkipWithError("no OpenGL 3D device");
   const double ns = TimedNs(state, [&] {
     for (int i = 0; i < kDraws; ++i) BlitGraph(b.xs[static_cast<size_t>(i)], b.ys[static_cast<size_t>(i)], b.graph, 0);
@@ -132,7 +141,7 @@ void BM_BlitGraphEngine(benchmark::State& state) {
 }
 
 void BM_BlitGraphDirect(benchmark::State& state) {
-  Bench& b = TheBench();
+  Bench b;
   if (!b.ok) return state.SkipWithError("no OpenGL 3D device");
   // The state the engine's draws leave: the graphic's texture on stage 0.
   BlitGraph(0, 0, b.graph, 0);

@@ -53,11 +53,24 @@ struct Frame {
   std::vector<std::pair<int, int>> positions;
 };
 
-// Software rendering at bits, one sprite graph with a key pattern.
-Frame& SetUp(int bits) {
-  static Frame frame;
-  if (frame.bits == bits) return frame;
-  if (frame.bits != 0) TerminateGraphics();
+// Software rendering at bits, one sprite graph with a key pattern, from
+// the library's reset state; taken down again at the end of the benchmark.
+class FrameSetUp {
+  engine_bench::FreshLibrary fresh_;
+
+ public:
+  explicit FrameSetUp(int bits) { Start(bits); }
+  ~FrameSetUp() { TerminateGraphics(); }
+  FrameSetUp(const FrameSetUp&) = delete;
+  FrameSetUp& operator=(const FrameSetUp&) = delete;
+
+  Frame frame;
+
+ private:
+  void Start(int bits);
+};
+
+void FrameSetUp::Start(int bits) {
   engine_bench::StartSoftwareGraphics(bits);
   SetTransparentColor(254, 0, 254);
   frame.sprite = NewGraph(32, 32, 1);
@@ -76,7 +89,6 @@ Frame& SetUp(int bits) {
     frame.positions.emplace_back(static_cast<int>(rng() % 660) - 10, static_cast<int>(rng() % 500) - 10);
   }
   frame.bits = bits;
-  return frame;
 }
 
 std::string Key(const char* what, int bits, int blend) {
@@ -97,7 +109,8 @@ void Report(benchmark::State& state, int bits, int blend) {
 void BM_DirectBltMemImg(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
   const int blend = static_cast<int>(state.range(1));
-  Frame& f = SetUp(bits);
+  FrameSetUp setUp(bits);
+  Frame& f = setUp.frame;
   SetBlendMode(blend ? 1 : 0, blend ? 128 : 0);
   MEMIMG* dest = &GetMainSurfaces().BackMemImg;
   SurfaceData* d = GetSurfaceData(GetSurface2D(GetGraphRecord(f.sprite)->Pieces[0])->SurfaceDataHandle);
@@ -112,7 +125,8 @@ void BM_DirectBltMemImg(benchmark::State& state) {
 void BM_PutGraphEntry(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
   const int blend = static_cast<int>(state.range(1));
-  Frame& f = SetUp(bits);
+  FrameSetUp setUp(bits);
+  Frame& f = setUp.frame;
   SetBlendMode(blend ? 1 : 0, blend ? 128 : 0);
   const double ns = TimedNs(state, [&] {
     for (const auto& [x, y] : f.positions) PutGraph(x, y, f.sprite, 1);
@@ -163,7 +177,8 @@ void ReportQuads(benchmark::State& state, int bits) {
 
 void BM_DirectQuadMemImg(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
-  Frame& f = SetUp(bits);
+  FrameSetUp setUp(bits);
+  Frame& f = setUp.frame;
   SetBlendMode(0, 0);
   MEMIMG* dest = &GetMainSurfaces().BackMemImg;
   SurfaceData* d = GetSurfaceData(GetSurface2D(GetGraphRecord(f.sprite)->Pieces[0])->SurfaceDataHandle);
@@ -183,7 +198,8 @@ void BM_DirectQuadMemImg(benchmark::State& state) {
 
 void BM_BlitQuadGraphEntry(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
-  Frame& f = SetUp(bits);
+  FrameSetUp setUp(bits);
+  Frame& f = setUp.frame;
   SetBlendMode(0, 0);
   const double ns = TimedNs(state, [&] {
     for (const auto& p : QuadCorners()) BlitQuadGraph(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], f.sprite, 1);

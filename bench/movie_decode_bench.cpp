@@ -24,6 +24,7 @@
 #include "platform/file_system.h"
 #include "platform/movie/movie_clip_writer.h"
 #include "platform/movie/movie_decode_reference.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -99,6 +100,8 @@ void BM_MovieReferenceDecode(benchmark::State& state) {
 
 void BM_MoviePathIntoGraph(benchmark::State& state) {
   Clip& clip = TheClip();
+  // Before the movie clock: the reset puts back the real clock.
+  engine_bench::FreshLibrary fresh;
   platform::RealClock real;
   platform::VirtualClock movie_time;
   platform::ScopedClock scoped(movie_time);

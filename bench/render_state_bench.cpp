@@ -58,14 +58,6 @@ struct DrawSetup {
   std::array<StageSetting3D, d3d::kStageCount> stages;
 };
 
-struct Bench {
-  pd::DevicePtr display;
-  std::shared_ptr<d3d::Direct3D> d3d;
-  pd::SurfacePtr target;
-  std::array<DrawSetup, 2> setups;
-  bool ok = false;
-};
-
 void Apply(const DrawSetup& s) {
   CurrentDrawState.BlendMode = s.blendMode;
   CurrentDrawState.BlendValue = s.blendValue;
@@ -83,60 +75,55 @@ void Capture(DrawSetup& s) {
   s.stages = r.Stages;
 }
 
-// The display device, the OpenGL Direct3D object, the target and the two
-// textures, made once.
-Bench& TheBench() {
-  static Bench* bench = [] {
-    auto* b = new Bench;
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    d3d::InstallOpenGlDirect3D();
-    if (pd::CreateDevice(&b->display) != pd::Result::kOk) return b;
-    if (d3d::QueryDirect3D(*b->display, &b->d3d) != pd::Result::kOk) return b;
-    b->target = engine_bench::MakeSurface(*b->display, pd::kCapsOffscreenPlain | pd::kCaps3DDevice, 640, 480,
-                            d3d::TextureFormatR5G6B5());
-    const uint32_t textureCaps = pd::kCapsTexture;
-    DrawSetup& plain = b->setups[0];
-    plain.texture = DrawTexture3D{engine_bench::MakeSurface(*b->display, textureCaps, 32, 32, d3d::TextureFormatA1R5G5B5()), 0, 1};
-    plain.flags = kPrepareTransparent | kPrepareIntegerCoords;
-    DrawSetup& blended = b->setups[1];
-    blended.texture = DrawTexture3D{engine_bench::MakeSurface(*b->display, textureCaps, 32, 32, d3d::TextureFormatA8R8G8B8()), 1, 0};
-    blended.blendMode = 1;
-    blended.blendValue = 128;
-    blended.flags = kPrepareTransparent | kPrepareIntegerCoords;
-    b->ok = b->target != nullptr && plain.texture.Texture != nullptr && blended.texture.Texture != nullptr;
-    return b;
-  }();
-  return *bench;
-}
+// The display device, the OpenGL Direct3D object, the target, the two
+// textures and the engine's device record on them, made for each benchmark
+// from the library's reset state; the reset at its end puts back the draw
+// state and the engine's Direct3D state (not running in the benchmark
+// program).
+class Bench {
+  engine_bench::FreshLibrary fresh_;
 
-// The engine's device record on the OpenGL device for the length of one
-// benchmark; the draw state and the engine's Direct3D state (not running
-// in the benchmark program) are put back at its end.
-class DeviceSession {
  public:
-  explicit DeviceSession(Bench& b) : saved_(CurrentDrawState) {
-    if (!b.ok || GetDirect3DState().Direct3D != nullptr) return;
-    Direct3DState& s = GetDirect3DState();
-    s.Direct3D = b.d3d;
-    s.DeviceDesc.kind = d3d::DeviceKind::kTnLHal;
-    if (CreateDevice3D(b.target) != 0) return;
-    s.CurrentDevice = 0;
-    SetRenderTarget3D(CurrentDeviceRecord3D(), b.target);
-    for (DrawSetup& setup : b.setups) Capture(setup);
-    ok_ = true;
-  }
-  ~DeviceSession() {
-    CurrentDrawState = saved_;
-    ResetDirect3DState();
-  }
-  DeviceSession(const DeviceSession&) = delete;
-  DeviceSession& operator=(const DeviceSession&) = delete;
-  bool ok() const { return ok_; }
+  Bench() { ok = Start(); }
+  Bench(const Bench&) = delete;
+  Bench& operator=(const Bench&) = delete;
+
+  pd::DevicePtr display;
+  std::shared_ptr<d3d::Direct3D> d3d;
+  pd::SurfacePtr target;
+  std::array<DrawSetup, 2> setups;
+  bool ok = false;
 
  private:
-  DrawState saved_;
-  bool ok_ = false;
+  bool Start();
 };
+
+bool Bench::Start() {
+  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+  d3d::InstallOpenGlDirect3D();
+  if (pd::CreateDevice(&display) != pd::Result::kOk) return false;
+  if (d3d::QueryDirect3D(*display, &d3d) != pd::Result::kOk) return false;
+  target = engine_bench::MakeSurface(*display, pd::kCapsOffscreenPlain | pd::kCaps3DDevice, 640, 480,
+                                     d3d::TextureFormatR5G6B5());
+  const uint32_t textureCaps = pd::kCapsTexture;
+  DrawSetup& plain = setups[0];
+  plain.texture = DrawTexture3D{engine_bench::MakeSurface(*display, textureCaps, 32, 32, d3d::TextureFormatA1R5G5B5()), 0, 1};
+  plain.flags = kPrepareTransparent | kPrepareIntegerCoords;
+  DrawSetup& blended = setups[1];
+  blended.texture = DrawTexture3D{engine_bench::MakeSurface(*display, textureCaps, 32, 32, d3d::TextureFormatA8R8G8B8()), 1, 0};
+  blended.blendMode = 1;
+  blended.blendValue = 128;
+  blended.flags = kPrepareTransparent | kPrepareIntegerCoords;
+  if (target == nullptr || plain.texture.Texture == nullptr || blended.texture.Texture == nullptr) return false;
+  Direct3DState& s = GetDirect3DState();
+  s.Direct3D = d3d;
+  s.DeviceDesc.kind = d3d::DeviceKind::kTnLHal;
+  if (CreateDevice3D(target) != 0) return false;
+  s.CurrentDevice = 0;
+  SetRenderTarget3D(CurrentDeviceRecord3D(), target);
+  for (DrawSetup& setup : setups) Capture(setup);
+  return true;
+}
 
 // The whole state of a draw, straight to the device.
 void SendEverything(d3d::Device3D& d, const DrawSetup& s) {
@@ -183,9 +170,8 @@ void Report(benchmark::State& state, int pattern) {
 }
 
 void BM_PrepareDrawOurs(benchmark::State& state) {
-  Bench& b = TheBench();
-  DeviceSession session(b);
-  if (!session.ok()) {
+  Bench b;
+  if (!b.ok) {
     state.SkipWithError("no OpenGL device");
     return;
   }
@@ -198,9 +184,8 @@ void BM_PrepareDrawOurs(benchmark::State& state) {
 }
 
 void BM_PrepareDrawRaw(benchmark::State& state) {
-  Bench& b = TheBench();
-  DeviceSession session(b);
-  if (!session.ok()) {
+  Bench b;
+  if (!b.ok) {
     state.SkipWithError("no OpenGL device");
     return;
   }

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "engine/api/graphics_entry_points.h"
-#include "engine/api/module_resets.h"
 #include "engine/core/base/library_state.h"
 #include "engine/core/window/main_window.h"
 #include "engine/graphics/d3d_device.h"
@@ -36,6 +35,7 @@
 #include "platform/d3d/gl_direct3d.h"
 #include "platform/display/test_controls.h"
 #include "platform/window.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -64,25 +64,12 @@ void Report(benchmark::State& state) {
 // library's reset state (whatever ran before) and taken down again at the
 // end.
 class CaptureSetUp {
+  engine_bench::FreshLibrary fresh_;
+
  public:
   CaptureSetUp() {
-    ResetLibraryModules();
-    ResetTextureDevice();
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    platform::display::test::SetDesktop(2048, 1200, 32);
-    platform::StartVideo();
-    platform::OpenMainWindow("bench", 0, 0, kW, kH, false);
-    WindowData& w = GetWindowData();
-    w.desktop_width = 2048;
-    w.desktop_height = 1200;
-    w.desktop_bits = 32;
-    w.window_mode = 1;
-    w.active = 1;
-    w.client_rect = WindowRectangle{0, 0, kW, kH};
-    SetStartupFlag(1);
-    GetScreenColorState() = ScreenColorState{};
-    GetDisplayState() = DisplayState{};
+    engine_bench::OpenBenchWindow(kW, kH);
     GetScreenColorState().ScreenBits = 32;
     d3d::InstallOpenGlDirect3D();
     InitializeGraphics();
@@ -104,15 +91,7 @@ class CaptureSetUp {
     EnableTextureGraphsForTest(0);
     ForceDirect3DUsableForTest(0);
     TerminateGraphics();
-    ResetTextureDevice();
-    platform::display::SetDirect3DFactory(nullptr);
-    SetStartupFlag(0);
-    GetScreenColorState() = ScreenColorState{};
-    GetDisplayState() = DisplayState{};
-    platform::CloseMainWindow();
-    ResetWindowData();
-    platform::display::test::ResetDisplayControls();
-    ResetLibraryModules();
+    engine_bench::CloseBenchWindow();
   }
   CaptureSetUp(const CaptureSetUp&) = delete;
   CaptureSetUp& operator=(const CaptureSetUp&) = delete;

@@ -37,6 +37,7 @@
 #include "platform/d3d/gl_direct3d.h"
 #include "platform/display/test_controls.h"
 #include "platform/text_encoding.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -62,10 +63,24 @@ struct Line {
 constexpr int kTexturePath = 1016;
 constexpr int kLinesPerScene = 10;
 
-Line& SetUp(int bits) {
-  static Line line;
-  if (line.bits == bits) return line;
-  if (line.bits != 0) TerminateGraphics();
+// The graphics started for one line (or tried) from the library's reset
+// state, and taken down again at the end of the benchmark.
+class LineSetUp {
+  engine_bench::FreshLibrary fresh_;
+
+ public:
+  explicit LineSetUp(int bits) { Start(bits); }
+  ~LineSetUp() { TerminateGraphics(); }
+  LineSetUp(const LineSetUp&) = delete;
+  LineSetUp& operator=(const LineSetUp&) = delete;
+
+  Line line;
+
+ private:
+  void Start(int bits);
+};
+
+void LineSetUp::Start(int bits) {
   const bool texture = bits == kTexturePath;
   platform::display::test::SetDesktop(1024, 768, texture ? 16 : 32);
   WindowData& w = GetWindowData();
@@ -86,8 +101,8 @@ Line& SetUp(int bits) {
   }
   SetRenderingMode(texture ? 1 : 0);
   line.font = -1;
-  line.bits = bits;  // started (or tried): the next change of line ends it
-  if (InitializeGraphics() != 0 || (texture && IsUsing3DDrawing() == 0)) return line;
+  line.bits = bits;
+  if (InitializeGraphics() != 0 || (texture && IsUsing3DDrawing() == 0)) return;
   SetTargetScreen(-2);
   line.font = CreateFontToHandle(nullptr, 16, 4, 0, 1, -1, 0, -1, -1);
   line.text = platform::Utf8ToSjis(reinterpret_cast<const char*>(
@@ -99,10 +114,8 @@ Line& SetUp(int bits) {
   FontRecord* record = GetFontRecord(line.font);
   if (record == nullptr || (record->TextureCache != 0) != texture) {
     line.font = -1;
-    return line;
+    return;
   }
-  line.glyphs.clear();
-  line.pens.clear();
   double pen = 0;
   for (size_t i = 0; i + 1 < line.text.size(); i += 2) {
     const uint16_t key = static_cast<uint16_t>(static_cast<uint8_t>(line.text[i]) |
@@ -110,13 +123,12 @@ Line& SetUp(int bits) {
     const GlyphEntry* g = FindCachedGlyph(*record, key);
     if (g == nullptr) {
       line.font = -1;
-      return line;
+      return;
     }
     line.glyphs.push_back(g);
     line.pens.push_back(pen);
     pen += g->Advance + record->Spacing;
   }
-  return line;
 }
 
 void Report(benchmark::State& state, int bits) {
@@ -135,7 +147,8 @@ void Report(benchmark::State& state, int bits) {
 
 void BM_StringDirectGlyphWrites(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
-  Line& l = SetUp(bits);
+  LineSetUp setUp(bits);
+  Line& l = setUp.line;
   if (l.font == -1) return state.SkipWithError("graphics or font not started");
   const FontRecord& record = *GetFontRecord(l.font);
   const uint32_t colour = PackScreenColor(255, 255, 255);
@@ -159,7 +172,8 @@ void BM_StringDirectGlyphWrites(benchmark::State& state) {
 
 void BM_StringDrawEntry(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
-  Line& l = SetUp(bits);
+  LineSetUp setUp(bits);
+  Line& l = setUp.line;
   if (l.font == -1) return state.SkipWithError("graphics or font not started");
   const uint32_t colour = PackScreenColor(255, 255, 255);
   const double ns = TimedNs(state, [&] {
@@ -173,7 +187,8 @@ void BM_StringDrawEntry(benchmark::State& state) {
 // The texture path: each glyph's cell of the cache graph drawn with
 // BlitGraphPart where the string puts it, DrawBright in the text colour.
 void BM_StringDirectTexturePartDraws(benchmark::State& state) {
-  Line& l = SetUp(kTexturePath);
+  LineSetUp setUp(kTexturePath);
+  Line& l = setUp.line;
   if (l.font == -1) return state.SkipWithError("no OpenGL 3D device or texture glyph cache");
   const FontRecord& record = *GetFontRecord(l.font);
   const int perColumn = record.CellsPerColumn > 0 ? record.CellsPerColumn : 1;
@@ -201,7 +216,8 @@ void BM_StringDirectTexturePartDraws(benchmark::State& state) {
 }
 
 void BM_StringDrawEntryTexture(benchmark::State& state) {
-  Line& l = SetUp(kTexturePath);
+  LineSetUp setUp(kTexturePath);
+  Line& l = setUp.line;
   if (l.font == -1) return state.SkipWithError("no OpenGL 3D device or texture glyph cache");
   const uint32_t colour = PackScreenColor(255, 255, 255);
   const double ns = TimedNs(state, [&] {

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/module_resets.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/graph_handles.h"
 #include "engine/graphics/graph_manager.h"
@@ -35,6 +34,7 @@
 #include "platform/d3d/gl_direct3d.h"
 #include "platform/display/display_device.h"
 #include "platform/display/test_controls.h"
+#include "engine_bench_support.h"
 #include "softrender_bench_support.h"
 
 namespace {
@@ -51,36 +51,18 @@ softrender_bench::RatioSummary& Registry() {
   return summary;
 }
 
-void SetFormat(int index, int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  TextureFormatEntry& e = GetDirect3DState().TextureFormats.Entries[static_cast<size_t>(index)];
-  MakeDDPixelFormat(&e.PixelFormat, bits, r, g, b, a);
-  CreateColorFormat(&e.Format, bits, r, g, b, a);
-}
-
 // The display, a 16-bit GL device on a small target, texture graphs on it
 // and one 640 x 480 texture graph with its image; made for each benchmark
 // from the library's reset state and taken down again at its end, so what
 // ran before does not matter.
 class Bench {
+  engine_bench::FreshLibrary fresh_;
+
  public:
-  Bench() {
-    ResetLibraryModules();
-    ResetTextureDevice();
-    ok = Start();
-  }
+  Bench() { ok = Start(); }
   ~Bench() {
     if (raw[0] != 0 || raw[1] != 0) glDeleteTextures(2, raw);
     if (image.Pixels != nullptr) ReleaseGraphImage(&image);
-    EnableTextureGraphsForTest(0);
-    ForceDirect3DUsableForTest(0);
-    SetGraphManagerInitialized(0);
-    CurrentDrawState.Use3D = 0;
-    CurrentDrawState.CreateAlphaTest = 0;
-    ResetTextureDevice();
-    device.reset();
-    target.reset();
-    ResetLibraryModules();
-    pd::SetDirect3DFactory(nullptr);
   }
   Bench(const Bench&) = delete;
   Bench& operator=(const Bench&) = delete;
@@ -95,14 +77,7 @@ class Bench {
 
  private:
   bool Start() {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    pd::test::SetDesktop(1024, 768, 16);
-    if (pd::CreateDevice(&GetDisplayState().DirectDrawObject) != pd::Result::kOk) return false;
-    ScreenColorState& s = GetScreenColorState();
-    s.ScreenBits = 16;
-    s.RequestedScreenBits = 16;
-    CreateColorFormat(&s.ScreenColorFormat, 16, 0xF800, 0x7E0, 0x1F, 0);
-    p3::InstallOpenGlDirect3D();
+    if (!engine_bench::OpenDisplay16OnOpenGl()) return false;
     std::shared_ptr<p3::Direct3D> d3d;
     if (p3::QueryDirect3D(*GetDisplayState().DirectDrawObject, &d3d) != pd::Result::kOk) return false;
     pd::SurfaceDesc desc;
@@ -123,8 +98,8 @@ class Bench {
     TextureDevice& t = GetTextureDevice();
     t.Running = 1;
     SetTextureSizeLimits(1, 1, 2048, 2048);
-    SetFormat(0, 16, 0xF800, 0x7E0, 0x1F, 0);
-    SetFormat(1, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    engine_bench::SetTextureFormat(0, 16, 0xF800, 0x7E0, 0x1F, 0);
+    engine_bench::SetTextureFormat(1, 32, 0xFF0000, 0xFF00, 0xFF, 0);
     p3::Device3D* loader = device.get();
     t.Load = [loader](const pd::SurfacePtr& dst, int x, int y, const pd::SurfacePtr& src, const pd::Rect& r) {
       return loader->Load(dst, x, y, src, &r, 0);
