@@ -12,6 +12,9 @@ cd "$root"
 bash tools/install_deps.sh
 
 jobs="$(nproc)"
+# Reports raised inside system libraries are listed, with their reason, in
+# tools/asan_suppressions.txt; every sanitizer stage below reads it.
+export ASAN_OPTIONS="suppressions=$root/tools/asan_suppressions.txt${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 
 echo "== tests (ASan + UBSan)"
