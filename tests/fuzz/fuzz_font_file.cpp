@@ -2,32 +2,18 @@
 // rendered in both bitmap formats at a few sizes and styles: nothing may
 // crash, and every glyph must keep to the limits and the row layout the
 // font faces promise.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
 #include "platform/font_faces.h"
 #include "platform/text_encoding.h"
-#include "tools/writers/test_font_writer.h"
+#include "tests/fuzz/private_font_input.h"
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-
-std::set<std::string> ListedNames() {
-  std::set<std::string> names;
-  for (const platform::FontFamilyInfo& f : platform::EnumerateFontFamilies()) names.insert(f.full_name);
-  return names;
-}
+using private_font_input::Check;
 
 void Exercise(platform::FontFace& face, const std::vector<uint32_t>& codes) {
   const platform::TextMetrics& m = face.Metrics();
@@ -56,15 +42,6 @@ void Exercise(platform::FontFace& face, const std::vector<uint32_t>& codes) {
 
 }  // namespace
 
-namespace {
-
-const std::set<std::string>& InstalledNames() {
-  static const std::set<std::string> installed = ListedNames();
-  return installed;
-}
-
-}  // namespace
-
 // The font configuration library loses a few hundred bytes while it reads
 // its configuration files once per process; its frames carry no symbols
 // for a narrower rule.
@@ -73,25 +50,15 @@ extern "C" const char* __lsan_default_options() { return "print_suppressions=0";
 
 // The font catalogue is loaded before the first input.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  InstalledNames();
+  private_font_input::InstalledNames();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("fuzz_font_file_" + std::to_string(::getpid()) + ".ttf");
-  static const std::string engine_path = platform::NativeToEnginePath(file.string());
-  const std::set<std::string>& installed = InstalledNames();
-  {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
-  if (platform::AddPrivateFontFile(engine_path) > 0) {
+  static const private_font_input::FontFile file = private_font_input::TemporaryFontFile("fuzz_font_file");
+  if (private_font_input::AddAsPrivateFont(file, data, size)) {
     // The names the file brings, and the test font's, whichever survived.
-    std::vector<std::string> names = {writers::kTestFontFamily, writers::kTestFontLatinFamily};
-    for (const std::string& name : ListedNames()) {
-      if (!installed.count(name) && names.size() < 6) names.push_back(name);
-    }
+    const std::vector<std::string> names = private_font_input::FaceNamesToTry(6);
     std::vector<uint32_t> codes = {'A', 'I', '/', '\\', ' ', 0x8140, 0x82A0, 0x93FA, 0x81AC, 0x839F, 0x8120};
     if (size >= 2) codes.push_back(uint32_t{data[size - 2]} << 8 | data[size - 1]);
     struct Style {
@@ -111,10 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         request.italic = s.italic;
         request.charset = s.charset;
         std::unique_ptr<platform::FontFace> face = platform::CreateFontFace(request);
-        if (face && face->File() == file.string()) Exercise(*face, codes);
+        if (face && face->File() == file.native) Exercise(*face, codes);
       }
     }
-    platform::RemovePrivateFontFile(engine_path);
+    platform::RemovePrivateFontFile(file.engine);
   }
   return 0;
 }

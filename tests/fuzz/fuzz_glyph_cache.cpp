@@ -2,13 +2,8 @@
 // memory glyph caches of the four font types and written out with the glyph
 // writer, horizontal and vertical, at 16 and 32 bits: nothing may crash or
 // reach outside a cell or an image, and no entry may be larger than its cell.
-#include <unistd.h>
-
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -16,26 +11,12 @@
 #include "engine/graphics/glyph_cache.h"
 #include "engine/graphics/glyph_writer.h"
 #include "engine/graphics/image/memimg.h"
-#include "platform/file_system.h"
 #include "platform/font_faces.h"
-#include "tools/writers/test_font_writer.h"
+#include "tests/fuzz/private_font_input.h"
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-
-std::set<std::string> ListedNames() {
-  std::set<std::string> names;
-  for (const platform::FontFamilyInfo& f : platform::EnumerateFontFamilies()) names.insert(f.full_name);
-  return names;
-}
-
-const std::set<std::string>& InstalledNames() {
-  static const std::set<std::string> installed = ListedNames();
-  return installed;
-}
+using private_font_input::Check;
 
 std::unique_ptr<FontRecord> MemoryFont(std::unique_ptr<platform::FontFace> face, uint32_t type, int edge) {
   auto r = std::make_unique<FontRecord>();
@@ -93,24 +74,14 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  InstalledNames();
+  private_font_input::InstalledNames();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("fuzz_glyph_cache_" + std::to_string(::getpid()) + ".ttf");
-  static const std::string engine_path = platform::NativeToEnginePath(file.string());
-  const std::set<std::string>& installed = InstalledNames();
-  {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
-  if (platform::AddPrivateFontFile(engine_path) <= 0) return 0;
-  std::vector<std::string> names = {writers::kTestFontFamily, writers::kTestFontLatinFamily};
-  for (const std::string& name : ListedNames()) {
-    if (!installed.count(name) && names.size() < 4) names.push_back(name);
-  }
+  static const private_font_input::FontFile file = private_font_input::TemporaryFontFile("fuzz_glyph_cache");
+  if (!private_font_input::AddAsPrivateFont(file, data, size)) return 0;
+  const std::vector<std::string> names = private_font_input::FaceNamesToTry(4);
   std::vector<CharacterKey> keys;
   for (uint16_t code : {uint16_t('A'), uint16_t('/'), uint16_t(' '), uint16_t(0x8140), uint16_t(0x82A0),
                         uint16_t(0x81AC), uint16_t(0x839F)}) {
@@ -125,11 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       request.weight = type == 3 ? 700 : 400;
       request.italic = type >= 2;
       std::unique_ptr<platform::FontFace> face = platform::CreateFontFace(request);
-      if (!face || face->File() != file.string()) continue;
+      if (!face || face->File() != file.native) continue;
       auto font = MemoryFont(std::move(face), type, type == 3 ? 3 : 1);
       Exercise(*font, keys);
     }
   }
-  platform::RemovePrivateFontFile(engine_path);
+  platform::RemovePrivateFontFile(file.engine);
   return 0;
 }
