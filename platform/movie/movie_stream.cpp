@@ -47,10 +47,10 @@ constexpr size_t kLookaheadBytes = size_t{8} << 20;
 constexpr int kMostFramesAhead = 8;
 // How far the sound may drift from the movie's time before it is put back.
 constexpr int64_t kAudioSlackFrames = kOutRate / 10;
-// A blocking update that finds the decode thread in the middle of a step
-// spins this many rounds for it to end before it sleeps on the decoder's
-// lock: a step is a packet's worth of decoding, and waking a sleeping
-// thread costs more than that on a busy machine.
+// A blocking update that finds a decode step under way spins this many
+// rounds for it to end before it sleeps: a step is a packet's worth of
+// decoding, and waking a sleeping thread costs more than that on a busy
+// machine.
 constexpr int kStepSpins = 20000;
 
 // One round of a spin: lets the other hardware thread of the core run.
@@ -188,9 +188,8 @@ struct MovieStream::State {
   size_t frames_ahead = kFramesAhead;  // pictures the decode thread keeps ahead
   size_t max_queue = kFramesAhead;     // pictures queued while the sound runs short
 
-  // ---- the decoder's, used only under decode_mutex (by the decode thread,
-  // or by a blocking update that decodes for itself) ----
-  std::mutex decode_mutex;
+  // ---- the decoder's, used only by the holder of the step claim (the
+  // decode thread, or a blocking update that decodes for itself) ----
   SwrContext* resampler = nullptr;
   AVPacket* packet = nullptr;
   AVFrame* decoded = nullptr;
@@ -218,6 +217,13 @@ struct MovieStream::State {
   int64_t base_time = 0;      // movie time when last started or paused
   uint64_t run_started = 0;   // clock microseconds at the last Run
   bool outstanding = false;
+  // One decode step at a time: whoever claims it (under `mutex`) decodes
+  // until it gives the claim back. The decode thread keeps its claim from
+  // one step to the next while there is work, so a blocking update finds it
+  // busy and waits for its pictures instead of decoding beside it.
+  std::atomic<bool> step_claimed{false};
+  std::atomic<uint64_t> steps_done{0};  // ends of steps, for waiters
+  int step_waiters = 0;                 // blocking updates asleep on frames_arrived
   std::deque<int16_t> sound;  // interleaved stereo
   int64_t sound_front = 0;    // 44,100 Hz frame of the movie time line at sound.front()
   bool sound_front_known = false;
@@ -229,7 +235,7 @@ struct MovieStream::State {
   mutable int scaler_width = 0, scaler_height = 0, scaler_format = -1;  // what it converts from
   mutable Picture converting;          // a reference to the picture being converted
   mutable std::vector<uint8_t> wide;   // staging: 5-6-5 frames are packed from it, rows of other widths copied
-  mutable std::vector<uint8_t> current;  // CopyCurrentFrame's pixels (zeroed at open)
+  mutable std::vector<uint8_t> current;  // CopyCurrentFrame's pixels (zeroed at its first call)
   mutable int64_t converted_number = -1;  // the frame in `current`
 
   std::thread thread;
@@ -332,7 +338,7 @@ struct MovieStream::State {
     return Work::kNone;
   }
 
-  // ---- decoding: run by whichever thread holds decode_mutex ----
+  // ---- decoding: run by whichever thread holds the step claim ----
   // One step: the seek asked for, or one packet read and decoded (its
   // frames and sound queued), or the end of the stream. Never called with
   // `mutex` held.
@@ -376,31 +382,38 @@ struct MovieStream::State {
     av_packet_unref(packet);
   }
 
-  // ---- the decode thread ----
-  void Run() {
-    for (;;) {
-      if (!AwaitWork()) return;
-      std::lock_guard<std::mutex> decoding(decode_mutex);
-      // A blocking update may have decoded meanwhile: look again.
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        const Work work = NextWorkLocked();
-        if (work == Work::kStop) return;
-        if (work == Work::kNone) continue;
-      }
-      DecodeStep();
-    }
+  // Ends a step: the claim is given back (or kept, by the decode thread,
+  // when `keep`), and blocking updates waiting for it are woken.
+  void EndStepLocked(bool keep) {
+    steps_done.fetch_add(1, std::memory_order_release);
+    if (!keep) step_claimed.store(false, std::memory_order_release);
+    if (step_waiters > 0) frames_arrived.notify_all();
   }
 
-  // Sleeps until there is something to decode; false when the stream
-  // stops.
-  bool AwaitWork() {
+  // ---- the decode thread ----
+  void Run() {
     std::unique_lock<std::mutex> lock(mutex);
+    bool claimed = false;  // the claim is ours from the step before
     for (;;) {
       const Work work = NextWorkLocked();
-      if (work == Work::kStop) return false;
-      if (work != Work::kNone) return true;
-      if (finished) {
+      if (work == Work::kDecode || work == Work::kSeek) {
+        if (claimed || !step_claimed.load(std::memory_order_relaxed)) {
+          step_claimed.store(true, std::memory_order_relaxed);
+          claimed = true;
+          lock.unlock();
+          DecodeStep();
+          lock.lock();
+          EndStepLocked(true);
+          continue;
+        }
+        // A blocking update is decoding: it wakes this thread when done.
+      }
+      if (claimed) {
+        claimed = false;
+        EndStepLocked(false);
+      }
+      if (work == Work::kStop) return;
+      if (finished && !seek_requested) {
         wake_decoder.wait(lock);
       } else {
         // Waiting for room (looking at the time again now and then).
@@ -725,9 +738,6 @@ std::unique_ptr<MovieStream::State> OpenWith(std::unique_ptr<MovieStream::State>
       sized > 0 ? static_cast<size_t>(sized) : static_cast<size_t>(width) * static_cast<size_t>(height) * 8;
   s->frames_ahead = std::clamp<size_t>(kLookaheadBytes / picture_bytes, kFramesAhead, kMostFramesAhead);
   s->max_queue = std::clamp<size_t>(kQueueBudgetBytes / picture_bytes, s->frames_ahead, 64);
-  // Some converters write whole 16-byte groups past the row's end: frame
-  // buffers have room for that.
-  s->current.assign(static_cast<size_t>(s->pitch) * static_cast<size_t>(height) + 64, 0);
   s->packet = av_packet_alloc();
   s->decoded = av_frame_alloc();
   if (s->packet == nullptr || s->decoded == nullptr) return fail(OpenFailure::kDecoder);
@@ -867,28 +877,40 @@ UpdateStatus MovieStream::WaitUpdate() {
   State& s = *state_;
   std::unique_lock<std::mutex> lock(s.mutex);
   const int64_t now = s.NowLocked();
-  // No hand-off that needs a wake-up: what is missing is decoded here, on
-  // the caller's thread, unless the decode thread is in the middle of a
-  // step. Every step reads the file further, so this ends.
+  // The decode thread decodes while this thread converts the frame before:
+  // a step under way is waited for (spinning first, as it is short). Only
+  // when the thread sleeps is the missing picture decoded here, with no
+  // hand-off that needs a wake-up. Every step reads the file further, so
+  // this ends.
   for (;;) {
     s.DropSupersededLocked(now);
     const bool pictures = (!s.queue.empty() && s.queue.back().pts > now) || s.finished;
     const bool sound = !s.SoundShortLocked(now) || s.finished || s.queue.size() >= s.max_queue ||
                        s.queued_bytes >= kQueueBudgetBytes;
     if (!s.seek_requested && pictures && sound) break;
-    lock.unlock();
-    if (!s.decode_mutex.try_lock()) {
-      // The decode thread is in a step (a packet's worth of decoding).
-      bool got = false;
-      for (int i = 0; i < kStepSpins && !got; ++i) {
-        SpinPause();
-        got = s.decode_mutex.try_lock();
+    if (s.step_claimed.load(std::memory_order_relaxed)) {
+      const uint64_t seen = s.steps_done.load(std::memory_order_relaxed);
+      auto moved = [&] {
+        return s.steps_done.load(std::memory_order_acquire) != seen ||
+               !s.step_claimed.load(std::memory_order_acquire);
+      };
+      lock.unlock();
+      for (int i = 0; i < kStepSpins && !moved(); ++i) SpinPause();
+      lock.lock();
+      if (!moved()) {
+        ++s.step_waiters;
+        s.frames_arrived.wait(lock, moved);
+        --s.step_waiters;
       }
-      if (!got) s.decode_mutex.lock();
+      continue;
     }
+    s.step_claimed.store(true, std::memory_order_relaxed);
+    lock.unlock();
     s.DecodeStep();
-    s.decode_mutex.unlock();
     lock.lock();
+    s.EndStepLocked(false);
+    // The decode thread goes on from here while this thread converts.
+    s.wake_decoder.notify_all();
   }
   s.outstanding = false;
   if (s.TakeDueLocked(now)) return UpdateStatus::kDone;
@@ -908,6 +930,10 @@ bool MovieStream::WaitDecoded(int frames, int timeout_ms) {
 void MovieStream::CopyCurrentFrame(uint8_t* dst, int dst_pitch, int rows) const {
   const State& s = *state_;
   std::lock_guard<std::mutex> converting_lock(s.convert_mutex);
+  // Some converters write whole 16-byte groups past the row's end: the
+  // buffer has room for that. Made here, as callers that convert straight
+  // into their own pixels never need it.
+  if (s.current.empty()) s.current.assign(static_cast<size_t>(s.pitch) * static_cast<size_t>(s.height) + 64, 0);
   bool stale = false;
   {
     std::lock_guard<std::mutex> lock(s.mutex);

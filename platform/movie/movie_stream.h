@@ -7,11 +7,12 @@
 // to twice that for small pictures, fewer when they would take more than
 // the queue's byte budget) and the sound resampled to the mixer's 44,100 Hz
 // stereo 16-bit form. A picture is converted to the frame layout when the
-// caller reads the frame, straight into the caller's buffer. A blocking
-// update that finds the next picture missing decodes it on its own thread
-// rather than wait for the decode thread to be woken. The decode thread
-// never takes any lock but the stream's own; pictures and samples pass under
-// that lock.
+// caller reads the frame, straight into the caller's buffer, while the
+// decode thread decodes the next. A blocking update that finds the next
+// picture missing waits for the decode step under way, or decodes the
+// picture on its own thread while the decode thread sleeps. The decode
+// thread never takes any lock but the stream's own; pictures and samples
+// pass under that lock.
 //
 // Time: microseconds on the movie's own time line (0 = its first frame),
 // read from the clock interface while running and standing still while
