@@ -67,9 +67,13 @@ bool GlFormatFor(const display::PixelFormat& f, GlFormat* out) {
   } else if (Same(f, 16, 0xF00, 0xF0, 0xF, 0xF000)) {
     g = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, 2, true, 0, {4, 4, 4, 4}};
   } else if (Same(f, 32, 0xFF0000, 0xFF00, 0xFF, 0)) {
-    g = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, 4, false, 0xFF000000u, {8, 8, 8, 0}};
+    // 32-bit textures ask for no particular storage (unsized GL_RGBA): the
+    // driver then keeps them in the B, G, R, A byte order they are sent in
+    // and takes uploads as plain copies, where a sized GL_RGBA8 may be kept
+    // R, G, B, A and every upload swizzled pixel by pixel.
+    g = {GL_RGBA, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, 4, false, 0xFF000000u, {8, 8, 8, 0}};
   } else if (Same(f, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u)) {
-    g = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, 4, true, 0, {8, 8, 8, 8}};
+    g = {GL_RGBA, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, 4, true, 0, {8, 8, 8, 8}};
   } else {
     return false;
   }
