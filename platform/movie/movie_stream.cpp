@@ -64,6 +64,10 @@ inline void SpinPause() {
 
 // Pixels the converter's fast paths handle at a time.
 constexpr int kConvertBlock = 16;
+// Rows of a rectangle converted at a time: small enough that a band is
+// still in the cache when the caller goes over it, a whole number of
+// colour-sample rows in every format.
+constexpr int kRectBand = 32;
 
 // What the converter writes. 5-6-5 frames are packed from 32-bit ones
 // here: the converter's own 16-bit paths interpolate or dither some
@@ -204,7 +208,12 @@ struct MovieStream::State {
   std::condition_variable frames_arrived;
   std::deque<QueuedFrame> queue;
   size_t queued_bytes = 0;     // the queued pictures' buffers
-  std::vector<Picture> spare;  // emptied pictures to decode into again
+  std::vector<Picture> spare;     // emptied pictures to decode into again
+  // Pictures taken off the queue that still hold their buffers. The next
+  // decode step lets them go, outside this lock: a buffer goes back to the
+  // decoder's pool under the pool's own lock, which the decoder takes for
+  // every picture, and a caller waiting there would hold up both threads.
+  std::vector<Picture> released;
   Picture current_picture;     // null before the first update
   int64_t current_number = -1;
   int64_t taken_number = -1;   // the frame TakeCurrentFrame handed over last
@@ -237,6 +246,12 @@ struct MovieStream::State {
   mutable std::vector<uint8_t> wide;   // staging: 5-6-5 frames are packed from it, rows of other widths copied
   mutable std::vector<uint8_t> current;  // CopyCurrentFrame's pixels (zeroed at its first call)
   mutable int64_t converted_number = -1;  // the frame in `current`
+  // Converters of rectangles of the picture, one per rectangle size.
+  struct RectScaler {
+    int width = 0, height = 0, format = -1;
+    SwsContext* context = nullptr;
+  };
+  mutable std::vector<RectScaler> rect_scalers;
 
   std::thread thread;
 
@@ -250,9 +265,11 @@ struct MovieStream::State {
     // The pictures go before the decoders whose buffers they hold.
     queue.clear();
     spare.clear();
+    released.clear();
     current_picture.reset();
     converting.reset();
     sws_freeContext(scaler);
+    for (RectScaler& r : rect_scalers) sws_freeContext(r.context);
     swr_free(&resampler);
     av_packet_free(&packet);
     av_frame_free(&decoded);
@@ -283,9 +300,20 @@ struct MovieStream::State {
   }
 
   void Recycle(Picture picture) {
-    if (!picture) return;
-    av_frame_unref(picture.get());
-    spare.push_back(std::move(picture));
+    if (picture) released.push_back(std::move(picture));
+  }
+  // The pictures released since the last step let go of their buffers (by
+  // the thread that decodes, without `mutex` held) and made spare.
+  void EmptyReleased() {
+    std::vector<Picture> letting_go;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (released.empty()) return;
+      letting_go.swap(released);
+    }
+    for (Picture& picture : letting_go) av_frame_unref(picture.get());
+    std::lock_guard<std::mutex> lock(mutex);
+    for (Picture& picture : letting_go) spare.push_back(std::move(picture));
   }
   void Recycle(QueuedFrame& frame) {
     queued_bytes -= frame.bytes;
@@ -343,6 +371,8 @@ struct MovieStream::State {
   // frames and sound queued), or the end of the stream. Never called with
   // `mutex` held.
   void DecodeStep() {
+    // Before decoding, so that the pool has those buffers to give again.
+    EmptyReleased();
     {
       std::unique_lock<std::mutex> lock(mutex);
       if (stop || finished) return;
@@ -559,6 +589,79 @@ struct MovieStream::State {
       }
     }
     return number;
+  }
+
+  // The converter for rectangles of width x height of pictures in format
+  // (kept while the rectangles keep their sizes); null when none can be
+  // made.
+  SwsContext* RectScalerFor(int w, int h, int source_format) const {
+    for (RectScaler& r : rect_scalers) {
+      if (r.width == w && r.height == h && r.format == source_format) return r.context;
+    }
+    // Graphs are cut into a few piece sizes; a movie that keeps asking for
+    // others starts the list again.
+    constexpr size_t kMostRectScalers = 8;
+    if (rect_scalers.size() >= kMostRectScalers) {
+      for (RectScaler& r : rect_scalers) sws_freeContext(r.context);
+      rect_scalers.clear();
+    }
+    SwsContext* context = sws_getContext(w, h, static_cast<AVPixelFormat>(source_format), w, h, OutputFormat(layout),
+                                         SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (context != nullptr) rect_scalers.push_back(RectScaler{w, h, source_format, context});
+    return context;
+  }
+
+  // ConvertCurrentFrameRect's work, under convert_mutex.
+  bool ConvertCurrentRect(int left, int top, int w, int h, uint8_t* dst, int dst_pitch,
+                          const std::function<void(int, int)>& rows_done) const {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!current_picture) return false;
+      if (!converting) converting.reset(av_frame_alloc());
+      if (!converting || av_frame_ref(converting.get(), current_picture.get()) < 0) return false;
+    }
+    AVFrame& picture = *converting;
+    bool converted = false;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(picture.format));
+    // A corner on a colour sample's edge: the rectangle's pixels come out
+    // as they do in the whole frame.
+    if (desc != nullptr && picture.width == width && picture.height == height &&
+        left % (1 << desc->log2_chroma_w) == 0 && top % (1 << desc->log2_chroma_h) == 0) {
+      picture.crop_left = static_cast<size_t>(left);
+      picture.crop_top = static_cast<size_t>(top);
+      picture.crop_right = static_cast<size_t>(width - left - w);
+      picture.crop_bottom = static_cast<size_t>(height - top - h);
+      SwsContext* context = av_frame_apply_cropping(&picture, AV_FRAME_CROP_UNALIGNED) >= 0 &&
+                                    picture.width == w && picture.height == h
+                                ? RectScalerFor(w, h, picture.format)
+                                : nullptr;
+      uint8_t* planes[4] = {dst, nullptr, nullptr, nullptr};
+      int pitches[4] = {dst_pitch, 0, 0, 0};
+      const bool source_alpha = layout == FrameLayout::kXrgb8888 && HasAlpha(picture.format);
+      // The picture goes in as slices of kRectBand rows (a whole number of
+      // colour-sample rows); the rows each slice gives out are handed on.
+      int made = 0;
+      for (int y = 0; context != nullptr && y < h; y += kRectBand) {
+        // A slice's planes start at its first row (planes 1 and 2 hold the
+        // colour samples, fewer rows of them).
+        const uint8_t* slice[4] = {};
+        for (int i = 0; i < 4 && picture.data[i] != nullptr; ++i) {
+          const int rows = (i == 1 || i == 2) ? y >> desc->log2_chroma_h : y;
+          slice[i] = picture.data[i] + static_cast<ptrdiff_t>(rows) * picture.linesize[i];
+        }
+        const int out = sws_scale(context, slice, picture.linesize, y, std::min(kRectBand, h - y), planes, pitches);
+        if (out < 0 || out > h - made) break;
+        if (out > 0) {
+          uint8_t* first = dst + static_cast<ptrdiff_t>(made) * dst_pitch;
+          if (source_alpha) SetFourthBytes(first, dst_pitch, w, out);
+          if (rows_done) rows_done(made, out);
+          made += out;
+        }
+      }
+      converted = context != nullptr && made == h;
+    }
+    av_frame_unref(&picture);
+    return converted;
   }
 
   void DecodeAudio(const AVPacket* input) {
@@ -972,6 +1075,20 @@ bool MovieStream::ConvertCurrentFrame(uint8_t* dst, int dst_pitch, int rows) con
   if (dst == nullptr || rows < s.height || dst_pitch < s.width * BytesPerPixel(s.layout)) return false;
   std::lock_guard<std::mutex> converting_lock(s.convert_mutex);
   return s.ConvertCurrent(dst, dst_pitch) >= 0;
+}
+
+bool MovieStream::ConvertCurrentFrameRect(int left, int top, int width, int height, uint8_t* dst, int dst_pitch,
+                                          const std::function<void(int first, int rows)>& rows_done) const {
+  const State& s = *state_;
+  // Whole blocks only: the converter's fast paths write past a row that
+  // ends inside one.
+  if (dst == nullptr || s.layout == FrameLayout::kRgb565 || left < 0 || top < 0 || width <= 0 || height <= 0 ||
+      width % kConvertBlock != 0 || left > s.width - width || top > s.height - height ||
+      dst_pitch < width * BytesPerPixel(s.layout)) {
+    return false;
+  }
+  std::lock_guard<std::mutex> converting_lock(s.convert_mutex);
+  return s.ConvertCurrentRect(left, top, width, height, dst, dst_pitch, rows_done);
 }
 
 int64_t MovieStream::CurrentFrameNumber() const {

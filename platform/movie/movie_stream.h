@@ -27,6 +27,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -137,6 +138,20 @@ class MovieStream {
   // there is no frame yet, or it cannot be converted. Leaves what
   // TakeCurrentFrame hands over as it was.
   bool ConvertCurrentFrame(uint8_t* dst, int dst_pitch, int rows) const;
+  // A rectangle of the current frame (left, top, width × height, inside
+  // the frame) converted straight into dst, rows dst_pitch bytes apart,
+  // the same pixels ConvertCurrentFrame writes there; nothing is written
+  // outside the rectangle's own pixels. False, with dst left alone, when
+  // the rectangle cannot be converted on its own: outside the frame, rows
+  // that are not whole blocks of the converter, a layout packed after
+  // conversion (kRgb565), a corner that splits the picture's colour
+  // samples, a picture of another size than the frame, no frame yet, or a
+  // failed conversion. Leaves what TakeCurrentFrame hands over as it was.
+  // rows_done, when given, is called as bands of rows are written (their
+  // first row in the rectangle and their number, in order, while they are
+  // still in the processor's cache), for a caller that goes over them again.
+  bool ConvertCurrentFrameRect(int left, int top, int width, int height, uint8_t* dst, int dst_pitch,
+                               const std::function<void(int first, int rows)>& rows_done = {}) const;
   // Index of the current frame in decode order, -1 before the first.
   int64_t CurrentFrameNumber() const;
 

@@ -258,4 +258,72 @@ TEST_F(MovieStreamTest, ConvertingIntoABufferMatchesTheHandOver) {
   }
 }
 
+TEST_F(MovieStreamTest, RectanglesConvertAsTheWholeFrameDoes) {
+  // Each rectangle converted on its own holds the pixels the whole frame
+  // holds there, and nothing around it is written.
+  struct Rect {
+    int left, top, width, height;
+  } const rects[] = {{0, 0, 64, 48}, {0, 0, 32, 48}, {32, 0, 32, 48}, {16, 8, 48, 20}, {48, 46, 16, 2}};
+  constexpr uint8_t kUntouched = 0xA5;
+  for (const pm::ClipCodec codec : {pm::ClipCodec::kLossless, pm::ClipCodec::kLossy}) {
+    pm::ClipOptions o;
+    o.codec = codec;
+    o.frames = 6;
+    o.sound = false;
+    for (const pm::FrameLayout layout : {pm::FrameLayout::kXrgb8888, pm::FrameLayout::kRgb24}) {
+      SCOPED_TRACE(::testing::Message() << "codec " << static_cast<int>(codec) << " layout "
+                                        << static_cast<int>(layout));
+      auto movie = Open(o, layout);
+      ASSERT_NE(movie, nullptr);
+      const int bytes = pm::BytesPerPixel(layout);
+      std::vector<uint8_t> part(64 * 4 * 48 + 256, kUntouched);
+      EXPECT_FALSE(movie->ConvertCurrentFrameRect(0, 0, 16, 16, part.data(), 64 * bytes));  // no frame yet
+      movie->Run();
+      clock_.Advance(120);
+      ASSERT_EQ(movie->WaitUpdate(), pm::UpdateStatus::kDone);
+      std::vector<uint8_t> whole(static_cast<size_t>(movie->FramePitch()) * 48);
+      ASSERT_TRUE(movie->ConvertCurrentFrame(whole.data(), movie->FramePitch(), 48));
+      for (const Rect& r : rects) {
+        SCOPED_TRACE(::testing::Message() << r.left << "," << r.top << " " << r.width << "x" << r.height);
+        const int pitch = r.width * bytes + 8;  // rows longer than the rectangle's
+        std::vector<uint8_t> out(static_cast<size_t>(pitch) * static_cast<size_t>(r.height) + 64, kUntouched);
+        ASSERT_TRUE(movie->ConvertCurrentFrameRect(r.left, r.top, r.width, r.height, out.data(), pitch));
+        int wrong = 0, spilled = 0;
+        for (int y = 0; y < r.height; ++y) {
+          const uint8_t* got = out.data() + static_cast<size_t>(y) * pitch;
+          const uint8_t* want = whole.data() + static_cast<size_t>(r.top + y) * movie->FramePitch() +
+                                static_cast<size_t>(r.left) * bytes;
+          if (std::memcmp(got, want, static_cast<size_t>(r.width) * bytes) != 0) ++wrong;
+          for (int i = r.width * bytes; i < pitch; ++i) spilled += got[i] != kUntouched;
+        }
+        for (size_t i = static_cast<size_t>(pitch) * r.height; i < out.size(); ++i) spilled += out[i] != kUntouched;
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(spilled, 0);
+      }
+      // Refused, with nothing written: rows that end inside a converter
+      // block, rectangles reaching out of the frame, a corner that splits
+      // 4:2:0 colour samples (the lossy clip's), a short pitch.
+      std::vector<uint8_t> blank(part.size(), kUntouched);
+      part = blank;
+      EXPECT_FALSE(movie->ConvertCurrentFrameRect(0, 0, 24, 16, part.data(), 64 * bytes));
+      EXPECT_FALSE(movie->ConvertCurrentFrameRect(16, 0, 64, 16, part.data(), 64 * bytes));
+      EXPECT_FALSE(movie->ConvertCurrentFrameRect(0, 40, 16, 16, part.data(), 64 * bytes));
+      EXPECT_FALSE(movie->ConvertCurrentFrameRect(-16, 0, 16, 16, part.data(), 64 * bytes));
+      EXPECT_FALSE(movie->ConvertCurrentFrameRect(0, 0, 16, 0, part.data(), 64 * bytes));
+      EXPECT_FALSE(movie->ConvertCurrentFrameRect(0, 0, 16, 16, part.data(), 16 * bytes - 1));
+      if (codec == pm::ClipCodec::kLossy) {
+        EXPECT_FALSE(movie->ConvertCurrentFrameRect(0, 1, 16, 16, part.data(), 64 * bytes));
+      }
+      EXPECT_EQ(part, blank);
+    }
+  }
+  // 5-6-5 frames are packed after conversion: no rectangles.
+  auto packed = Open(pm::ClipOptions{}, pm::FrameLayout::kRgb565);
+  ASSERT_NE(packed, nullptr);
+  packed->Run();
+  ASSERT_EQ(packed->WaitUpdate(), pm::UpdateStatus::kDone);
+  std::vector<uint8_t> part(64 * 2 * 48);
+  EXPECT_FALSE(packed->ConvertCurrentFrameRect(0, 0, 16, 16, part.data(), 64 * 2));
+}
+
 }  // namespace
