@@ -54,6 +54,16 @@ enum class MovieFrameWrite { kNothing, kWritten, kWrittenTopByteSet };
 // apart from `bits`, in the frame's own format.
 using MovieFrameWriter = std::function<MovieFrameWrite(uint8_t* bits, int pitch, int rows)>;
 
+// Rows of a rectangle just written: the first (0 = the rectangle's top)
+// and their number.
+using MovieRowsDone = std::function<void(int first, int rows)>;
+// Writes the rectangle (left, top, width x height) of a movie's current
+// frame into `bits`, rows `pitch` bytes apart, in the frame's own format,
+// the top byte of every 32-bit pixel 0xFF, calling rows_done (when given)
+// on each band of rows as it is written, in order; false when it cannot.
+using MovieRectWriter = std::function<bool(int left, int top, int width, int height, uint8_t* bits, int pitch,
+                                           const MovieRowsDone& rows_done)>;
+
 // The frame written straight into the graph's first piece by `write`
 // (FrameBuffer is not read), when it would be copied as it is and the store
 // takes all of it: not a 24-bit movie, the store's depth the frame's, graph

@@ -148,15 +148,22 @@ void TakeFrame(const GraphRecord& graph, MovieRecord& movie) {
   };
   // A 2D graph whose store takes the frame as it is gets it converted
   // straight into its store, without passing through FrameBuffer.
+  // Texture graphs likewise, through the texture back end.
   int written = 0;
+  pm::MovieStream* stream = movie.Stream.get();
   if (movie.MovieKind != 1 && graph.TextureFlag == 0) {
-    pm::MovieStream* stream = movie.Stream.get();
     written = WriteMovieFrameToSurface2D(frame(), graph, [stream](uint8_t* bits, int pitch, int rows) {
       if (!stream->ConvertCurrentFrame(bits, pitch, rows)) return MovieFrameWrite::kNothing;
       // The stream's 32-bit pixels come with their top byte 0xFF.
       return stream->Layout() == pm::FrameLayout::kXrgb8888 ? MovieFrameWrite::kWrittenTopByteSet
                                                              : MovieFrameWrite::kWritten;
     });
+  } else if (movie.MovieKind != 1 && g_uploader != nullptr && stream->Layout() == pm::FrameLayout::kXrgb8888) {
+    const MovieRectWriter write = [stream](int left, int top, int width, int height, uint8_t* bits, int pitch,
+                                           const MovieRowsDone& rows_done) {
+      return stream->ConvertCurrentFrameRect(left, top, width, height, bits, pitch, rows_done);
+    };
+    written = g_uploader(frame(), graph, &write) == 1 ? 1 : 0;
   }
   if (written == 0) {
     // A new frame is converted straight into FrameBuffer; without one
@@ -164,7 +171,7 @@ void TakeFrame(const GraphRecord& graph, MovieRecord& movie) {
     movie.Stream->TakeCurrentFrame(&movie.FrameBuffer);
     if (movie.MovieKind != 1) {
       if (graph.TextureFlag != 0) {
-        if (g_uploader != nullptr) g_uploader(frame(), graph);
+        if (g_uploader != nullptr) g_uploader(frame(), graph, nullptr);
       } else {
         TransMovieFrameToSurface2D(frame(), graph);
       }

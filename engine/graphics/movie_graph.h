@@ -88,9 +88,13 @@ int RestoreMovieSurfaces(int movieHandle);
 // engine's table reset).
 void ReleaseAllMovies();
 
-// The texture back end's frame upload (UploadMovieFrame3D), installed by
-// that back end; without one, frames of texture graphs are refused (-1).
-using MovieFrameUploader = int (*)(const MovieFrame& frame, const GraphRecord& graph);
+// The texture back end's frame upload, installed by that back end; without
+// one, frames of texture graphs are refused (-1). With `write`, the frame
+// is written straight into the textures when it can be
+// (WriteMovieFrameToTextures3D): 1 when it was, 0 when not (FrameBuffer is
+// then filled and the upload asked again without `write`). Without it,
+// FrameBuffer is uploaded (UploadMovieFrame3D): 0, or -1.
+using MovieFrameUploader = int (*)(const MovieFrame& frame, const GraphRecord& graph, const MovieRectWriter* write);
 void SetMovieFrameUploader3D(MovieFrameUploader uploader);
 
 // Copies a file opened through the stream table (archive members included)

@@ -96,7 +96,8 @@ int TransferGlyphRect(const GraphImage& image, int left, int top, int right, int
 
 // No movie of this build keeps an alpha image in the lower half of its
 // frames.
-int UploadMovieFrame(const MovieFrame& frame, const GraphRecord& graph) {
+int UploadMovieFrame(const MovieFrame& frame, const GraphRecord& graph, const MovieRectWriter* write) {
+  if (write != nullptr) return WriteMovieFrameToTextures3D(frame, graph, *write);
   return UploadMovieFrame3D(frame, 0, graph);
 }
 

@@ -191,6 +191,66 @@ int UploadMovieFrame3D(const MovieFrame& frame, int alphaInLowerHalf, const Grap
   return 0;
 }
 
+int WriteMovieFrameToTextures3D(const MovieFrame& frame, const GraphRecord& graph, const MovieRectWriter& write) {
+  if (IsTextureDeviceRunning() == 0 || frame.SampleFormat == nullptr || frame.MovieKind == 2) return 0;
+  const ColorFormat& sample = *frame.SampleFormat;
+  if (sample.BitDepth != 32 || HasAlphaBits(sample)) return 0;
+  const int count = PieceCount(graph);
+  if (count == 0) return 0;
+  // Every piece is looked at before any is written.
+  for (int i = 0; i < count; ++i) {
+    const Surface3D* piece = GetSurface3DData(graph.Pieces[static_cast<size_t>(i)]);
+    if (piece == nullptr) return 0;
+    const SurfaceData* data = GetSurfaceData(piece->SurfaceData);
+    const ColorFormat* format = data == nullptr ? nullptr : GetTextureColorFormat(data->FormatIndex);
+    if (data == nullptr || data->Surface == nullptr || format == nullptr || format->BitDepth != sample.BitDepth ||
+        format->RedMask != sample.RedMask || format->GreenMask != sample.GreenMask ||
+        format->BlueMask != sample.BlueMask) {
+      return 0;
+    }
+    // Positions are unsigned.
+    if (piece->Width <= 0 || piece->Height <= 0 || int64_t{piece->SrcX} + piece->Width > frame.FrameWidth ||
+        int64_t{piece->SrcY} + piece->Height > frame.FrameHeight ||
+        int64_t{piece->TexX} + piece->Width > data->Width || int64_t{piece->TexY} + piece->Height > data->Height) {
+      return 0;
+    }
+  }
+  // Quads already batched may sample these textures: they are drawn first.
+  FlushCurrentVertexBatch();
+  for (int i = 0; i < count; ++i) {
+    const Surface3D* piece = GetSurface3DData(graph.Pieces[static_cast<size_t>(i)]);
+    SurfaceData* data = GetSurfaceData(piece->SurfaceData);
+    const pd::Rect destRect{piece->TexX, piece->TexY, piece->TexX + piece->Width, piece->TexY + piece->Height};
+    pd::LockedRect lock;
+    if (data->Surface->Lock(&destRect, pd::kLockWait | pd::kLockWriteOnly, &lock) != pd::Result::kOk) return 0;
+    const ColorFormat& format = *GetTextureColorFormat(data->FormatIndex);
+    MovieRowsDone keyToAlpha;
+    if (HasAlphaBits(format)) {
+      // The texture's alpha comes from the colour key, as UploadTexture3D
+      // gives it: each band of written pixels is converted again where it
+      // lies (each pixel read, then written back in its place).
+      GraphImage written{};
+      written.Format = sample;
+      written.Width = piece->Width;
+      written.Height = piece->Height;
+      written.Pitch = lock.pitch;
+      written.Pixels = lock.bits;
+      const uint32_t key = data->ColorKey;
+      const int width = piece->Width;
+      keyToAlpha = [written, &format, key, width](int first, int rows) {
+        Convert(written.Pixels, written.Pitch, 0, first, format, ImageRect{0, first, width, first + rows}, written,
+                nullptr, key, 0, 1);
+      };
+    }
+    const bool wrote =
+        write(piece->SrcX, piece->SrcY, piece->Width, piece->Height, lock.bits, lock.pitch, keyToAlpha);
+    data->Surface->Unlock();
+    if (!wrote) return 0;
+    ApplySurfaceDataColorKey(piece->SurfaceData);
+  }
+  return 1;
+}
+
 GraphImage GraphImageView(const MEMIMG& image) {
   GraphImage view{};
   if (image.Format != nullptr) view.Format = *image.Format;

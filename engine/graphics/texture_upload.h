@@ -10,9 +10,9 @@
 #include "engine/graphics/image/graph_image.h"
 #include "engine/graphics/image/image_rect.h"
 #include "engine/graphics/image/memimg.h"
+#include "engine/graphics/image_transfer_2d.h"
 
 struct GraphRecord;
-struct MovieFrame;
 
 // sourceRect of image (with alpha read at the same rectangle when given)
 // into the piece's texture at texel (destX, destY). forceAlpha: the texture's
@@ -38,6 +38,15 @@ int UploadImageRectToGraphTextures(const ImageRect& sourceRect, int destX, int d
 // alphaInLowerHalf: the frame's upper half is the colour image, its lower
 // half the alpha image.
 int UploadMovieFrame3D(const MovieFrame& frame, int alphaInLowerHalf, const GraphRecord& graph);
+// The movie's current frame written by `write` straight into every piece's
+// texture, each from its SrcX, SrcY (FrameBuffer is not read), when that
+// gives what UploadMovieFrame3D's copy would: 32-bit frames, textures of
+// the frame's colour layout (with alpha, taken from the colour key as
+// there), every piece's rectangle inside the frame and its texture, and
+// textures that lock. 1 when written; 0 when
+// the frame does not fit that way or `write` declines (use
+// UploadMovieFrame3D; pieces written so far are written again there).
+int WriteMovieFrameToTextures3D(const MovieFrame& frame, const GraphRecord& graph, const MovieRectWriter& write);
 
 // A GraphImage describing a memory image's pixels (not owned).
 GraphImage GraphImageView(const MEMIMG& image);
