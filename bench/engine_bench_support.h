@@ -113,19 +113,23 @@ inline platform::display::SurfacePtr MakeSurface(platform::display::Device& disp
   return surface;
 }
 
-// Without a window: the engine's display device on a 16-bit desktop with a
-// 5-6-5 screen, Direct3D answered by the OpenGL stand-in. False when the
-// device does not open.
-inline bool OpenDisplay16OnOpenGl() {
+// Without a window: the engine's display device on a desktop at bits (16:
+// a 5-6-5 screen; 32: X8R8G8B8), Direct3D answered by the OpenGL stand-in.
+// False when the device does not open.
+inline bool OpenDisplayOnOpenGl(int bits) {
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-  platform::display::test::SetDesktop(1024, 768, 16);
+  platform::display::test::SetDesktop(1024, 768, bits);
   if (platform::display::CreateDevice(&GetDisplayState().DirectDrawObject) != platform::display::Result::kOk) {
     return false;
   }
   ScreenColorState& s = GetScreenColorState();
-  s.ScreenBits = 16;
-  s.RequestedScreenBits = 16;
-  CreateColorFormat(&s.ScreenColorFormat, 16, 0xF800, 0x7E0, 0x1F, 0);
+  s.ScreenBits = bits;
+  s.RequestedScreenBits = bits;
+  if (bits == 32) {
+    CreateColorFormat(&s.ScreenColorFormat, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+  } else {
+    CreateColorFormat(&s.ScreenColorFormat, 16, 0xF800, 0x7E0, 0x1F, 0);
+  }
   platform::d3d::InstallOpenGlDirect3D();
   return true;
 }

@@ -73,7 +73,7 @@ class Bench {
 };
 
 bool Bench::Start() {
-  if (!engine_bench::OpenDisplay16OnOpenGl()) return false;
+  if (!engine_bench::OpenDisplayOnOpenGl(16)) return false;
   Direct3DState& d = GetDirect3DState();
   if (p3::QueryDirect3D(*GetDisplayState().DirectDrawObject, &d.Direct3D) != pd::Result::kOk) return false;
   d.DeviceDesc.kind = p3::DeviceKind::kTnLHal;

@@ -77,7 +77,7 @@ class Bench {
 
  private:
   bool Start() {
-    if (!engine_bench::OpenDisplay16OnOpenGl()) return false;
+    if (!engine_bench::OpenDisplayOnOpenGl(16)) return false;
     std::shared_ptr<p3::Direct3D> d3d;
     if (p3::QueryDirect3D(*GetDisplayState().DirectDrawObject, &d3d) != pd::Result::kOk) return false;
     pd::SurfaceDesc desc;
