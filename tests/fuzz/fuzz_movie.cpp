@@ -1,6 +1,6 @@
 // Any bytes opened as a movie from memory (through the reader's own I/O
-// context), a few frames decoded and converted and some sound resampled, at
-// virtual times. Seeds: the clip tool's clips (written at build time).
+// context), a few frames decoded and converted (whole and a part on its
+// own) and some sound resampled, at virtual times. Seeds: the clip tool's clips (written at build time).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -25,6 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (movie->WaitUpdate() == pm::UpdateStatus::kEnd) break;
       movie->CopyCurrentFrame(frame.data(), movie->FramePitch(), movie->Height());
       movie->TakeCurrentFrame(&taken);
+      // The frame's right part on its own, in bands, as texture pieces take it.
+      const int part = (movie->Width() / 2) & ~15;
+      if (part > 0) {
+        int rows = 0;
+        movie->ConvertCurrentFrameRect(movie->Width() - part, 0, part, movie->Height(), frame.data(),
+                                       movie->FramePitch(), [&rows](int, int n) { rows += n; });
+      }
       movie->RenderAudio(sound.data(), 1764);
     }
     movie->Seek(0);
