@@ -1,6 +1,6 @@
 // Writes the test clips: a generated pattern with each frame's index as
 // blocks, and a tone.
-//   vesk-make-movie-clip OUT [--lossy] [--size W H] [--frames N] [--silent]
+//   vesk-make-movie-clip OUT [--lossy | --paletted] [--size W H] [--frames N] [--silent]
 //   vesk-make-movie-clip --seeds DIR   (small clips for the movie fuzz target)
 #include <cstdio>
 #include <cstdlib>
@@ -26,19 +26,24 @@ int main(int argc, char** argv) {
     lossy.sound_rate = 22050;
     pm::ClipOptions silent = small;
     silent.sound = false;
+    pm::ClipOptions paletted = small;
+    paletted.codec = pm::ClipCodec::kPaletted;
     const bool ok = pm::WriteClipFile((dir / "lossless.mkv").string(), small) &&
                     pm::WriteClipFile((dir / "lossy.mpg").string(), lossy) &&
-                    pm::WriteClipFile((dir / "silent.mkv").string(), silent);
+                    pm::WriteClipFile((dir / "silent.mkv").string(), silent) &&
+                    pm::WriteClipFile((dir / "paletted.nut").string(), paletted);
     return ok ? 0 : 1;
   }
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s OUT [--lossy] [--size W H] [--frames N] [--silent] | --seeds DIR\n", argv[0]);
+    std::fprintf(stderr, "usage: %s OUT [--lossy | --paletted] [--size W H] [--frames N] [--silent] | --seeds DIR\n", argv[0]);
     return 2;
   }
   pm::ClipOptions options;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "--lossy") == 0) {
       options.codec = pm::ClipCodec::kLossy;
+    } else if (std::strcmp(argv[i], "--paletted") == 0) {
+      options.codec = pm::ClipCodec::kPaletted;
     } else if (std::strcmp(argv[i], "--silent") == 0) {
       options.sound = false;
     } else if (std::strcmp(argv[i], "--size") == 0 && i + 2 < argc) {

@@ -74,12 +74,14 @@ struct Writer {
 bool WriteClipFile(const std::string& native_path, const ClipOptions& o) {
   if (o.width <= 0 || o.height <= 0 || o.frames <= 0 || o.fps <= 0) return false;
   const bool lossless = o.codec == ClipCodec::kLossless;
+  const bool paletted = o.codec == ClipCodec::kPaletted;
+  const bool lossy = o.codec == ClipCodec::kLossy;
   Writer w;
-  if (avformat_alloc_output_context2(&w.format, nullptr, lossless ? "matroska" : "mpeg",
-                                     native_path.c_str()) < 0) {
-    return false;
-  }
-  const AVCodec* vcodec = avcodec_find_encoder(lossless ? AV_CODEC_ID_FFV1 : AV_CODEC_ID_MPEG1VIDEO);
+  const char* container = lossless ? "matroska" : paletted ? "nut" : "mpeg";
+  if (avformat_alloc_output_context2(&w.format, nullptr, container, native_path.c_str()) < 0) return false;
+  const AVCodec* vcodec = avcodec_find_encoder(lossless   ? AV_CODEC_ID_FFV1
+                                               : paletted ? AV_CODEC_ID_RAWVIDEO
+                                                          : AV_CODEC_ID_MPEG1VIDEO);
   if (vcodec == nullptr) return false;
   w.video = avcodec_alloc_context3(vcodec);
   w.video_stream = avformat_new_stream(w.format, nullptr);
@@ -88,9 +90,9 @@ bool WriteClipFile(const std::string& native_path, const ClipOptions& o) {
   w.video->height = o.height;
   w.video->time_base = AVRational{1, o.fps};
   w.video->framerate = AVRational{o.fps, 1};
-  w.video->pix_fmt = lossless ? AV_PIX_FMT_0RGB32 : AV_PIX_FMT_YUV420P;
+  w.video->pix_fmt = lossless ? AV_PIX_FMT_0RGB32 : paletted ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_YUV420P;
   w.video->thread_count = 1;
-  if (!lossless) {
+  if (lossy) {
     w.video->gop_size = 12;
     w.video->max_b_frames = 0;
     w.video->flags |= AV_CODEC_FLAG_QSCALE;
@@ -103,7 +105,7 @@ bool WriteClipFile(const std::string& native_path, const ClipOptions& o) {
   w.video_stream->time_base = w.video->time_base;
 
   if (o.sound) {
-    const AVCodec* acodec = avcodec_find_encoder(lossless ? AV_CODEC_ID_PCM_S16LE : AV_CODEC_ID_MP2);
+    const AVCodec* acodec = avcodec_find_encoder(lossy ? AV_CODEC_ID_MP2 : AV_CODEC_ID_PCM_S16LE);
     if (acodec == nullptr) return false;
     w.audio = avcodec_alloc_context3(acodec);
     w.audio_stream = avformat_new_stream(w.format, nullptr);
@@ -113,7 +115,7 @@ bool WriteClipFile(const std::string& native_path, const ClipOptions& o) {
     const AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
     av_channel_layout_copy(&w.audio->ch_layout, &mono);
     w.audio->time_base = AVRational{1, o.sound_rate};
-    w.audio->bit_rate = lossless ? 0 : 64000;
+    w.audio->bit_rate = lossy ? 64000 : 0;
     if ((w.format->oformat->flags & AVFMT_GLOBALHEADER) != 0) w.audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (avcodec_open2(w.audio, acodec, nullptr) < 0) return false;
     if (avcodec_parameters_from_context(w.audio_stream->codecpar, w.audio) < 0) return false;
@@ -131,7 +133,7 @@ bool WriteClipFile(const std::string& native_path, const ClipOptions& o) {
   w.frame->height = o.height;
   if (av_frame_get_buffer(w.frame, 0) < 0) return false;
   std::vector<uint8_t> rgb(static_cast<size_t>(o.width) * static_cast<size_t>(o.height) * 4);
-  if (!lossless) {
+  if (lossy) {
     w.scaler = sws_getContext(o.width, o.height, AV_PIX_FMT_BGR0, o.width, o.height, AV_PIX_FMT_YUV420P,
                               SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (w.scaler == nullptr) return false;
@@ -164,7 +166,21 @@ bool WriteClipFile(const std::string& native_path, const ClipOptions& o) {
       }
     }
     if (av_frame_make_writable(w.frame) < 0) return false;
-    if (lossless) {
+    if (paletted) {
+      // Palette entry i is the 3-3-2 colour i; each pixel takes its colour's.
+      auto* palette = reinterpret_cast<uint32_t*>(w.frame->data[1]);
+      for (uint32_t i = 0; i < 256; ++i) {
+        const uint32_t r = ((i >> 5) & 7) * 255 / 7, g = ((i >> 2) & 7) * 255 / 7, b = (i & 3) * 255 / 3;
+        palette[i] = 0xFF000000u | r << 16 | g << 8 | b;
+      }
+      for (int y = 0; y < o.height; ++y) {
+        uint8_t* row = w.frame->data[0] + static_cast<ptrdiff_t>(y) * w.frame->linesize[0];
+        for (int x = 0; x < o.width; ++x) {
+          const uint8_t* p = &rgb[(static_cast<size_t>(y) * static_cast<size_t>(o.width) + static_cast<size_t>(x)) * 4];
+          row[x] = static_cast<uint8_t>((p[2] & 0xE0) | ((p[1] >> 3) & 0x1C) | (p[0] >> 6));
+        }
+      }
+    } else if (lossless) {
       for (int y = 0; y < o.height; ++y) {
         std::copy_n(&rgb[static_cast<size_t>(y) * static_cast<size_t>(o.width) * 4],
                     static_cast<size_t>(o.width) * 4, w.frame->data[0] + static_cast<ptrdiff_t>(y) * w.frame->linesize[0]);

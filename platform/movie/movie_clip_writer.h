@@ -18,6 +18,7 @@ namespace platform::movie {
 enum class ClipCodec {
   kLossless,  // FFV1 pictures and 16-bit PCM sound in Matroska: frames come back exactly
   kLossy,     // MPEG-1 pictures and MPEG audio layer 2 in an MPEG program stream
+  kPaletted,  // raw 8-bit pictures with a palette (each colour cut to 3-3-2 bits) and PCM sound in NUT
 };
 
 struct ClipOptions {

@@ -638,16 +638,20 @@ struct MovieStream::State {
       uint8_t* planes[4] = {dst, nullptr, nullptr, nullptr};
       int pitches[4] = {dst_pitch, 0, 0, 0};
       const bool source_alpha = layout == FrameLayout::kXrgb8888 && HasAlpha(picture.format);
+      const int image_planes = av_pix_fmt_count_planes(static_cast<AVPixelFormat>(picture.format));
       // The picture goes in as slices of kRectBand rows (a whole number of
       // colour-sample rows); the rows each slice gives out are handed on.
       int made = 0;
       for (int y = 0; context != nullptr && y < h; y += kRectBand) {
-        // A slice's planes start at its first row (planes 1 and 2 hold the
-        // colour samples, fewer rows of them).
+        // A slice's image planes start at its first row (planes 1 and 2
+        // hold the colour samples, fewer rows of them); what follows the
+        // image planes (a palette) stays as it is.
         const uint8_t* slice[4] = {};
-        for (int i = 0; i < 4 && picture.data[i] != nullptr; ++i) {
+        for (int i = 0; i < 4; ++i) {
+          slice[i] = picture.data[i];
+          if (i >= image_planes || slice[i] == nullptr) continue;
           const int rows = (i == 1 || i == 2) ? y >> desc->log2_chroma_h : y;
-          slice[i] = picture.data[i] + static_cast<ptrdiff_t>(rows) * picture.linesize[i];
+          slice[i] += static_cast<ptrdiff_t>(rows) * picture.linesize[i];
         }
         const int out = sws_scale(context, slice, picture.linesize, y, std::min(kRectBand, h - y), planes, pitches);
         if (out < 0 || out > h - made) break;

@@ -265,7 +265,8 @@ TEST_F(MovieStreamTest, RectanglesConvertAsTheWholeFrameDoes) {
     int left, top, width, height;
   } const rects[] = {{0, 0, 64, 48}, {0, 0, 32, 48}, {32, 0, 32, 48}, {16, 8, 48, 20}, {48, 46, 16, 2}};
   constexpr uint8_t kUntouched = 0xA5;
-  for (const pm::ClipCodec codec : {pm::ClipCodec::kLossless, pm::ClipCodec::kLossy}) {
+  // A paletted clip's second plane is its palette, not image rows.
+  for (const pm::ClipCodec codec : {pm::ClipCodec::kLossless, pm::ClipCodec::kLossy, pm::ClipCodec::kPaletted}) {
     pm::ClipOptions o;
     o.codec = codec;
     o.frames = 6;
