@@ -14,6 +14,7 @@
 #include "engine/core/base/library_state.h"
 #include "engine/core/window/main_window.h"
 #include "engine/graphics/d3d_device.h"
+#include "engine/graphics/d3d_startup.h"
 #include "engine/graphics/display_layer.h"
 #include "engine/graphics/display_state.h"
 #include "engine/graphics/graph_manager.h"
@@ -21,6 +22,7 @@
 #include "engine/graphics/texture_device.h"
 #include "engine/graphics/texture_format_table.h"
 #include "engine/graphics/texture_split.h"
+#include "platform/d3d/direct3d.h"
 #include "platform/d3d/gl_direct3d.h"
 #include "platform/display/display_device.h"
 #include "platform/display/test_controls.h"
@@ -81,10 +83,11 @@ inline void CloseBenchWindow() {
   platform::display::test::ResetDisplayControls();
 }
 
-// Software rendering at bits in a window on a 1024 x 768 desktop at 32
-// bits, from fresh screen and display state, drawing on the back screen.
-inline void StartSoftwareGraphics(int bits) {
-  platform::display::test::SetDesktop(1024, 768, 32);
+// A window on a 1024 x 768 desktop at desktop_bits, the library marked as
+// starting, and fresh screen and display state: what a graphics start-up
+// in a window begins with.
+inline void PrepareWindowedGraphics(int desktop_bits) {
+  platform::display::test::SetDesktop(1024, 768, desktop_bits);
   WindowData& w = GetWindowData();
   w.desktop_width = 1024;
   w.desktop_height = 768;
@@ -93,6 +96,12 @@ inline void StartSoftwareGraphics(int bits) {
   SetStartupFlag(1);
   GetScreenColorState() = ScreenColorState{};
   GetDisplayState() = DisplayState{};
+}
+
+// Software rendering at bits in a window on a 1024 x 768 desktop at 32
+// bits, from fresh screen and display state, drawing on the back screen.
+inline void StartSoftwareGraphics(int bits) {
+  PrepareWindowedGraphics(32);
   GetScreenColorState().ScreenBits = bits;
   SetRenderingMode(0);
   InitializeGraphics();
@@ -156,5 +165,28 @@ void UseTextureDevice(Load load) {
   ForceDirect3DUsableForTest(1);
   EnableTextureGraphsForTest(1);
 }
+
+// The engine's 3D device on the OpenGL stand-in, drawing into a width x
+// height target of target_format on a display at bits, with texture graphs
+// on it (UseTextureDevice, loading through that device). The target, or
+// null when a step fails.
+inline platform::display::SurfacePtr StartEngineDevice3D(int bits, int width, int height,
+                                                         const platform::display::PixelFormat& target_format) {
+  namespace pd = platform::display;
+  if (!OpenDisplayOnOpenGl(bits)) return nullptr;
+  Direct3DState& d = GetDirect3DState();
+  if (platform::d3d::QueryDirect3D(*GetDisplayState().DirectDrawObject, &d.Direct3D) != pd::Result::kOk) {
+    return nullptr;
+  }
+  d.DeviceDesc.kind = platform::d3d::DeviceKind::kTnLHal;
+  pd::SurfacePtr target = MakeSurface(*GetDisplayState().DirectDrawObject, pd::kCapsTexture | pd::kCaps3DDevice,
+                                      width, height, target_format);
+  if (target == nullptr || CreateDevice3D(target) != 0) return nullptr;
+  UseTextureDevice([](const pd::SurfacePtr& dst, int x, int y, const pd::SurfacePtr& src, const pd::Rect& r) {
+    return GetCurrentDevice3D()->Load(dst, x, y, src, &r, 0);
+  });
+  return target;
+}
+
 
 }  // namespace engine_bench

@@ -73,18 +73,8 @@ class Bench {
 };
 
 bool Bench::Start() {
-  if (!engine_bench::OpenDisplayOnOpenGl(16)) return false;
-  Direct3DState& d = GetDirect3DState();
-  if (p3::QueryDirect3D(*GetDisplayState().DirectDrawObject, &d.Direct3D) != pd::Result::kOk) return false;
-  d.DeviceDesc.kind = p3::DeviceKind::kTnLHal;
-  target = engine_bench::MakeSurface(*GetDisplayState().DirectDrawObject, pd::kCapsTexture | pd::kCaps3DDevice, kW,
-                                     kH, p3::TextureFormatR5G6B5());
-  if (target == nullptr || CreateDevice3D(target) != 0) return false;
-
-  engine_bench::UseTextureDevice(
-      [](const pd::SurfacePtr& dst, int x, int y, const pd::SurfacePtr& src, const pd::Rect& r) {
-        return GetCurrentDevice3D()->Load(dst, x, y, src, &r, 0);
-      });
+  target = engine_bench::StartEngineDevice3D(16, kW, kH, p3::TextureFormatR5G6B5());
+  if (target == nullptr) return false;
   ResetDrawState();
   CurrentDrawState.CreateAlphaTest = 0;  // plain 16-bit textures
   UpdateVertexColor3D();

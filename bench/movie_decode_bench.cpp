@@ -92,17 +92,8 @@ void SetUpScreens() {
 // A 32-bit screen on the OpenGL 3D device with texture graphs: movie
 // graphs opened with 3D asked for are texture graphs.
 bool SetUpTextureGraphs(pd::SurfacePtr* target) {
-  if (!engine_bench::OpenDisplayOnOpenGl(32)) return false;
-  Direct3DState& d = GetDirect3DState();
-  if (p3::QueryDirect3D(*GetDisplayState().DirectDrawObject, &d.Direct3D) != pd::Result::kOk) return false;
-  d.DeviceDesc.kind = p3::DeviceKind::kTnLHal;
-  *target = engine_bench::MakeSurface(*GetDisplayState().DirectDrawObject, pd::kCapsTexture | pd::kCaps3DDevice,
-                                      640, 480, p3::TextureFormatX8R8G8B8());
-  if (*target == nullptr || CreateDevice3D(*target) != 0) return false;
-  engine_bench::UseTextureDevice(
-      [](const pd::SurfacePtr& dst, int x, int y, const pd::SurfacePtr& src, const pd::Rect& r) {
-        return GetCurrentDevice3D()->Load(dst, x, y, src, &r, 0);
-      });
+  *target = engine_bench::StartEngineDevice3D(32, 640, 480, p3::TextureFormatX8R8G8B8());
+  if (*target == nullptr) return false;
   // Graphs made for the alpha test (the draw state's default) have 32-bit
   // textures with alpha, taken from the colour key.
   engine_bench::SetTextureFormat(5, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);

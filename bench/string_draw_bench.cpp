@@ -82,15 +82,7 @@ class LineSetUp {
 
 void LineSetUp::Start(int bits) {
   const bool texture = bits == kTexturePath;
-  platform::display::test::SetDesktop(1024, 768, texture ? 16 : 32);
-  WindowData& w = GetWindowData();
-  w.desktop_width = 1024;
-  w.desktop_height = 768;
-  w.window_mode = 1;
-  w.active = 1;
-  SetStartupFlag(1);
-  GetScreenColorState() = ScreenColorState{};
-  GetDisplayState() = DisplayState{};
+  engine_bench::PrepareWindowedGraphics(texture ? 16 : 32);
   GetScreenColorState().ScreenBits = texture ? 16 : bits;
   if (texture) {
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);

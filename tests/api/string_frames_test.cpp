@@ -40,9 +40,9 @@
 #include "platform/display/test_controls.h"
 #include "platform/window_events.h"
 #include "platform/window_instance_lock.h"
-#include "tests/api/library_test_fixture.h"
 #include "tests/graphics/golden_png.h"
 #include "tests/graphics/string_scene.h"
+#include "tests/support/started_library_test.h"
 
 namespace {
 
@@ -54,49 +54,19 @@ struct Mode {
   bool window;
 };
 
-class StringFrames : public LibraryFixture, public ::testing::WithParamInterface<Mode> {
+class StringFrames : public StartedLibraryTest, public ::testing::WithParamInterface<Mode> {
  protected:
   void SetUp() override {
-    LibraryFixture::SetUp();
+    StartedLibraryTest::SetUp();
     fonttest::TestFonts::Get();
-    SetMessageThreadEnabled(false);
-    ResetWindowData();
-    platform::ClearInjectedWindowEvents();
-    platform::SetInstanceLockFolder(native_dir_);
-    ServiceSet services = services_.Set();
-    services.window = &window_service_;
-    services.input = &input_service_;
-    services.graphics = &graphics_service_;
-    InstallServices(services);
-  }
-  void TearDown() override {
-    EndLibrary();
-    EnableTextureGraphsForTest(0);
-    platform::display::SetDirect3DFactory(nullptr);
-    platform::ClearInjectedWindowEvents();
-    platform::SetInstanceLockFolder("");
-    SetMessageThreadEnabled(true);
-    ResetWindowData();
-    platform::display::test::ResetDisplayControls();
-    LibraryFixture::TearDown();
+    InstallDrawingServices();
   }
 
   bool Start(const Mode& mode, bool hardware) {
-    window_mode_ = mode.window ? 1 : 0;
-    SetWindowedMode(window_mode_);
-    requested_depth_ = mode.bits;
-    platform::display::test::SetDesktop(1024, 768, mode.window ? mode.bits : 32);
     if (hardware) {
-      setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
       EXPECT_EQ(SetHardwareRendering(1), 0);
-      InstallDirect3DBackEnd();
-    } else {
-      EXPECT_EQ(SetHardwareRendering(0), 0);
     }
-    ChangeScreenMode(640, 480, mode.bits, 60);
-    EXPECT_EQ(StartLibrary(), 0);
-    EXPECT_EQ(GetScreenColorState().ScreenBits, mode.bits);
-    return !hardware || GetDirect3DState().Initialized3D == 1;
+    return StartInMode(640, 480, mode.bits, mode.window, hardware);
   }
 
   golden::Frame DrawAndSave(const std::string& leaf, bool texture) {
@@ -109,16 +79,8 @@ class StringFrames : public LibraryFixture, public ::testing::WithParamInterface
     }
     EXPECT_EQ(SetTargetScreen(-2), 0);
     string_scene::DrawStringScene(fonts);
-    golden::Frame frame;
-    const std::string path = start_dir_ + "\\" + leaf;
-    EXPECT_EQ(SaveScreenAreaAsPng(0, 0, string_scene::kWidth, string_scene::kHeight, path.c_str(), 6), 0);
-    EXPECT_TRUE(golden::ReadPng(native_dir_ + "/" + leaf, &frame));
-    return frame;
+    return SaveScreen(leaf, string_scene::kWidth, string_scene::kHeight);
   }
-
-  LibraryWindowService window_service_;
-  LibraryInputService input_service_;
-  EngineGraphicsService graphics_service_;
 };
 
 int Units(uint32_t rgb, int shift, int bits) {
