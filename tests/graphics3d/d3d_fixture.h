@@ -12,6 +12,8 @@
 #include "engine/graphics/d3d_device.h"
 #include "engine/graphics/d3d_startup.h"
 #include "engine/graphics/d3d_targets.h"
+#include "engine/graphics/draw_target.h"
+#include "engine/graphics/graph_manager.h"
 #include "engine/graphics/render_state_cache.h"
 #include "engine/graphics/texture_device.h"
 #include "engine/graphics/texture_split.h"
@@ -60,6 +62,18 @@ class Direct3DTest : public graphics_test::ScreenTest {
       d3d::Device3D* device = GetCurrentDevice3D();
       return device == nullptr ? pd::Result::kGeneric : device->Load(dst, x, y, src, &rect, 0);
     };
+  }
+
+  // Hardware drawing started on the recorder, texture graphs on textures of
+  // 1 to 64 texels (so a wider graphic takes several), drawing on the back
+  // screen. A failed step is a fatal failure of the test.
+  void StartWithSmallTextures() {
+    StartHardware();
+    ASSERT_EQ(GetDirect3DState().Initialized3D, 1);
+    GetTextureDevice().Running = 1;
+    SetTextureSizeLimits(1, 1, 64, 64);
+    EnableTextureGraphsForTest(1);
+    ASSERT_EQ(SetDrawTarget(-2), 0);
   }
 
   // handle, just made, is a texture graph; handle is given back.

@@ -36,15 +36,8 @@ class TargetTest : public Direct3DTest {
  protected:
   void SetUp() override {
     Direct3DTest::SetUp();
-    StartHardware();
-    ASSERT_EQ(GetDirect3DState().Initialized3D, 1);
-    // Texture graphics on the started device: textures up to 64 texels, so
-    // a wider graphic takes several.
-    TextureDevice& d = GetTextureDevice();
-    d.Running = 1;
-    SetTextureSizeLimits(1, 1, 64, 64);
-    EnableTextureGraphsForTest(1);
-    ASSERT_EQ(SetDrawTarget(-2), 0);
+    StartWithSmallTextures();
+    if (HasFatalFailure()) return;
   }
   void TearDown() override {
     UseMaskScreenForTest(nullptr);

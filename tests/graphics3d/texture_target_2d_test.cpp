@@ -25,13 +25,8 @@ class TextureTarget2DTest : public Direct3DTest {
  protected:
   void SetUp() override {
     Direct3DTest::SetUp();
-    StartHardware();
-    ASSERT_EQ(GetDirect3DState().Initialized3D, 1);
-    TextureDevice& d = GetTextureDevice();
-    d.Running = 1;
-    SetTextureSizeLimits(1, 1, 64, 64);
-    EnableTextureGraphsForTest(1);
-    ASSERT_EQ(SetDrawTarget(-2), 0);
+    StartWithSmallTextures();
+    if (HasFatalFailure()) return;
     CurrentDrawState.CreateBitDepth = 32;
     drawable_ = MakeGraph(48, 32, 1);
     plain_ = MakeGraph(48, 32, 0);
